@@ -33,6 +33,12 @@ struct FormatSettings {
     static FormatSettings english();  // 0.5   12/31/2024 23:59:58
     // Reads LC_NUMERIC/LC_TIME of the current C locale (call after setlocale(LC_ALL, "")).
     static FormatSettings fromLocale();
+    // The same from the locale's decimal point and its nl_langinfo D_FMT and T_FMT
+    // patterns; a piece it cannot read ("%d %b %Y") keeps the english() value.
+    static FormatSettings fromLocaleFormats(const std::string& decimalPoint, const std::string& dateFormat,
+                                            const std::string& timeFormat);
+
+    bool operator==(const FormatSettings&) const = default;
 };
 
 FormatSettings& formatSettings();
@@ -46,11 +52,14 @@ std::string ParamStr(int index);  // 0 is the program, 1 the first argument
 // Signed 32-bit decimal; blanks around the digits are not allowed. Anything else,
 // overflow included, raises Exception("'abc' is not a valid integer value").
 int32_t StrToInt(const std::string& text);
-// Decimal number with the regional separator and an optional exponent.
+// Decimal number with the regional separator (and no other) and an optional exponent;
+// no blanks, no "inf" or "nan"; a magnitude outside the double range either way raises
+// Exception("'1e999' is not a valid floating point value").
 double StrToFloat(const std::string& text);
 // General number text: at most 15 significant digits, regional separator, fixed
 // notation for 0 and for magnitudes from 0.00001 with at most 15 integer digits,
-// otherwise scientific (1E20, 1.5E-7).
+// otherwise scientific (1E20, 1.5E-7). The notation is decided on the value rounded to
+// 15 digits. Negative zero prints as 0; NaN as NAN, infinities as INF and -INF.
 std::string FloatToStr(double value);
 // printf-style fixed text with the given number of decimals and a point.
 std::string FormatFixed(double value, int decimals);
@@ -58,11 +67,20 @@ std::string FormatFixed(double value, int decimals);
 std::string IntToStr(int64_t value);
 
 // Dates in the regional short date format (four-digit year), times as hh:mm:ss.
+// The whole part of a date-time number is the day, truncated toward zero; the fraction,
+// whatever the sign, is the time of day: -1.25 is 29.12.1899 06:00. Years 1 to 9999.
+// Parsing takes day and month with one or two digits and the year with four, or with two
+// as strptime reads them (69-99 are 1969-1999, 00-68 are 2000-2068); the date must exist.
+// StrToDateTime takes an optional blank and hh:mm or hh:mm:ss after the date. Errors:
+// Exception("'<text>' is not a valid date") and ("... is not a valid date and time").
 double StrToDate(const std::string& text);       // date only
 double StrToDateTime(const std::string& text);   // date with an optional time
+// A date-time number outside years 1 to 9999 (or NaN) raises Exception.
 std::string DateToStr(double dateTime);
-std::string DateTimeToStr(double dateTime);      // date, a blank, time (time omitted at midnight)
-double Now();                                    // local date and time
+// Date, a blank, hh:mm:ss; the time is left out when it is exactly midnight (to the
+// millisecond), as the usual runtime does.
+std::string DateTimeToStr(double dateTime);
+double Now();                                    // local date and time, to the millisecond
 
 // cp1251 text operations (case rules cover Latin and Cyrillic letters, Ё/ё included).
 int AnsiCompareText(const std::string& a, const std::string& b);  // sign only
@@ -72,7 +90,8 @@ int AnsiPos(const std::string& sub, const std::string& text);  // 1-based, 0 whe
 std::string AnsiReplaceStr(const std::string& text, const std::string& from, const std::string& to);
 
 // cp1251 <-> UTF-8 at the display and database boundaries. A UTF-8 text that is not
-// valid, or holds a character without a cp1251 form, raises Exception naming it.
+// valid, or holds a character without a cp1251 form, raises Exception naming it. The
+// byte 0x98, unassigned in cp1251, travels as U+0098, so every byte round-trips.
 std::string Cp1251ToUtf8(const std::string& text);
 std::string Utf8ToCp1251(const std::string& text);
 
