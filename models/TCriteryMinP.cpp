@@ -1,0 +1,86 @@
+#include "models/TCriteryMinP.h"
+
+#include "app/Utils.h"
+#include "objects/Values.h"
+
+namespace {
+
+const char* const kPlace = "TCriteryMinP.getCriterion(Vector*)";
+
+DatasetPtr collector(const DataModel& source)
+{
+    auto model = std::make_shared<DataModel>();
+    model->setColumnNames(source.getColumnNames());
+    auto dataset = std::make_shared<Dataset>(model);
+    dataset->setOutValues(std::make_shared<Vector>(10, 2));
+    return dataset;
+}
+
+int classOf(const Dataset& ds, int row)
+{
+    const ObjectPtr& value = ds.getOutValue(row);
+    if (!value || value->getType() != TYPE_INTEGER)
+        throw SystemException(kPlace, "Класс строки " + IntToStr(row) + " не является целым числом: " + Object::toText(value));
+    return static_cast<const CInteger&>(*value).getValue();
+}
+
+}  // namespace
+
+TCriteryMinP::TCriteryMinP(bool realOutput, bool strict, DatasetPtr testDataset)
+    : TCritery(strict, std::move(testDataset)), realOutput(realOutput)
+{
+}
+
+double TCriteryMinP::getCriterion(const Vector& params)
+{
+    const Dataset& ds = testDataset ? *testDataset : *model->getDataset();
+    const DataModel& table = *ds.getDataModel();
+    if (collect) {
+        rightDataset = collector(table);
+        wrongDataset = collector(table);
+    }
+    int errors = 0;
+    int left = 0;
+    const int rows = table.getRowCount();
+    for (int i = 0; i < rows; ++i) {
+        if (ds.isExcluded(i)) {
+            ++left;
+            continue;
+        }
+        auto xi = ds.getInRow(i);
+        const int skip = testDataset ? -1 : i;
+        bool wrong;
+        if (!realOutput) {
+            const int y = model->getOutInt(*xi, params, skip, nullptr);
+            if (y == NOT_DEFINED) {
+                if (strict)
+                    return NO_RESULT;
+                wrong = true;
+            } else {
+                wrong = y != classOf(ds, i);
+            }
+        } else {
+            const double y = model->getOut(*xi, params, skip, nullptr);
+            if (y == NOT_DEFINED_REAL) {
+                if (strict)
+                    return NO_RESULT;
+                wrong = true;
+            } else {
+                const double t = Dataset::numberOf(ds.getOutValue(i).get(), kPlace, "Y, строка " + IntToStr(i));
+                wrong = !((y >= 0 && t >= 0) || (y < 0 && t < 0));
+            }
+        }
+        if (wrong)
+            ++errors;
+        if (collect) {
+            const DatasetPtr& target = wrong ? wrongDataset : rightDataset;
+            target->getDataModel()->addRow(table.copyRow(i));
+            const ObjectPtr& out = ds.getOutValue(i);
+            target->getOutValues()->add(out ? out->clone() : nullptr);
+        }
+    }
+    const int scored = rows - left;
+    if (scored == 0)
+        throw SystemException(kPlace, "В выборке нет ни одной строки для оценки модели");
+    return static_cast<double>(errors) / static_cast<double>(scored);
+}

@@ -1,0 +1,70 @@
+#pragma once
+// How models, quality criteria and parameter searches meet. None of them owns the
+// objects its pointers refer to.
+
+#include "objects/Vector.h"
+#include "sample/Dataset.h"
+
+class Log;
+class TBar;
+class TCritery;
+
+// The output of a model that has no value; always tested by exact equality.
+constexpr int NOT_DEFINED = -999999;
+constexpr double NOT_DEFINED_REAL = -999999.0;
+
+class TModel {
+public:
+    explicit TModel(DatasetPtr dataset) : dataset(std::move(dataset)) {}
+    virtual ~TModel() = default;
+
+    // x: the object's input values in input-column order; skip: a sample row to leave
+    // out, or -1. log may be null.
+    virtual double getOut(const Vector& x, const Vector& params, int skip, Log* log) = 0;
+    virtual int getOutInt(const Vector& x, const Vector& params, int skip, Log* log) = 0;
+    // The fitted parameters, or null when there is nothing to fit.
+    virtual VectorPtr optimize(Log* log, TBar* bar) = 0;
+
+    const DatasetPtr& getDataset() const { return dataset; }
+    void setDataset(DatasetPtr newDataset) { dataset = std::move(newDataset); }
+    TCritery* getCritery() const { return critery; }
+
+protected:
+    DatasetPtr dataset;
+    TCritery* critery = nullptr;
+};
+
+// Scores a model for a parameter vector; smaller is better.
+class TCritery {
+public:
+    TCritery(bool strict, DatasetPtr testDataset) : testDataset(std::move(testDataset)), strict(strict) {}
+    virtual ~TCritery() = default;
+
+    virtual double getCriterion(const Vector& params) = 0;
+
+    TModel* getModel() const { return model; }
+    void setModel(TModel* newModel) { model = newModel; }
+    const DatasetPtr& getTestDataset() const { return testDataset; }
+    bool isStrict() const { return strict; }
+    void setStrict(bool value) { strict = value; }
+
+protected:
+    TModel* model = nullptr;
+    DatasetPtr testDataset;
+    bool strict;
+};
+
+// Searches parameter vectors with the help of a criterion.
+class TOptimizer {
+public:
+    virtual ~TOptimizer() = default;
+
+    // params may be null; the result is the best parameter found.
+    virtual VectorPtr optimize(const Vector* params, Log* log, TBar* bar) = 0;
+
+    TCritery* getCritery() const { return critery; }
+    void setCritery(TCritery* newCritery) { critery = newCritery; }
+
+protected:
+    TCritery* critery = nullptr;
+};

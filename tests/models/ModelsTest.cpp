@@ -1,0 +1,342 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "app/RecordingBar.h"
+#include "app/Utils.h"
+#include "models/TModelClass.h"
+#include "tests/support/SampleBuilder.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+using testsupport::reals;
+using testsupport::sample;
+
+template <class F>
+SystemException raised(F f)
+{
+    try {
+        f();
+    } catch (const SystemException& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no SystemException";
+    return SystemException("", "");
+}
+
+class DensityTest : public ::testing::Test {
+protected:
+    DatasetPtr ds = sample({{0.0}, {1.0}}, {1, 1});
+    TModelDensity model{ds};
+};
+
+TEST_F(DensityTest, EpanechnikovProductOverTheRows)
+{
+    EXPECT_EQ(model.getOut(*reals({0.5}), *reals({1.0}), -1, nullptr), 0.5625);
+    EXPECT_EQ(model.getOut(*reals({0.5}), *reals({1.0}), 0, nullptr), 0.5625);
+}
+
+TEST_F(DensityTest, RowsOnTheWindowEdgeGetNoWeight)
+{
+    // u = -1 for row 1 and u = 0 for row 0: only row 0 counts, n stays 2.
+    EXPECT_EQ(model.getOut(*reals({0.0}), *reals({1.0}), -1, nullptr), 0.75 / 2);
+}
+
+TEST_F(DensityTest, NothingInTheWindowIsNotDefined)
+{
+    EXPECT_EQ(model.getOut(*reals({5.0}), *reals({1.0}), -1, nullptr), NOT_DEFINED_REAL);
+    ds->setMask(Vector::repeat(std::make_shared<CInteger>(1), 2));
+    EXPECT_EQ(model.getOut(*reals({0.5}), *reals({1.0}), -1, nullptr), NOT_DEFINED_REAL);
+}
+
+TEST_F(DensityTest, MissingOrTextInputIsAClearError)
+{
+    auto x = std::make_shared<Vector>();
+    x->add(nullptr);
+    auto e = raised([&] { model.getOut(*x, *reals({1.0}), -1, nullptr); });
+    EXPECT_EQ(e.place, "TModelDensity.getOut(Vector*, Vector*)");
+    EXPECT_NE(e.message.find("x[0]"), std::string::npos);
+    ds->getDataModel()->setValue(std::make_shared<CString>("a"), 1, 0);
+    EXPECT_THROW(model.getOut(*reals({0.5}), *reals({1.0}), -1, nullptr), SystemException);
+}
+
+TEST_F(DensityTest, UnsupportedOperations)
+{
+    auto e = raised([&] { model.getOutInt(*reals({0.5}), *reals({1.0}), -1, nullptr); });
+    EXPECT_EQ(e.place, "TModelDensity.getOutInt(Vector*, Vector*)");
+    EXPECT_EQ(e.message, "Метод не поддерживается");
+    EXPECT_EQ(model.optimize(nullptr, nullptr), nullptr);
+    TModelClass classifier(ds);
+    auto c = raised([&] { classifier.getOut(*reals({0.5}), *reals({1.0}), -1, nullptr); });
+    EXPECT_EQ(c.place, "TModelClass.getOut(Vector*, Vector*)");
+}
+
+// Hand-made parameters: class codes, masks, widths.
+VectorPtr handParams(const DatasetPtr& ds, std::initializer_list<double> widths)
+{
+    auto codes = ds->getClasses();
+    auto masks = std::make_shared<Vector>();
+    for (int k = 0; k < codes->size(); ++k) {
+        auto mask = std::make_shared<Vector>();
+        ObjectPtr marker = std::make_shared<CInteger>(1);
+        for (int j = 0; j < ds->getDataModel()->getRowCount(); ++j)
+            mask->add(!ds->isExcluded(j) && Object::compare(ds->getOutValue(j), codes->elementAt(k)) == 0 ? nullptr : marker);
+        masks->add(mask);
+    }
+    auto p = std::make_shared<Vector>();
+    p->add(codes);
+    p->add(masks);
+    p->add(reals(widths));
+    return p;
+}
+
+class ClassifierTest : public ::testing::Test {};
+
+TEST_F(ClassifierTest, HighestDensityWinsAndDensitiesAreKept)
+{
+    auto ds = sample({{0.0}, {1.0}, {3.0}}, {1, 1, 2});
+    TModelClass model(ds);
+    EXPECT_EQ(model.getOutInt(*reals({0.5}), *handParams(ds, {1.0}), -1, nullptr), 1);
+    EXPECT_EQ(model.getClassDensities()->toLine(), "0.56; -999999.00; ");
+    EXPECT_EQ(model.getClassDensities()->getDouble(0), 0.5625);
+}
+
+TEST_F(ClassifierTest, TiesGoToTheFirstClass)
+{
+    auto ds = sample({{1.0}, {-1.0}}, {2, 1});
+    TModelClass model(ds);
+    EXPECT_EQ(model.getOutInt(*reals({0.0}), *handParams(ds, {2.0}), -1, nullptr), 2);
+}
+
+TEST_F(ClassifierTest, OutsideEveryWindowIsNotDefined)
+{
+    auto ds = sample({{0.0}, {1.0}, {3.0}}, {1, 1, 2});
+    TModelClass model(ds);
+    EXPECT_EQ(model.getOutInt(*reals({50.0}), *handParams(ds, {1.0}), -1, nullptr), NOT_DEFINED);
+    EXPECT_EQ(model.getClassDensities()->toLine(), "-999999.00; -999999.00; ");
+}
+
+TEST_F(ClassifierTest, ParametersWithoutWidthsAreRejected)
+{
+    auto ds = sample({{0.0}, {1.0}}, {1, 2});
+    TModelClass model(ds);
+    auto p = handParams(ds, {1.0});
+    p->setSize(2);
+    auto e = raised([&] { model.getOutInt(*reals({0.5}), *p, -1, nullptr); });
+    EXPECT_EQ(e.place, "TModelClass.getOutInt(Vector*, Vector*)");
+}
+
+TEST_F(ClassifierTest, ClassCodesAndMasksInOrderOfFirstAppearance)
+{
+    auto ds = sample({{0.0}, {0.5}, {0.1}, {0.9}, {0.2}}, {2, 1, 2, 3, 3});
+    TModelClass model(ds);
+    auto p = model.optimize(nullptr, nullptr);
+    EXPECT_EQ(model.getClassCodes()->toLine(), "2; 1; 3; ");
+    EXPECT_EQ(model.getClassCodes()->elementAt(0), ds->getOutValue(0));
+    auto masks = std::static_pointer_cast<Vector>(p->elementAt(1));
+    auto ofClass1 = std::static_pointer_cast<Vector>(masks->elementAt(1));
+    EXPECT_EQ(ofClass1->toLine(), "1; null; 1; 1; 1; ");
+    EXPECT_EQ(ofClass1->elementAt(0), ofClass1->elementAt(2));
+    EXPECT_EQ(p->size(), 3);
+}
+
+TEST_F(ClassifierTest, EachClassIsFilledFromItsOwnRows)
+{
+    auto ds = sample({{1.0}, {3.0}, {std::nullopt}, {10.0}, {20.0}, {std::nullopt}}, {1, 1, 1, 2, 2, 2});
+    TModelClass model(ds);
+    model.optimize(nullptr, nullptr);
+    EXPECT_EQ(ds->getDataModel()->getRow(2).getDouble(0), 2.0);
+    EXPECT_EQ(ds->getDataModel()->getRow(5).getDouble(0), 15.0);
+}
+
+class CriterionTest : public ::testing::Test {
+protected:
+    double criterion(const DatasetPtr& ds, double width)
+    {
+        TModelClass model(ds);
+        model.getCriteryMinP().setModel(&model);
+        return model.getCriteryMinP().getCriterion(*handParams(ds, {width}));
+    }
+};
+
+TEST_F(CriterionTest, AllRightIsZero)
+{
+    EXPECT_EQ(criterion(sample({{0.0}, {0.1}, {5.0}, {5.1}}, {1, 1, 2, 2}), 1.0), 0.0);
+}
+
+TEST_F(CriterionTest, OneOfFourWrongIsAQuarter)
+{
+    // Row 3 sits among class 1 and is outvoted there.
+    EXPECT_EQ(criterion(sample({{0.0}, {0.1}, {0.2}, {0.15}, {5.0}, {5.1}}, {1, 1, 1, 2, 2, 2}), 1.0), 1.0 / 6);
+    // Row 2 is outvoted by class 1; the excluded row 4 counts neither way.
+    auto ds = sample({{0.0}, {0.1}, {0.15}, {0.5}, {9.0}}, {1, 1, 2, 2, 1});
+    auto mask = Vector::repeat(nullptr, 5);
+    mask->set(4, std::make_shared<CInteger>(1));
+    ds->setMask(mask);
+    EXPECT_EQ(criterion(ds, 1.0), 0.25);
+}
+
+TEST_F(CriterionTest, UndecidedRowUnderStrictGivesNoResult)
+{
+    EXPECT_EQ(criterion(sample({{0.0}, {0.1}, {50.0}, {5.1}}, {1, 1, 2, 2}), 1.0), 1e101);
+}
+
+TEST_F(CriterionTest, NoIncludedRowIsAnError)
+{
+    auto ds = sample({{0.0}, {1.0}}, {1, 2});
+    ds->setMask(Vector::repeat(std::make_shared<CInteger>(1), 2));
+    EXPECT_THROW(criterion(ds, 1.0), SystemException);
+}
+
+class SearchTest : public ::testing::Test {
+protected:
+    DatasetPtr ds = sample({{0.0}, {0.3}, {0.5}, {0.9}, {2.0}, {2.4}, {2.6}, {3.1}}, {1, 1, 1, 1, 2, 2, 2, 2});
+};
+
+TEST_F(SearchTest, GridHasThreeHundredPointsBuiltByAddition)
+{
+    TOptimizerC optimizer(0.01, 3.0, 0.01);
+    auto grid = optimizer.grid();
+    ASSERT_EQ(grid.size(), 300u);
+    EXPECT_EQ(FloatToStr(grid.back()), "2.99999999999998");
+    double c = 0.01;
+    for (int i = 0; i < 299; ++i)
+        c = c + 0.01;
+    EXPECT_EQ(grid.back(), c);
+}
+
+TEST_F(SearchTest, DrivesTheProgressBar)
+{
+    TModelClass model(ds);
+    RecordingBar bar;
+    model.optimize(nullptr, &bar);
+    EXPECT_EQ(bar.min, 10);
+    EXPECT_EQ(bar.max, 3000);
+    EXPECT_EQ(bar.step, 10);
+    EXPECT_EQ(bar.stepCount, 300);
+    EXPECT_EQ(bar.position, 3000);
+}
+
+TEST_F(SearchTest, ChosenWidthsReproduceTheBestCriterion)
+{
+    TModelClass model(ds);
+    auto p = model.optimize(nullptr, nullptr);
+    auto widths = std::static_pointer_cast<Vector>(p->elementAt(2));
+    const double sigma = ds->getDeviations()->getDouble(0);
+    // Every c up to the first that keeps all rows decided and right wins; the smallest such c.
+    double best = 1e101;
+    double chosen = 0;
+    TOptimizerC optimizer(0.01, 3.0, 0.01);
+    for (double c : optimizer.grid()) {
+        auto p2 = handParams(ds, {sigma * c});
+        model.getCriteryMinP().setModel(&model);
+        double value = model.getCriteryMinP().getCriterion(*p2);
+        if (value < best) {
+            best = value;
+            chosen = sigma * c;
+        }
+    }
+    EXPECT_EQ(widths->getDouble(0), chosen);
+    EXPECT_EQ(model.getCriteryMinP().getCriterion(*p), best);
+}
+
+TEST_F(SearchTest, ConstantInputColumnIsRejectedBeforeTheSearch)
+{
+    auto constant = sample({{1.0, 0.0}, {1.0, 1.0}, {1.0, 2.0}}, {1, 2, 1});
+    TModelClass model(constant);
+    RecordingBar bar;
+    auto e = raised([&] { model.optimize(nullptr, &bar); });
+    EXPECT_EQ(e.place, "TOptimizerC.optimize(Vector*, Log*, TBar*)");
+    EXPECT_EQ(e.message, "Нулевое стандартное отклонение входной колонки: X1");
+    EXPECT_EQ(bar.stepCount, 0);
+}
+
+TEST_F(SearchTest, NoGridPointWithAResultIsAnError)
+{
+    // Row 0 is alone in its class and farther than 3 sigma from every other row, so at
+    // every c it has no class within its window.
+    auto far = sample({{0.0}, {1000.0}, {1000.1}, {1000.2}, {1000.3}, {1000.4}, {1000.5}, {1000.6}, {1000.7}, {1000.8}},
+                      {1, 2, 2, 2, 2, 2, 2, 2, 2, 2});
+    TModelClass model(far);
+    auto e = raised([&] { model.optimize(nullptr, nullptr); });
+    EXPECT_EQ(e.message, "Не найдено значение c: при каждом c из сетки есть объект выборки вне окна всех классов");
+}
+
+class JournalTest : public ::testing::Test {
+protected:
+    testsupport::TempDir dir;
+    std::string journal() { return testsupport::readFile(dir.file("j.log")); }
+};
+
+TEST_F(JournalTest, DensityWritesTwoIndentedLines)
+{
+    auto ds = sample({{0.0}, {1.0}}, {1, 1});
+    {
+        Log log(dir.file("j.log"), false);
+        log.indent = 1;
+        TModelDensity(ds).getOut(*reals({0.5}), *reals({1.0}), -1, &log);
+        EXPECT_EQ(log.indent, 1);
+    }
+    EXPECT_EQ(journal(), "\n    TModelDensity.getOut:\n    f = 0.56");
+}
+
+TEST_F(JournalTest, ClassificationOfOneObject)
+{
+    auto ds = sample({{0.0}, {1.0}, {3.0}}, {1, 1, 2});
+    {
+        Log log(dir.file("j.log"), false);
+        TModelClass(ds).getOutInt(*reals({0.5}), *handParams(ds, {1.0}), -1, &log);
+    }
+    EXPECT_EQ(journal(),
+              "\n  TModelClass.getOut:"
+              "\n    TModelDensity.getOut:\n    f = 0.56"
+              // The rounding bias moves the "no density" value off its own text.
+              "\n    TModelDensity.getOut:\n    f = -999998.99"
+              "\n  classCode = 1");
+}
+
+TEST_F(JournalTest, OptimizeAndSearch)
+{
+    auto ds = sample({{0.0}, {1.0}, {3.0}, {4.0}}, {1, 1, 2, 2});
+    {
+        Log log(dir.file("j.log"), false);
+        TModelClass(ds).optimize(&log, nullptr);
+        EXPECT_EQ(log.indent, 0);
+    }
+    EXPECT_EQ(journal(),
+              "\n  TModelClass.optimize:"
+              "\n  Кода классов = 1; 2; "
+              "\n  Формирование подвыборок: "
+              "\n  \n  Выборка для classCode = 1 (после заполнения пропусков): "
+              "\n   | X1           | CLASS        | Y            | D            | "
+              "\n   | 0.00         | 1            | 1            | null         | "
+              "\n   | 1.00         | 1            | 1            | null         | "
+              "\n   | 3.00         | 2            | 2            | 1            | "
+              "\n   | 4.00         | 2            | 2            | 1            | "
+              "\n  "
+              "\n  \n  Выборка для classCode = 2 (после заполнения пропусков): "
+              "\n   | X1           | CLASS        | Y            | D            | "
+              "\n   | 0.00         | 1            | 1            | 1            | "
+              "\n   | 1.00         | 1            | 1            | 1            | "
+              "\n   | 3.00         | 2            | 2            | null         | "
+              "\n   | 4.00         | 2            | 2            | null         | "
+              "\n  "
+              "\n  TOptimizerC.optimize:"
+              "\n  c_min = 0.64"
+              "\n  C_min = 1.01; "
+              "\n  I_min = 0");
+}
+
+TEST_F(JournalTest, ShortSampleTextWhenDetailIsOff)
+{
+    auto ds = sample({{0.0}, {1.0}, {3.0}, {4.0}}, {1, 1, 2, 2});
+    {
+        Log log(dir.file("j.log"), false);
+        log.detail = 0;
+        TModelClass(ds).optimize(&log, nullptr);
+    }
+    EXPECT_NE(journal().find("Выборка для classCode = 1 (после заполнения пропусков): (4, 2)"), std::string::npos);
+}
+
+}  // namespace
