@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "app/Runtime.h"
+#include "tools/register/CsvTable.h"
+
+namespace {
+
+class CsvTableTest : public ::testing::Test {
+protected:
+    static CsvTable parse(const std::string& text)
+    {
+        std::istringstream in(text);
+        return CsvTable::read(in, "data.csv");
+    }
+
+    static std::string error(const std::string& text)
+    {
+        try {
+            parse(text);
+        } catch (const Exception& e) {
+            return e.text();
+        }
+        return "no error";
+    }
+};
+
+TEST_F(CsvTableTest, HeaderAndRowsWithMissingFields)
+{
+    auto t = parse("a,b,class\n1.5,,0\n,2,1\n");
+    EXPECT_EQ(t.header, (std::vector<std::string>{"a", "b", "class"}));
+    ASSERT_EQ(t.rows.size(), 2u);
+    EXPECT_EQ(t.rows[0][0], "1.5");
+    EXPECT_FALSE(t.rows[0][1].has_value());
+    EXPECT_FALSE(t.rows[1][0].has_value());
+    EXPECT_EQ(t.lineNumbers, (std::vector<int>{2, 3}));
+}
+
+TEST_F(CsvTableTest, WindowsLineEndsBlankLinesAndNoFinalLineFeed)
+{
+    auto t = parse("a,class\r\n1,0\r\n\r\n2,1");
+    ASSERT_EQ(t.rows.size(), 2u);
+    EXPECT_EQ(t.rows[1][0], "2");
+    EXPECT_EQ(t.header[1], "class");
+    EXPECT_EQ(t.lineNumbers[1], 4);
+}
+
+TEST_F(CsvTableTest, QuotedFields)
+{
+    auto t = parse("\"name, with comma\",class\n\"say \"\"hi\"\"\",1\n\"\",2\n");
+    EXPECT_EQ(t.header[0], "name, with comma");
+    EXPECT_EQ(t.rows[0][0], "say \"hi\"");
+    EXPECT_EQ(t.rows[1][0], "");
+}
+
+TEST_F(CsvTableTest, MalformedRowsNameTheirLine)
+{
+    EXPECT_EQ(error("a,class\n1,0\n1,2,3\n"), "data.csv, line 3: 3 fields where the header has 2");
+    EXPECT_EQ(error("a,class\n\"1,0\n"), "data.csv, line 2: a quoted field is not closed");
+    EXPECT_EQ(error("a,class\n\"1\"x,0\n"), "data.csv, line 2: text after a closing quote");
+    EXPECT_EQ(error("a,class\n1\"2,0\n"), "data.csv, line 2: a quote inside an unquoted field");
+    EXPECT_EQ(error(""), "data.csv: the file is empty, a header row is needed");
+    EXPECT_EQ(error("a,,class\n"), "data.csv, line 1: the header has an empty column name");
+    EXPECT_EQ(error(std::string("a,class\n1,\0\n", 12)), "data.csv, line 2: a NUL byte");
+}
+
+}  // namespace
