@@ -1,0 +1,111 @@
+#include "models/DenseReference.h"
+
+#include <string>
+
+#include "app/Utils.h"
+
+namespace DenseReference {
+
+double density(const DenseSample& s, int i, int q, const double* h, double widthProduct)
+{
+    const double* xi = s.x + static_cast<std::size_t>(i) * s.columns;
+    double sum = 0.0;
+    int left = 0;
+    for (int r = 0; r < s.rows; ++r) {
+        if (s.cls[r] != q || r == i) {
+            ++left;
+            continue;
+        }
+        sum = sum + kernelProduct(xi, s.x + static_cast<std::size_t>(r) * s.columns, h, s.columns);
+    }
+    const int n = s.rows - left;
+    double d = n * widthProduct;
+    if (d == 0.0)
+        d = 0.001;
+    const double f = sum / d;
+    return f == 0.0 ? NO_DENSITY : f;
+}
+
+int classify(const DenseSample& s, int i, const double* h, double widthProduct)
+{
+    double best = -1.0;
+    int result = -1;
+    for (int q = 0; q < s.classes; ++q) {
+        const double f = density(s, i, q, h, widthProduct);
+        if (f != NO_DENSITY && f > best) {
+            best = f;
+            result = q;
+        }
+    }
+    return result;
+}
+
+double widthProduct(const double* h, int columns)
+{
+    double p = 1.0;
+    for (int j = 0; j < columns; ++j)
+        p = p * h[j];
+    return p;
+}
+
+double criterion(const DenseSample& s, const double* h, bool strict, std::int64_t* errors)
+{
+    validate(s, nullptr, "DenseReference.criterion");
+    const double p = widthProduct(h, s.columns);
+    std::int64_t wrong = 0;
+    std::int64_t scored = 0;
+    for (int i = 0; i < s.rows; ++i) {
+        if (s.cls[i] == -1)
+            continue;
+        ++scored;
+        const int y = classify(s, i, h, p);
+        if (y == -1) {
+            if (strict) {
+                if (errors)
+                    *errors = -1;
+                return UNDECIDED;
+            }
+            ++wrong;
+        } else if (y != s.cls[i]) {
+            ++wrong;
+        }
+    }
+    if (errors)
+        *errors = wrong;
+    return static_cast<double>(wrong) / static_cast<double>(scored);
+}
+
+GridScores search(const DenseSample& s, const std::vector<double>& sigma, const std::vector<double>& grid, bool strict)
+{
+    validate(s, &sigma, "DenseReference.search");
+    GridScores result;
+    std::vector<double> h(sigma.size());
+    for (const double c : grid) {
+        for (std::size_t j = 0; j < sigma.size(); ++j)
+            h[j] = sigma[j] * c;
+        std::int64_t wrong = 0;
+        result.criterion.push_back(criterion(s, h.data(), strict, &wrong));
+        result.errors.push_back(wrong);
+    }
+    return result;
+}
+
+void validate(const DenseSample& s, const std::vector<double>* sigma, const char* place)
+{
+    if (s.rows < 0 || s.columns < 0 || s.classes < 0 || (s.rows > 0 && (!s.x || !s.cls)))
+        throw SystemException(place, "Неверные размеры выборки: строк " + std::to_string(s.rows) + ", входов "
+                                         + std::to_string(s.columns) + ", классов " + std::to_string(s.classes));
+    if (sigma && static_cast<int>(sigma->size()) != s.columns)
+        throw SystemException(place, "Число отклонений " + std::to_string(sigma->size()) + " не равно числу входов "
+                                         + std::to_string(s.columns));
+    bool scored = false;
+    for (int r = 0; r < s.rows; ++r) {
+        if (s.cls[r] < -1 || s.cls[r] >= s.classes)
+            throw SystemException(place, "Неверный класс строки " + std::to_string(r) + ": " + std::to_string(s.cls[r]));
+        scored = scored || s.cls[r] != -1;
+    }
+    if (!scored)
+        throw SystemException(place, "В выборке нет строк для оценки");
+}
+
+}  // namespace DenseReference

@@ -1,0 +1,53 @@
+#pragma once
+// The leave-one-out search of the class-density classifier as plain loops over dense
+// arrays, in the very arithmetic of the object-model classes: every scored row visits
+// every row of every class at every grid point, and nothing is cached. It is the
+// yardstick for the fast engine and the path the engine falls back to for inputs its
+// bounds do not cover.
+
+#include "models/DenseSample.h"
+
+namespace DenseReference {
+
+// Sentinel of a class without density at a point; compared exactly.
+constexpr double NO_DENSITY = -999999.0;
+// Criterion of a grid point at which some row cannot be decided under strict.
+constexpr double UNDECIDED = 1e101;
+
+// The product of the column kernels of centre v seen from x; 0.0 as soon as one column
+// lies outside its window.
+inline double kernelProduct(const double* x, const double* v, const double* h, int columns)
+{
+    double g = 1.0;
+    for (int j = 0; j < columns; ++j) {
+        const double u = (x[j] - v[j]) / h[j];
+        const double k = (u < -1.0 || u > 1.0) ? 0.0 : 0.75 * (1.0 - u * u);
+        if (k == 0.0)
+            return 0.0;
+        g = g * k;
+    }
+    return g;
+}
+
+// The density of class q at row i with row i itself left out, or NO_DENSITY.
+double density(const DenseSample& s, int i, int q, const double* h, double widthProduct);
+
+// The class position the classifier gives row i (left out of its class), or -1 when no
+// class has a density there. Ties go to the lower class position.
+int classify(const DenseSample& s, int i, const double* h, double widthProduct);
+
+// The product of the widths, 1.0 times each width in column order.
+double widthProduct(const double* h, int columns);
+
+// The criterion at the widths h; errors (may be null) receives the wrong rows, or -1
+// when the result is UNDECIDED. Throws when no row is scored.
+double criterion(const DenseSample& s, const double* h, bool strict, std::int64_t* errors = nullptr);
+
+// The criterion at every grid point c, with the widths sigma_j * c.
+GridScores search(const DenseSample& s, const std::vector<double>& sigma, const std::vector<double>& grid, bool strict);
+
+// Checks the shape of the sample (class positions in range, at least one scored row)
+// and of sigma; throws SystemException naming place otherwise.
+void validate(const DenseSample& s, const std::vector<double>* sigma, const char* place);
+
+}  // namespace DenseReference

@@ -1,0 +1,35 @@
+#pragma once
+// The innermost loop of the fast search: one query row against a run of sample rows.
+// For every row it finds the first grid point at which the row enters the query's
+// window (its activation) and adds the row's polynomial coefficients to the bucket of
+// its class and activation. Plain data only, so that the vector version can live in a
+// translation unit of its own, compiled for AVX2 and chosen at run time.
+
+#include <cstdint>
+
+struct PairKernelArgs {
+    const double* xc = nullptr;       // columns of the sample, column j at xc + j * stride
+    int stride = 0;
+    int columns = 0;                  // padded column count (4 for the vector kernel)
+    int from = 0;                     // first row position
+    int to = 0;                       // one past the last row position
+    const double* xi = nullptr;       // the query's values, one per padded column
+    const double* invSigma = nullptr; // 1 / sigma_j per padded column
+    const int* cellBase = nullptr;    // per row position: class * (points + 1)
+    int points = 0;                   // grid size G; activation G means never active
+    double c0 = 0.0;                  // first grid point
+    double invStep = 0.0;             // 1 / grid step
+    double* sums = nullptr;           // per cell (class, activation): columns coefficient sums
+    std::uint32_t* counts = nullptr;  // per cell: rows
+    std::uint16_t* activation = nullptr;  // per row position
+    int* doubtful = nullptr;          // out: row positions too close to a grid point to place
+    int doubtfulCount = 0;            // out
+};
+
+// Distance, in grid steps, below which the estimated activation is not trusted and the
+// row is placed by the exact per-column test instead.
+constexpr double kActivationTolerance = 1e-6;
+
+// Vector kernel for exactly 4 (padded) columns and a uniform grid; positions from..to
+// with (to - from) a multiple of 4. Doubtful rows are listed, not added.
+void pairKernelAvx2(PairKernelArgs& args);

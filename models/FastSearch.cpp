@@ -1,0 +1,224 @@
+#include "models/FastSearch.h"
+
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <memory>
+#include <thread>
+
+#include "models/DenseReference.h"
+#include "models/FastSweep.h"
+
+namespace FastSearch {
+
+namespace {
+
+// Scores rows 0..rows-1 with work(thread, row) on `threads` threads, the calling thread
+// among them. The calling thread alone calls stepIt, between its own chunks and while it
+// waits for the others, as the share of finished rows crosses each 1/steps mark; all
+// remaining calls are made at the end.
+void runRows(int rows, unsigned threads, std::size_t steps, const std::function<void()>& stepIt,
+             const std::function<void(unsigned, int)>& work)
+{
+    threads = std::max(1u, std::min(threads, static_cast<unsigned>(rows)));
+    const int chunk = std::clamp(rows / static_cast<int>(threads * 16), 1, 64);
+    std::atomic<int> next{0};
+    std::atomic<int> done{0};
+    std::atomic<unsigned> events{0};
+    std::atomic<bool> stop{false};
+    std::vector<std::exception_ptr> failures(threads);
+
+    auto take = [&](int& from, int& to) {
+        if (stop.load(std::memory_order_relaxed))
+            return false;
+        from = next.fetch_add(chunk);
+        if (from >= rows)
+            return false;
+        to = std::min(rows, from + chunk);
+        return true;
+    };
+    auto finished = [&](int n) {
+        done.fetch_add(n);
+        events.fetch_add(1);
+        events.notify_one();
+    };
+    auto body = [&](unsigned t) {
+        try {
+            int from = 0;
+            int to = 0;
+            while (take(from, to)) {
+                for (int r = from; r < to; ++r)
+                    work(t, r);
+                finished(to - from);
+            }
+        } catch (...) {
+            failures[t] = std::current_exception();
+            stop = true;
+            events.fetch_add(1);
+            events.notify_one();
+        }
+    };
+
+    std::size_t stepped = 0;
+    auto report = [&] {
+        if (!stepIt)
+            return;
+        const auto target = static_cast<std::size_t>(static_cast<long double>(done.load()) * steps / rows);
+        while (stepped < target) {
+            ++stepped;
+            stepIt();
+        }
+    };
+
+    {
+        std::vector<std::jthread> helpers;
+        try {
+            for (unsigned t = 1; t < threads; ++t)
+                helpers.emplace_back(body, t);
+            int from = 0;
+            int to = 0;
+            while (take(from, to)) {
+                for (int r = from; r < to; ++r)
+                    work(0, r);
+                finished(to - from);
+                report();
+            }
+            for (;;) {
+                const unsigned seen = events.load();
+                if (done.load() >= rows || stop.load())
+                    break;
+                events.wait(seen);
+                report();
+            }
+        } catch (...) {
+            stop = true;
+            throw;
+        }
+    }
+    for (const auto& failure : failures) {
+        if (failure)
+            std::rethrow_exception(failure);
+    }
+    if (stepIt) {
+        while (stepped < steps) {
+            ++stepped;
+            stepIt();
+        }
+    }
+}
+
+bool hasAvx2()
+{
+    return __builtin_cpu_supports("avx2");
+}
+
+Result assemble(const std::vector<std::vector<std::int64_t>>& errors,
+                const std::vector<std::atomic<unsigned char>>& undecided, std::size_t points, int scored,
+                bool strict)
+{
+    Result result;
+    result.criterion.resize(points);
+    result.errors.resize(points);
+    for (std::size_t g = 0; g < points; ++g) {
+        std::int64_t wrong = 0;
+        for (const auto& part : errors)
+            wrong += part[g];
+        if (strict && undecided[g].load()) {
+            result.criterion[g] = DenseReference::UNDECIDED;
+            result.errors[g] = -1;
+        } else {
+            result.criterion[g] = static_cast<double>(wrong) / static_cast<double>(scored);
+            result.errors[g] = wrong;
+        }
+    }
+    return result;
+}
+
+}  // namespace
+
+Result search(const DenseSample& sample, const std::vector<double>& sigma, const std::vector<double>& grid,
+              bool strict, const std::function<void()>& stepIt, const Options& options)
+{
+    DenseReference::validate(sample, &sigma, "FastSearch.search");
+    const std::size_t points = grid.size();
+    if (points == 0)
+        return {};
+    const unsigned threads = options.threads == 0 ? defaultThreads() : options.threads;
+    std::vector<std::atomic<unsigned char>> undecided(points);
+
+    if (auto plan = buildSweepPlan(sample, sigma, grid, strict, options.vectorKernel && hasAvx2())) {
+        const unsigned used = std::max(1u, std::min(threads, static_cast<unsigned>(plan->count)));
+        std::vector<std::unique_ptr<SweepScorer>> scorers;
+        std::vector<std::vector<std::int64_t>> errors(used, std::vector<std::int64_t>(points));
+        for (unsigned t = 0; t < used; ++t)
+            scorers.push_back(std::make_unique<SweepScorer>(*plan));
+        runRows(plan->count, used, points, stepIt,
+                [&](unsigned t, int row) { scorers[t]->score(row, errors[t].data(), undecided.data()); });
+        Result result = assemble(errors, undecided, points, plan->count, strict);
+        for (const auto& scorer : scorers)
+            result.recomputed += scorer->recomputed();
+        return result;
+    }
+
+    std::vector<int> scoredRows;
+    for (int r = 0; r < sample.rows; ++r) {
+        if (sample.cls[r] != -1)
+            scoredRows.push_back(r);
+    }
+    const int d = sample.columns;
+    std::vector<double> widths(points * d);
+    std::vector<double> products(points);
+    for (std::size_t g = 0; g < points; ++g) {
+        for (int j = 0; j < d; ++j)
+            widths[g * d + j] = sigma[j] * grid[g];
+        products[g] = DenseReference::widthProduct(&widths[g * d], d);
+    }
+    const int rows = static_cast<int>(scoredRows.size());
+    const unsigned used = std::max(1u, std::min(threads, static_cast<unsigned>(rows)));
+    std::vector<std::vector<std::int64_t>> errors(used, std::vector<std::int64_t>(points));
+    runRows(rows, used, points, stepIt, [&](unsigned t, int k) {
+        const int i = scoredRows[k];
+        for (std::size_t g = 0; g < points; ++g) {
+            if (strict && undecided[g].load(std::memory_order_relaxed))
+                continue;
+            const int y = DenseReference::classify(sample, i, &widths[g * d], products[g]);
+            if (y == -1 && strict)
+                undecided[g].store(1, std::memory_order_relaxed);
+            else if (y != sample.cls[i])
+                ++errors[t][g];
+        }
+    });
+    Result result = assemble(errors, undecided, points, rows, strict);
+    result.plainLoops = true;
+    result.recomputed = static_cast<std::int64_t>(rows) * static_cast<std::int64_t>(points);
+    return result;
+}
+
+double criterionAt(const DenseSample& sample, const std::vector<double>& widths, bool strict, std::int64_t* errors,
+                   const Options& options)
+{
+    const Result result = search(sample, widths, {1.0}, strict, {}, options);
+    if (errors)
+        *errors = result.errors[0];
+    return result.criterion[0];
+}
+
+std::size_t bestIndex(const std::vector<double>& criterion)
+{
+    double best = DenseReference::UNDECIDED;
+    std::size_t at = npos;
+    for (std::size_t g = 0; g < criterion.size(); ++g) {
+        if (criterion[g] < best) {
+            best = criterion[g];
+            at = g;
+        }
+    }
+    return at;
+}
+
+unsigned defaultThreads()
+{
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+}  // namespace FastSearch

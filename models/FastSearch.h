@@ -1,0 +1,48 @@
+#pragma once
+// The leave-one-out search of the width factor of the class-density classifier, fast,
+// over dense arrays. Every criterion value equals, to the bit, the one the plain loops
+// give (DenseReference) and hence the object-model classes: the engine settles most
+// (row, grid point) decisions from certified bounds and recomputes the doubtful ones
+// with the plain arithmetic. Rows are spread over threads; the results do not depend
+// on their number. Memory: O(rows * columns) plus O(rows) per thread.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "models/DenseSample.h"
+
+namespace FastSearch {
+
+struct Options {
+    unsigned threads = 0;      // 0: one per hardware thread
+    bool vectorKernel = true;  // the AVX2 kernel, where the processor has it
+};
+
+struct Result : GridScores {
+    std::int64_t recomputed = 0;  // decisions recomputed with the plain arithmetic
+    bool plainLoops = false;      // inputs outside the certified ranges: every decision plain
+};
+
+// The criterion at every grid point c, the widths being sigma_j * c. stepIt (may be
+// empty) is called exactly grid.size() times, always from the calling thread, as the
+// rows get scored. Throws SystemException on a malformed sample.
+Result search(const DenseSample& sample, const std::vector<double>& sigma, const std::vector<double>& grid,
+              bool strict, const std::function<void()>& stepIt = {}, const Options& options = {});
+
+// The criterion at one width vector; errors (may be null) receives the wrong rows, or
+// -1 when the result is 1e101.
+double criterionAt(const DenseSample& sample, const std::vector<double>& widths, bool strict,
+                   std::int64_t* errors = nullptr, const Options& options = {});
+
+constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+// The grid point a search keeps: the first with the smallest criterion below 1e101, or
+// npos when every point is 1e101.
+std::size_t bestIndex(const std::vector<double>& criterion);
+
+// std::thread::hardware_concurrency, at least 1.
+unsigned defaultThreads();
+
+}  // namespace FastSearch

@@ -1,0 +1,434 @@
+#include "models/FastSweep.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+#include "app/Utils.h"
+#include "models/DenseReference.h"
+
+namespace {
+
+// Largest |difference| whose quotient by h is still below 1, so that the kernel is not
+// 0.0. Correctly rounded division is monotone, hence the window of column j at a grid
+// point is exactly |fl(x_ij - x_rj)| <= this bound.
+double windowBound(double h)
+{
+    double b = h;
+    while (b > 0.0 && !(b / h < 1.0))
+        b = std::nextafter(b, 0.0);
+    for (;;) {
+        const double next = std::nextafter(b, std::numeric_limits<double>::infinity());
+        if (!(next / h < 1.0))
+            return b;
+        b = next;
+    }
+}
+
+bool inRange(double v, double low, double high)
+{
+    return std::isfinite(v) && v >= low && v <= high;
+}
+
+}  // namespace
+
+int SweepPlan::exactActivation(int i, int p) const
+{
+    int first = 0;
+    const double* xi = &xr[static_cast<std::size_t>(i) * columns];
+    const double* xp = &xr[static_cast<std::size_t>(p) * columns];
+    for (int j = 0; j < columns; ++j) {
+        const double diff = std::fabs(xi[j] - xp[j]);
+        const double* b = &bound[static_cast<std::size_t>(j) * points];
+        const int a = static_cast<int>(std::lower_bound(b, b + points, diff) - b);
+        first = std::max(first, a);
+    }
+    return first;
+}
+
+int SweepPlan::estimateActivation(double ratio, bool& doubtfulOut) const
+{
+    if (uniformGrid) {
+        const double f = (ratio - c0) * invStep;
+        const double near = std::nearbyint(f);
+        doubtfulOut = std::fabs(f - near) < kActivationTolerance && near >= 0.0 && near <= points - 1;
+        return static_cast<int>(std::min(std::max(std::floor(f) + 1.0, 0.0), static_cast<double>(points)));
+    }
+    const int a = static_cast<int>(std::upper_bound(grid.begin(), grid.end(), ratio) - grid.begin());
+    doubtfulOut = (a < points && grid[a] - ratio <= 1e-9 * grid[a]) || (a > 0 && ratio - grid[a - 1] <= 1e-9 * grid[a - 1]);
+    return a;
+}
+
+std::optional<SweepPlan> buildSweepPlan(const DenseSample& s, const std::vector<double>& sigma,
+                                        const std::vector<double>& grid, bool strict, bool vectorKernel)
+{
+    const int d = s.columns;
+    const int points = static_cast<int>(grid.size());
+    if (d < 1 || d > 16 || points < 1 || points > 65000)
+        return std::nullopt;
+    for (int g = 0; g < points; ++g) {
+        if (!inRange(grid[g], 1e-6, 1e6) || (g > 0 && !(grid[g] > grid[g - 1])))
+            return std::nullopt;
+    }
+    for (const double v : sigma) {
+        if (!inRange(v, 1e-150, 1e150))
+            return std::nullopt;
+    }
+
+    SweepPlan pl;
+    pl.columns = d;
+    pl.classes = s.classes;
+    pl.points = points;
+    pl.strict = strict;
+    pl.grid = grid;
+    pl.c0 = grid[0];
+    const double step = points == 1 ? grid[0] : (grid[points - 1] - grid[0]) / (points - 1);
+    double deviation = 0.0;
+    for (int g = 0; g < points; ++g)
+        deviation = std::max(deviation, std::fabs(grid[g] - (grid[0] + g * step)));
+    pl.uniformGrid = deviation <= 1e-8 * step && grid[points - 1] / step <= 1e6;
+    pl.invStep = 1.0 / step;
+    pl.vectorKernel = vectorKernel && d <= 4 && pl.uniformGrid;
+    pl.padded = pl.vectorKernel ? 4 : d;
+
+    pl.classSize.assign(s.classes, 0);
+    pl.members.resize(s.classes);
+    for (int r = 0; r < s.rows; ++r) {
+        if (s.cls[r] == -1)
+            continue;
+        const double* row = s.x + static_cast<std::size_t>(r) * d;
+        for (int j = 0; j < d; ++j) {
+            if (!inRange(std::fabs(row[j]), 0.0, 1e150))
+                return std::nullopt;
+        }
+        const int p = static_cast<int>(pl.rowOf.size());
+        pl.rowOf.push_back(r);
+        pl.cls.push_back(s.cls[r]);
+        pl.cellBase.push_back(s.cls[r] * (points + 1));
+        pl.members[s.cls[r]].push_back(p);
+        ++pl.classSize[s.cls[r]];
+        pl.xr.insert(pl.xr.end(), row, row + d);
+    }
+    pl.count = static_cast<int>(pl.rowOf.size());
+    // Sums of exact duplicates (each adds 0.75^d) must stay exact integers times 3^d / 4^d.
+    if (std::pow(3.0, d) * pl.count >= 0x1p53)
+        return std::nullopt;
+
+    pl.stride = (pl.count + 3) / 4 * 4;
+    pl.xc.assign(static_cast<std::size_t>(pl.padded) * pl.stride, 0.0);
+    for (int p = 0; p < pl.count; ++p) {
+        for (int j = 0; j < d; ++j)
+            pl.xc[static_cast<std::size_t>(j) * pl.stride + p] = pl.xr[static_cast<std::size_t>(p) * d + j];
+    }
+    pl.invSigma.assign(pl.padded, 1.0);
+    for (int j = 0; j < d; ++j)
+        pl.invSigma[j] = 1.0 / sigma[j];
+
+    pl.dupProduct = 1.0;
+    for (int j = 0; j < d; ++j)
+        pl.dupProduct = pl.dupProduct * 0.75;
+    // The smallest non-zero kernel product: every column at 0.75 * (1 - (1 - 2^-53)).
+    const double smallestProduct = std::pow(0.75 * 0x1p-53, d) * 0.5;
+
+    pl.widths.resize(static_cast<std::size_t>(points) * d);
+    pl.bound.resize(static_cast<std::size_t>(d) * points);
+    pl.t.resize(points);
+    pl.powSigned.resize(static_cast<std::size_t>(points) * pl.padded);
+    pl.powAbs.resize(static_cast<std::size_t>(points) * pl.padded);
+    pl.denominator.resize(static_cast<std::size_t>(points) * s.classes * 2);
+    pl.invDenominator.resize(pl.denominator.size());
+    for (int g = 0; g < points; ++g) {
+        double product = 1.0;
+        for (int j = 0; j < d; ++j) {
+            const double h = sigma[j] * grid[g];
+            if (!std::isnormal(h))
+                return std::nullopt;
+            pl.widths[static_cast<std::size_t>(g) * d + j] = h;
+            pl.bound[static_cast<std::size_t>(j) * points + g] = windowBound(h);
+            product = product * h;
+        }
+        if (!std::isnormal(product))
+            return std::nullopt;
+        const double t = 1.0 / (grid[g] * grid[g]);
+        pl.t[g] = t;
+        double power = 1.0;
+        for (int m = 0; m < pl.padded; ++m) {
+            power = power * t;
+            pl.powAbs[static_cast<std::size_t>(g) * pl.padded + m] = power;
+            pl.powSigned[static_cast<std::size_t>(g) * pl.padded + m] = m % 2 == 0 ? -power : power;
+        }
+        for (int q = 0; q < s.classes; ++q) {
+            for (int own = 0; own < 2; ++own) {
+                const int n = pl.classSize[q] - own;
+                double den = n * product;
+                if (den == 0.0)
+                    den = 0.001;
+                // Every density of a class with a row in the window must be a normal,
+                // finite double for the bounds to apply.
+                if (n > 0 && !(den <= smallestProduct * 1e300 && den >= pl.count * 1e-300))
+                    return std::nullopt;
+                const std::size_t at = (static_cast<std::size_t>(g) * s.classes + q) * 2 + own;
+                pl.denominator[at] = den;
+                pl.invDenominator[at] = 1.0 / den;
+            }
+        }
+    }
+    return pl;
+}
+
+SweepScorer::SweepScorer(const SweepPlan& plan)
+    : plan(plan),
+      counts(static_cast<std::size_t>(plan.classes) * (plan.points + 1)),
+      activation(plan.stride),
+      doubtful(plan.stride),
+      acc(static_cast<std::size_t>(plan.classes) * plan.padded),
+      accCount(plan.classes),
+      est(plan.classes),
+      unsure(plan.classes)
+{
+    const std::size_t cells = counts.size() * plan.padded;
+    sumsStore.resize(cells + 8);
+    void* at = sumsStore.data();
+    std::size_t space = sumsStore.size() * sizeof(double);
+    sums = static_cast<double*>(std::align(32, cells * sizeof(double), at, space));
+}
+
+void SweepScorer::fillBuckets(int i)
+{
+    const int padded = plan.padded;
+    const int points = plan.points;
+    std::fill(sums, sums + counts.size() * padded, 0.0);
+    std::fill(counts.begin(), counts.end(), 0u);
+
+    double xi[16];
+    for (int j = 0; j < padded; ++j)
+        xi[j] = plan.xc[static_cast<std::size_t>(j) * plan.stride + i];
+
+    auto addRow = [&](int p, int a) {
+        activation[p] = static_cast<std::uint16_t>(a);
+        if (a == points)
+            return;
+        double e[17] = {1.0};
+        for (int j = 0; j < padded; ++j) {
+            const double v = (xi[j] - plan.xc[static_cast<std::size_t>(j) * plan.stride + p]) * plan.invSigma[j];
+            const double aj = v * v;
+            for (int m = j + 1; m >= 1; --m)
+                e[m] = e[m] + aj * e[m - 1];
+        }
+        const int cell = plan.cellBase[p] + a;
+        double* target = sums + static_cast<std::size_t>(cell) * padded;
+        for (int m = 0; m < padded; ++m)
+            target[m] = target[m] + e[m + 1];
+        ++counts[cell];
+    };
+
+    int from = 0;
+    if (plan.vectorKernel) {
+        PairKernelArgs args;
+        args.xc = plan.xc.data();
+        args.stride = plan.stride;
+        args.columns = padded;
+        args.from = 0;
+        args.to = plan.count / 4 * 4;
+        args.xi = xi;
+        args.invSigma = plan.invSigma.data();
+        args.cellBase = plan.cellBase.data();
+        args.points = points;
+        args.c0 = plan.c0;
+        args.invStep = plan.invStep;
+        args.sums = sums;
+        args.counts = counts.data();
+        args.activation = activation.data();
+        args.doubtful = doubtful.data();
+        pairKernelAvx2(args);
+        for (int k = 0; k < args.doubtfulCount; ++k)
+            addRow(doubtful[k], plan.exactActivation(i, doubtful[k]));
+        from = args.to;
+    }
+    for (int p = from; p < plan.count; ++p) {
+        double ratio = 0.0;
+        for (int j = 0; j < padded; ++j) {
+            const double v = (xi[j] - plan.xc[static_cast<std::size_t>(j) * plan.stride + p]) * plan.invSigma[j];
+            ratio = std::max(ratio, std::fabs(v));
+        }
+        bool doubt = false;
+        int a = plan.estimateActivation(ratio, doubt);
+        if (doubt)
+            a = plan.exactActivation(i, p);
+        addRow(p, a);
+    }
+    // The query met itself as an exact duplicate active everywhere; it is no centre of its own.
+    --counts[plan.cellBase[i] + activation[i]];
+    activation[i] = static_cast<std::uint16_t>(points);
+}
+
+void SweepScorer::accumulate(int g)
+{
+    const int padded = plan.padded;
+    for (int q = 0; q < plan.classes; ++q) {
+        const std::size_t cell = static_cast<std::size_t>(q) * (plan.points + 1) + g;
+        accCount[q] += counts[cell];
+        const double* from = sums + cell * padded;
+        double* to = &acc[static_cast<std::size_t>(q) * padded];
+        for (int m = 0; m < padded; ++m)
+            to[m] = to[m] + from[m];
+    }
+}
+
+// The sum S of class q computed by the plain loops and the estimate T from the
+// coefficient sums differ by at most
+//   (2N + G + 40 d' + 16) * 2^-52 * B,   B = 0.75^d * (N + sum_m E_m t^m),
+// N the rows in the window, d' the padded column count. B bounds every kernel product
+// from above with no cancellation (each row adds 0.75^d * prod (1 + a_j t) >= 0.75^d),
+// which makes the analysis short: each plain kernel is off by at most about 9u absolute
+// per column near the window's edge (u = 2^-53), each product by about (10d + 1) u
+// 0.75^d; the plain sequential sum of N non-negative terms adds gamma(N) times their sum;
+// the coefficient sums, grouped by bucket and then summed over the grid, add gamma(N + G)
+// relative to their (non-negative) values, the coefficients themselves gamma(7d), the
+// powers of t and their sum gamma(4d). The factor 2 on top is a safety margin. The density
+// f = fl(S / D) is monotone in S; the quotient by D is widened by 16u on each side.
+SweepScorer::Estimate SweepScorer::estimate(int q, int g, bool own) const
+{
+    const double n = static_cast<double>(accCount[q]);
+    const double* e = &acc[static_cast<std::size_t>(q) * plan.padded];
+    const std::size_t at = (static_cast<std::size_t>(g) * plan.classes + q) * 2 + (own ? 1 : 0);
+    if (e[0] * plan.t[g] <= 0x1p-60) {
+        // Every row in the window is so close that each u * u rounds away against 1.0:
+        // each plain product is exactly 0.75^d and so is every partial sum's step.
+        const double f = n * plan.dupProduct / plan.denominator[at];
+        return {f, f, true, n * plan.dupProduct, 0.0};
+    }
+    const double* ps = &plan.powSigned[static_cast<std::size_t>(g) * plan.padded];
+    const double* pa = &plan.powAbs[static_cast<std::size_t>(g) * plan.padded];
+    double sumT = 0.0;
+    double sumB = 0.0;
+    for (int m = 0; m < plan.padded; ++m) {
+        sumT = sumT + e[m] * ps[m];
+        sumB = sumB + e[m] * pa[m];
+    }
+    const double estimateT = (sumT + n) * plan.dupProduct;
+    const double magnitude = (sumB + n) * plan.dupProduct;
+    const double err = (2.0 * n + plan.points + 40.0 * plan.padded + 16.0) * 0x1p-52 * magnitude;
+    const double inv = plan.invDenominator[at];
+    return {(estimateT - err) * inv * (1.0 - 0x1p-49), (estimateT + err) * inv * (1.0 + 0x1p-49), false, estimateT, err};
+}
+
+double SweepScorer::exactSum(int i, int q, int g) const
+{
+    const int d = plan.columns;
+    const double* h = &plan.widths[static_cast<std::size_t>(g) * d];
+    const double* xi = &plan.xr[static_cast<std::size_t>(i) * d];
+    double sum = 0.0;
+    for (const int p : plan.members[q]) {
+        if (activation[p] <= g)
+            sum = sum + DenseReference::kernelProduct(xi, &plan.xr[static_cast<std::size_t>(p) * d], h, d);
+    }
+    return sum;
+}
+
+double SweepScorer::exactDensity(int i, int q, int g) const
+{
+    const std::size_t at = (static_cast<std::size_t>(g) * plan.classes + q) * 2 + (plan.cls[i] == q ? 1 : 0);
+    const double f = exactSum(i, q, g) / plan.denominator[at];
+    return f == 0.0 ? DenseReference::NO_DENSITY : f;
+}
+
+void SweepScorer::score(int i, std::int64_t* errors, std::atomic<unsigned char>* undecided)
+{
+    fillBuckets(i);
+    std::fill(acc.begin(), acc.end(), 0.0);
+    std::fill(accCount.begin(), accCount.end(), 0);
+    const int y = plan.cls[i];
+    const int classes = plan.classes;
+
+    // Whether y is the classifier's answer: it must beat earlier classes strictly and
+    // later ones at least equally. 1 right, 0 wrong, -1 not settled by the intervals.
+    auto verdict = [&]() {
+        bool open = false;
+        for (int q = 0; q < classes; ++q) {
+            if (q == y || accCount[q] == 0)
+                continue;
+            const Estimate& a = est[y];
+            const Estimate& b = est[q];
+            const bool yes = q < y ? a.lo > b.hi : a.lo >= b.hi;
+            const bool no = q < y ? b.lo >= a.hi : b.lo > a.hi;
+            if (no)
+                return 0;
+            if (!yes) {
+                unsure[q] = true;
+                open = true;
+            }
+        }
+        return open ? -1 : 1;
+    };
+
+    for (int g = 0; g < plan.points; ++g) {
+        accumulate(g);
+        if (plan.strict && undecided[g].load(std::memory_order_relaxed))
+            continue;
+        bool any = false;
+        for (int q = 0; q < classes; ++q)
+            any = any || accCount[q] > 0;
+        if (!any) {
+            if (plan.strict)
+                undecided[g].store(1, std::memory_order_relaxed);
+            else
+                ++errors[g];
+            continue;
+        }
+        if (accCount[y] == 0) {
+            ++errors[g];
+            continue;
+        }
+        for (int q = 0; q < classes; ++q) {
+            unsure[q] = false;
+            if (accCount[q] > 0)
+                est[q] = estimate(q, g, q == y);
+        }
+        int v = verdict();
+        if (v < 0) {
+            ++recomputedCount;
+            for (int q = 0; q < classes; ++q) {
+                if ((q == y || unsure[q]) && !est[q].exact) {
+                    const double f = exactDensity(i, q, g);
+                    est[q] = {f, f, true, 0.0, 0.0};
+                }
+            }
+            v = verdict();
+            if (v < 0)
+                throw SystemException("SweepScorer.score", "Решение строки не определено после пересчета");
+        }
+        if (v == 0)
+            ++errors[g];
+    }
+}
+
+std::vector<std::uint16_t> SweepScorer::activations(int i)
+{
+    fillBuckets(i);
+    return {activation.begin(), activation.begin() + plan.count};
+}
+
+double SweepScorer::worstBoundRatio(int i)
+{
+    fillBuckets(i);
+    std::fill(acc.begin(), acc.end(), 0.0);
+    std::fill(accCount.begin(), accCount.end(), 0);
+    double worst = 0.0;
+    for (int g = 0; g < plan.points; ++g) {
+        accumulate(g);
+        for (int q = 0; q < plan.classes; ++q) {
+            if (accCount[q] == 0)
+                continue;
+            const Estimate e = estimate(q, g, plan.cls[i] == q);
+            const double f = exactDensity(i, q, g);
+            if (!(f >= e.lo && f <= e.hi))
+                return std::numeric_limits<double>::infinity();
+            if (!e.exact)
+                worst = std::max(worst, std::fabs(exactSum(i, q, g) - e.sum) / e.err);
+        }
+    }
+    return worst;
+}

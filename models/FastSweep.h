@@ -1,0 +1,116 @@
+#pragma once
+// The certified sweep behind FastSearch (callers use FastSearch.h; the engine's tests use
+// this header directly).
+//
+// For a query row i and a sample row r of class q, the kernel product at width factor c
+// is 0.75^d * prod_j (1 - a_j t) with a_j = ((x_ij - x_rj) / sigma_j)^2 and t = 1 / c^2,
+// a polynomial in t whose coefficients are the elementary symmetric sums of the a_j.
+// Row r enters the window at a known grid point (its activation, exact: see
+// SweepPlan::bound), so adding its coefficients into the bucket (q, activation) and
+// summing the buckets over the grid gives, for every grid point, the exact count of
+// rows in the window, an estimate of the density sum and a magnitude that bounds the
+// estimate's distance from the sum the plain loops compute. A row whose decision those
+// bounds cannot settle is recomputed with the plain arithmetic.
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "models/DenseSample.h"
+#include "models/FastPairKernel.h"
+
+struct SweepPlan {
+    int columns = 0;       // d
+    int padded = 0;        // coefficient count per cell (d, or 4 for the vector kernel)
+    int classes = 0;
+    int count = 0;         // scored rows (class position >= 0)
+    int points = 0;        // G
+    bool strict = true;
+    bool vectorKernel = false;
+    bool uniformGrid = false;
+    double c0 = 0.0;
+    double invStep = 0.0;
+
+    int stride = 0;                       // column length in xc (count rounded up to 4)
+    std::vector<double> xc;               // padded columns of the scored rows
+    std::vector<double> xr;               // scored rows, row after row, d values each
+    std::vector<int> cls;                 // class position per scored row
+    std::vector<int> rowOf;               // sample row per scored row
+    std::vector<int> cellBase;            // cls * (points + 1)
+    std::vector<int> classSize;
+    std::vector<std::vector<int>> members;  // scored rows of each class, in row order
+
+    std::vector<double> grid;
+    std::vector<double> widths;           // points * d: sigma_j * c
+    std::vector<double> bound;            // d * points: largest |difference| inside the window
+    std::vector<double> invSigma;         // padded
+    std::vector<double> t;                // 1 / (c * c)
+    std::vector<double> powSigned;        // points * padded: (-t)^m, m = 1..padded
+    std::vector<double> powAbs;           // points * padded: t^m
+    std::vector<double> denominator;      // (points * classes + q) * 2 + own: n * P, or 0.001
+    std::vector<double> invDenominator;
+    double dupProduct = 0.0;              // the kernel product of an exact duplicate, 0.75^d
+
+    // The first grid point whose window holds row p around row i (points if none):
+    // the plain test per column, without division.
+    int exactActivation(int i, int p) const;
+    // Estimated activation from max_j |x_ij - x_pj| / sigma_j; doubtful when that value
+    // is too close to a grid point for the estimate to be trusted.
+    int estimateActivation(double ratio, bool& doubtful) const;
+};
+
+// The plan of a search, or nothing when the inputs leave the ranges the bounds are
+// derived for (non-finite or extreme values, more than 16 columns, a grid that does
+// not increase); those searches run the plain loops.
+std::optional<SweepPlan> buildSweepPlan(const DenseSample& s, const std::vector<double>& sigma,
+                                        const std::vector<double>& grid, bool strict, bool vectorKernel);
+
+// Scores rows at every grid point; one per thread, buffers O(rows + points * classes).
+class SweepScorer {
+public:
+    explicit SweepScorer(const SweepPlan& plan);
+
+    // Scores scored row i at every grid point: wrong rows are added to errors[g]; an
+    // undecided row sets undecided[g] (under strict, points already marked are skipped;
+    // otherwise an undecided row counts as wrong).
+    void score(int i, std::int64_t* errors, std::atomic<unsigned char>* undecided);
+
+    // (row, grid point) decisions that needed the plain arithmetic so far.
+    std::int64_t recomputed() const { return recomputedCount; }
+
+    // For tests: the activation of every scored row around row i, and the largest ratio
+    // of |plain sum - estimate| to the certified error bound over every class and grid
+    // point of row i (below 1 when the bound holds).
+    std::vector<std::uint16_t> activations(int i);
+    double worstBoundRatio(int i);
+
+private:
+    // Bounds of the density fl(S / D) of one class at one grid point; for tests also the
+    // estimate T of the plain sum S and the bound on |S - T|.
+    struct Estimate {
+        double lo = 0.0;
+        double hi = 0.0;
+        bool exact = false;
+        double sum = 0.0;
+        double err = 0.0;
+    };
+
+    void fillBuckets(int i);
+    void accumulate(int g);
+    Estimate estimate(int q, int g, bool own) const;
+    double exactSum(int i, int q, int g) const;
+    double exactDensity(int i, int q, int g) const;
+
+    const SweepPlan& plan;
+    std::vector<double> sumsStore;
+    double* sums = nullptr;               // per cell: padded coefficient sums (32-byte aligned)
+    std::vector<std::uint32_t> counts;    // per cell
+    std::vector<std::uint16_t> activation;
+    std::vector<int> doubtful;
+    std::vector<double> acc;              // classes * padded: running sums over the grid
+    std::vector<std::int64_t> accCount;   // classes
+    std::vector<Estimate> est;
+    std::vector<char> unsure;             // classes whose comparison with the row's class is open
+    std::int64_t recomputedCount = 0;
+};

@@ -1,0 +1,463 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <stdexcept>
+#include <thread>
+
+#include "app/Utils.h"
+#include "models/DenseReference.h"
+#include "models/FastSearch.h"
+#include "models/FastSweep.h"
+
+namespace {
+
+struct Sample {
+    int columns = 1;
+    int classes = 1;
+    std::vector<double> x;
+    std::vector<int> cls;
+
+    int rows() const { return static_cast<int>(cls.size()); }
+    DenseSample view() const { return {rows(), columns, classes, x.data(), cls.data()}; }
+    void add(std::initializer_list<double> values, int c)
+    {
+        x.insert(x.end(), values);
+        cls.push_back(c);
+    }
+};
+
+std::vector<double> searchGrid()
+{
+    std::vector<double> grid;
+    for (double c = 0.01; c <= 3.0; c = c + 0.01)
+        grid.push_back(c);
+    return grid;
+}
+
+// Standard deviation of each column over the scored rows.
+std::vector<double> deviations(const Sample& s)
+{
+    std::vector<double> sigma(s.columns);
+    for (int j = 0; j < s.columns; ++j) {
+        double sum = 0.0;
+        double sq = 0.0;
+        int n = 0;
+        for (int r = 0; r < s.rows(); ++r) {
+            if (s.cls[r] == -1)
+                continue;
+            sum += s.x[r * s.columns + j];
+            ++n;
+        }
+        const double mean = sum / n;
+        for (int r = 0; r < s.rows(); ++r) {
+            if (s.cls[r] != -1)
+                sq += (s.x[r * s.columns + j] - mean) * (s.x[r * s.columns + j] - mean);
+        }
+        sigma[j] = std::sqrt(sq / n);
+    }
+    return sigma;
+}
+
+Sample blobs(int rows, int columns, int classes, double spread, std::uint64_t seed)
+{
+    std::mt19937_64 rng(seed);
+    std::normal_distribution<double> noise(0.0, 1.0);
+    std::uniform_int_distribution<int> pick(0, classes - 1);
+    Sample s;
+    s.columns = columns;
+    s.classes = classes;
+    for (int r = 0; r < rows; ++r) {
+        const int c = pick(rng);
+        for (int j = 0; j < columns; ++j)
+            s.x.push_back(c * spread * ((j % 2) ? 1.0 : -0.5) + noise(rng));
+        s.cls.push_back(c);
+    }
+    return s;
+}
+
+// Integer cells with few levels: many exact duplicates and many equal distances.
+Sample levels(int rows, int columns, int classes, int count, std::uint64_t seed)
+{
+    std::mt19937_64 rng(seed);
+    std::uniform_int_distribution<int> level(0, count - 1);
+    Sample s;
+    s.columns = columns;
+    s.classes = classes;
+    for (int r = 0; r < rows; ++r) {
+        for (int j = 0; j < columns; ++j)
+            s.x.push_back(level(rng));
+        s.cls.push_back(r % classes);
+    }
+    return s;
+}
+
+std::uint64_t bits(double v)
+{
+    return std::bit_cast<std::uint64_t>(v);
+}
+
+}  // namespace
+
+class FastSearchTest : public ::testing::Test {
+protected:
+    // The fast search, run with several thread counts and both kernels, must equal the
+    // plain loops at every grid point, bit for bit.
+    void expectIdentical(const Sample& s, const std::vector<double>& sigma, const std::vector<double>& grid,
+                         bool strict = true)
+    {
+        const GridScores plain = DenseReference::search(s.view(), sigma, grid, strict);
+        const FastSearch::Options variants[] = {{1, false}, {2, true}, {3, true}};
+        for (const auto& options : variants) {
+            const FastSearch::Result fast = FastSearch::search(s.view(), sigma, grid, strict, {}, options);
+            ASSERT_EQ(fast.criterion.size(), grid.size());
+            for (std::size_t g = 0; g < grid.size(); ++g) {
+                ASSERT_EQ(bits(fast.criterion[g]), bits(plain.criterion[g]))
+                    << "point " << g << " c=" << grid[g] << " threads " << options.threads << " fast "
+                    << fast.criterion[g] << " plain " << plain.criterion[g];
+                ASSERT_EQ(fast.errors[g], plain.errors[g]) << "point " << g;
+            }
+            recomputed += fast.recomputed;
+        }
+    }
+
+    // Every row's activation is the first grid point at which the plain kernel product
+    // is non-zero, and the certified bound holds at every point for every class.
+    void expectSoundBounds(const Sample& s, const std::vector<double>& sigma, const std::vector<double>& grid)
+    {
+        for (const bool vector : {false, true}) {
+            auto plan = buildSweepPlan(s.view(), sigma, grid, true, vector);
+            ASSERT_TRUE(plan);
+            SweepScorer scorer(*plan);
+            for (int i = 0; i < plan->count; ++i) {
+                const auto act = scorer.activations(i);
+                for (int p = 0; p < plan->count; ++p) {
+                    if (p == i)
+                        continue;
+                    int first = plan->points;
+                    for (int g = plan->points - 1; g >= 0; --g) {
+                        const double product = DenseReference::kernelProduct(
+                            &plan->xr[i * s.columns], &plan->xr[p * s.columns], &plan->widths[g * s.columns], s.columns);
+                        if (product == 0.0)
+                            break;
+                        first = g;
+                    }
+                    ASSERT_EQ(act[p], first) << "rows " << i << ", " << p;
+                }
+                const double ratio = scorer.worstBoundRatio(i);
+                ASSERT_LT(ratio, 1.0) << "row " << i;
+                worstRatio = std::max(worstRatio, ratio);
+            }
+        }
+    }
+
+    std::vector<double> grid = searchGrid();
+    std::int64_t recomputed = 0;
+    double worstRatio = 0.0;
+};
+
+
+TEST_F(FastSearchTest, PlainLoopsScoreSmallSamplesByHand)
+{
+    Sample s;
+    s.classes = 2;
+    s.add({0.0}, 0);
+    s.add({0.5}, 0);
+    s.add({5.0}, 1);
+    s.add({5.4}, 1);
+    std::int64_t errors = 0;
+    const double h = 1.0;
+    EXPECT_EQ(DenseReference::criterion(s.view(), &h, true, &errors), 0.0);
+    EXPECT_EQ(errors, 0);
+
+    s.add({0.2}, 1);  // sits among class 0 and is classified so
+    EXPECT_EQ(DenseReference::criterion(s.view(), &h, true, &errors), 0.2);
+    EXPECT_EQ(errors, 1);
+
+    s.add({100.0}, -1);  // excluded: neither scored nor a centre
+    EXPECT_EQ(DenseReference::criterion(s.view(), &h, true, &errors), 0.2);
+}
+
+TEST_F(FastSearchTest, PlainLoopsFollowTheDensityFormula)
+{
+    Sample s;
+    s.classes = 2;
+    s.add({0.0}, 0);
+    s.add({1.0}, 0);
+    s.add({0.5}, 1);
+    s.add({3.0}, 1);
+    const double h = 1.0;
+    // Row 2 left out of class 1: class 0 has u = 0.5 and -0.5, K = 0.5625 each, n = 2.
+    EXPECT_EQ(DenseReference::density(s.view(), 2, 0, &h, 1.0), 0.5625);
+    // Row 3 is 2.5 away from everything of class 1 except itself.
+    EXPECT_EQ(DenseReference::density(s.view(), 2, 1, &h, 1.0), DenseReference::NO_DENSITY);
+    // Exactly one width away gives no weight.
+    EXPECT_EQ(DenseReference::density(s.view(), 0, 0, &h, 1.0), DenseReference::NO_DENSITY);
+}
+
+TEST_F(FastSearchTest, PlainLoopsGiveTiesToTheLowerClassAndHonourStrict)
+{
+    Sample s;
+    s.classes = 3;
+    s.add({0.0}, 2);
+    s.add({-0.5}, 0);
+    s.add({0.5}, 1);
+    s.add({9.0}, 2);
+    const double h = 1.0;
+    // Row 0 sees one row of class 0 and one of class 1 at the same distance: class 0 wins.
+    EXPECT_EQ(DenseReference::classify(s.view(), 0, &h, 1.0), 0);
+    // Row 3 has nothing inside any window.
+    EXPECT_EQ(DenseReference::classify(s.view(), 3, &h, 1.0), -1);
+    std::int64_t errors = 0;
+    EXPECT_EQ(DenseReference::criterion(s.view(), &h, true, &errors), 1e101);
+    EXPECT_EQ(errors, -1);
+    // Not strict, the undecided row counts as wrong (rows 1 and 2 see only row 0).
+    EXPECT_EQ(DenseReference::criterion(s.view(), &h, false, &errors), 1.0);
+    EXPECT_EQ(errors, 4);
+}
+
+
+TEST_F(FastSearchTest, MatchesPlainLoopsOnRandomBlobs)
+{
+    struct Shape {
+        int rows, columns, classes;
+        double spread;
+    };
+    const Shape shapes[] = {{60, 4, 3, 1.5}, {45, 2, 2, 1.0}, {40, 1, 3, 2.0}, {30, 6, 4, 1.0},
+                            {50, 3, 2, 0.3}, {35, 4, 5, 2.5}, {25, 5, 2, 1.0}, {70, 4, 3, 0.8}};
+    std::uint64_t seed = 11;
+    for (const Shape& shape : shapes) {
+        SCOPED_TRACE(seed);
+        const Sample s = blobs(shape.rows, shape.columns, shape.classes, shape.spread, seed++);
+        expectIdentical(s, deviations(s), grid);
+    }
+}
+
+TEST_F(FastSearchTest, MatchesPlainLoopsOnDuplicatesAndFewLevels)
+{
+    for (std::uint64_t seed = 1; seed <= 6; ++seed) {
+        SCOPED_TRACE(seed);
+        const Sample s = levels(48, 4, 3, 2 + static_cast<int>(seed % 3), seed);
+        expectIdentical(s, deviations(s), grid);
+    }
+    EXPECT_GT(recomputed, 0) << "equal class sizes over few levels must produce exact ties";
+}
+
+TEST_F(FastSearchTest, MatchesPlainLoopsWithSigmaExactlyOne)
+{
+    for (std::uint64_t seed = 21; seed <= 24; ++seed) {
+        SCOPED_TRACE(seed);
+        Sample s = levels(40, 3, 2, 4, seed);
+        expectIdentical(s, std::vector<double>(3, 1.0), grid);
+        for (double& v : s.x)
+            v = v * 0.01;  // every offset a whole number of grid steps
+        expectIdentical(s, std::vector<double>(3, 1.0), grid);
+    }
+}
+
+TEST_F(FastSearchTest, MatchesPlainLoopsOnMirroredTies)
+{
+    // Around every row of class 2 the rows of classes 0 and 1 lie mirrored, with equal
+    // class sizes: the densities tie exactly and the lower class must win.
+    Sample s;
+    s.columns = 2;
+    s.classes = 3;
+    for (int k = 0; k < 8; ++k) {
+        const double base = 10.0 * k;
+        s.add({base, 0.0}, 2);
+        s.add({base + 0.3, 0.1}, 0);
+        s.add({base - 0.3, -0.1}, 1);
+        s.add({base + 0.7, 0.35}, 0);
+        s.add({base - 0.7, -0.35}, 1);
+    }
+    expectIdentical(s, {1.0, 1.0}, grid);
+    expectIdentical(s, deviations(s), grid);
+}
+
+TEST_F(FastSearchTest, MatchesPlainLoopsWithRowsOneWidthApart)
+{
+    // Offsets of exactly sigma * c for grid values c: the kernel is 0.0 at those points.
+    Sample s;
+    s.columns = 2;
+    s.classes = 2;
+    const std::vector<double> sigma{0.5, 2.0};
+    int r = 0;
+    for (const double c : {grid[9], grid[49], grid[99], grid[199], grid[299], grid[150]}) {
+        s.add({0.0, 0.0}, r % 2);
+        s.add({sigma[0] * c, 0.0}, (r + 1) % 2);
+        s.add({0.0, sigma[1] * c}, r % 2);
+        s.add({-sigma[0] * c, sigma[1] * c}, (r + 1) % 2);
+        ++r;
+    }
+    expectIdentical(s, sigma, grid);
+    expectSoundBounds(s, sigma, grid);
+}
+
+TEST_F(FastSearchTest, MatchesPlainLoopsWithOneRowClassesAndUndecidedPoints)
+{
+    Sample s = blobs(30, 3, 3, 3.0, 77);
+    s.classes = 5;
+    s.add({40.0, 40.0, 40.0}, 3);  // alone: undecided until its window reaches the others
+    s.add({-7.0, 3.0, 1.0}, 4);
+    const GridScores plain = DenseReference::search(s.view(), deviations(s), grid, true);
+    EXPECT_EQ(plain.criterion.front(), 1e101);
+    expectIdentical(s, deviations(s), grid);
+    expectIdentical(s, deviations(s), grid, false);
+}
+
+TEST_F(FastSearchTest, MatchesPlainLoopsWithExcludedRows)
+{
+    Sample s = blobs(60, 4, 3, 1.2, 91);
+    for (int r = 0; r < s.rows(); r += 4)
+        s.cls[r] = -1;
+    expectIdentical(s, deviations(s), grid);
+}
+
+TEST_F(FastSearchTest, MatchesPlainLoopsOnDateLikeValues)
+{
+    // Days since 1899 with a time of day: large values, tiny differences.
+    std::mt19937_64 rng(5);
+    std::uniform_int_distribution<int> day(45000, 45030);
+    std::uniform_int_distribution<int> minute(0, 1439);
+    Sample s;
+    s.columns = 2;
+    s.classes = 2;
+    for (int r = 0; r < 50; ++r) {
+        const double a = day(rng) + minute(rng) / 1440.0;
+        s.add({a, (r % 7) + minute(rng) / 1440.0}, a > 45015.0 ? 1 : 0);
+    }
+    expectIdentical(s, deviations(s), grid);
+    expectSoundBounds(s, deviations(s), grid);
+}
+
+TEST_F(FastSearchTest, BoundsHoldOnAdversarialSamples)
+{
+    expectSoundBounds(levels(30, 4, 3, 3, 4), deviations(levels(30, 4, 3, 3, 4)), grid);
+    Sample edges = levels(30, 3, 2, 5, 8);
+    for (double& v : edges.x)
+        v = v * 0.01;
+    expectSoundBounds(edges, {1.0, 1.0, 1.0}, grid);
+    const Sample wide = blobs(30, 6, 3, 1.0, 12);
+    expectSoundBounds(wide, deviations(wide), grid);
+    const Sample narrow = blobs(30, 4, 2, 1.0, 13);
+    expectSoundBounds(narrow, {1e-3, 2e-3, 1e-3, 5e-3}, grid);
+    EXPECT_LT(worstRatio, 0.5);
+}
+
+
+TEST_F(FastSearchTest, UnusualInputsFallBackToThePlainLoops)
+{
+    Sample s = blobs(20, 2, 2, 1.0, 31);
+    std::vector<double> sigma = deviations(s);
+    sigma[1] = 0.0;  // a constant column
+    const FastSearch::Result zero = FastSearch::search(s.view(), sigma, grid, true);
+    EXPECT_TRUE(zero.plainLoops);
+    const GridScores plainZero = DenseReference::search(s.view(), sigma, grid, true);
+    for (std::size_t g = 0; g < grid.size(); ++g)
+        ASSERT_EQ(bits(zero.criterion[g]), bits(plainZero.criterion[g]));
+
+    s.x[3] = std::nan("");
+    expectIdentical(s, deviations(blobs(20, 2, 2, 1.0, 31)), grid);
+
+    const Sample many = blobs(12, 17, 2, 1.0, 32);
+    const auto manyResult = FastSearch::search(many.view(), deviations(many), grid, true);
+    EXPECT_TRUE(manyResult.plainLoops);
+    expectIdentical(many, deviations(many), grid);
+
+    const Sample plain = blobs(15, 2, 2, 1.0, 33);
+    expectIdentical(plain, deviations(plain), {0.5, 0.2, 1.0});
+    expectIdentical(plain, deviations(plain), {0.05, 0.06, 0.2, 1.7, 1.8});
+}
+
+
+TEST_F(FastSearchTest, ResultsDoNotDependOnThreads)
+{
+    const Sample s = blobs(90, 4, 3, 1.0, 41);
+    const auto one = FastSearch::search(s.view(), deviations(s), grid, true, {}, {1, true});
+    for (const unsigned threads : {2u, 3u, 7u}) {
+        const auto many = FastSearch::search(s.view(), deviations(s), grid, true, {}, {threads, true});
+        for (std::size_t g = 0; g < grid.size(); ++g)
+            ASSERT_EQ(bits(many.criterion[g]), bits(one.criterion[g]));
+    }
+}
+
+TEST_F(FastSearchTest, ProgressStepsOncePerGridPointOnTheCallingThread)
+{
+    const Sample s = blobs(120, 4, 3, 1.0, 43);
+    for (const unsigned threads : {1u, 2u, 4u}) {
+        int calls = 0;
+        bool foreign = false;
+        const auto caller = std::this_thread::get_id();
+        FastSearch::search(
+            s.view(), deviations(s), grid, true,
+            [&] {
+                ++calls;
+                foreign = foreign || std::this_thread::get_id() != caller;
+            },
+            {threads, true});
+        EXPECT_EQ(calls, 300);
+        EXPECT_FALSE(foreign);
+    }
+    int calls = 0;
+    FastSearch::search(s.view(), deviations(s), {0.5, 1.0}, true, [&] { ++calls; });
+    EXPECT_EQ(calls, 2);
+}
+
+TEST_F(FastSearchTest, AFailingProgressCallbackStopsTheSearch)
+{
+    const Sample s = blobs(200, 4, 3, 1.0, 47);
+    int calls = 0;
+    EXPECT_THROW(FastSearch::search(
+                     s.view(), deviations(s), grid, true,
+                     [&] {
+                         if (++calls == 5)
+                             throw std::runtime_error("cancelled");
+                     },
+                     {2, true}),
+                 std::runtime_error);
+    EXPECT_EQ(calls, 5);
+}
+
+TEST_F(FastSearchTest, CriterionAtWidthsMatchesThePlainLoopsAndTheSearch)
+{
+    const Sample s = blobs(60, 4, 3, 1.0, 53);
+    const std::vector<double> sigma = deviations(s);
+    const auto result = FastSearch::search(s.view(), sigma, grid, true);
+    const std::size_t best = FastSearch::bestIndex(result.criterion);
+    ASSERT_NE(best, FastSearch::npos);
+    std::vector<double> widths(sigma.size());
+    for (std::size_t j = 0; j < sigma.size(); ++j)
+        widths[j] = sigma[j] * grid[best];
+    std::int64_t errors = 0;
+    const double atBest = FastSearch::criterionAt(s.view(), widths, true, &errors);
+    EXPECT_EQ(bits(atBest), bits(result.criterion[best]));
+    EXPECT_EQ(errors, result.errors[best]);
+
+    const std::vector<double> odd{0.3, 1.7, 0.05, 2.2};
+    std::int64_t plainErrors = 0;
+    EXPECT_EQ(bits(FastSearch::criterionAt(s.view(), odd, true, &errors)),
+              bits(DenseReference::criterion(s.view(), odd.data(), true, &plainErrors)));
+    EXPECT_EQ(errors, plainErrors);
+}
+
+TEST_F(FastSearchTest, BestIndexKeepsTheFirstSmallestValue)
+{
+    EXPECT_EQ(FastSearch::bestIndex({1e101, 0.5, 0.25, 0.25, 0.3}), 2u);
+    EXPECT_EQ(FastSearch::bestIndex({1e101, 1e101}), FastSearch::npos);
+    EXPECT_EQ(FastSearch::bestIndex({}), FastSearch::npos);
+}
+
+TEST_F(FastSearchTest, MalformedSamplesAreRejected)
+{
+    Sample s = blobs(10, 2, 2, 1.0, 59);
+    EXPECT_THROW(FastSearch::search(s.view(), {1.0}, grid, true), SystemException);
+    s.cls[4] = 2;
+    EXPECT_THROW(FastSearch::search(s.view(), {1.0, 1.0}, grid, true), SystemException);
+    for (int& c : s.cls)
+        c = -1;
+    EXPECT_THROW(FastSearch::search(s.view(), {1.0, 1.0}, grid, true), SystemException);
+    EXPECT_THROW(DenseReference::search(s.view(), {1.0, 1.0}, grid, true), SystemException);
+}
