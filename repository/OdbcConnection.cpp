@@ -1,0 +1,156 @@
+#include "repository/OdbcConnection.h"
+
+#include <algorithm>
+
+#include "app/Runtime.h"
+#include "repository/OdbcStatement.h"
+
+OdbcConnection::OdbcConnection() : environment(OdbcEnvironment::shared())
+{
+    SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_DBC, environment->handle(), &dbc);
+    if (!SQL_SUCCEEDED(rc))
+        throwOdbcError(rc, SQL_HANDLE_ENV, environment->handle());
+}
+
+OdbcConnection::~OdbcConnection()
+{
+    try {
+        close();
+    } catch (const Exception&) {
+        // The connection goes away with the process's handles; a failing rollback has
+        // committed nothing.
+    }
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+}
+
+namespace {
+
+std::string connectionItem(const std::string& name, const std::string& value)
+{
+    if (value.find_first_of(";{}") == std::string::npos)
+        return name + "=" + value + ";";
+    std::string braced = "{";
+    for (char c : value) {
+        braced += c;
+        if (c == '}')
+            braced += '}';
+    }
+    return name + "=" + braced + "};";
+}
+
+}  // namespace
+
+std::string OdbcConnection::connectionString(const std::string& dataSource, const std::string& user,
+                                             const std::string& password)
+{
+    std::string text = connectionItem("DSN", dataSource);
+    if (!user.empty())
+        text += connectionItem("UID", user);
+    if (!password.empty())
+        text += connectionItem("PWD", password);
+    return text;
+}
+
+void OdbcConnection::open(const std::string& connectionString)
+{
+    if (connected)
+        throw Exception("The connection is already open");
+    std::string utf8 = Cp1251ToUtf8(connectionString);
+    SQLCHAR completed[1024];
+    SQLSMALLINT completedLength = 0;
+    SQLRETURN rc = SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(utf8.data()), SQL_NTS, completed,
+                                    sizeof completed, &completedLength, SQL_DRIVER_NOPROMPT);
+    checkOdbc(rc, SQL_HANDLE_DBC, dbc);
+    connected = true;
+    transaction = false;
+    lastConnectionString = connectionString;
+    // A transaction left open by an earlier use of this handle must not carry over.
+    setAutocommit(true);
+}
+
+void OdbcConnection::open()
+{
+    if (connected)
+        return;
+    if (lastConnectionString.empty())
+        throw Exception("The connection has never been opened");
+    open(lastConnectionString);
+}
+
+void OdbcConnection::close()
+{
+    if (!connected)
+        return;
+    std::vector<OdbcStatement*> pending = std::move(statements);
+    statements.clear();
+    for (OdbcStatement* statement : pending) {
+        statement->connection = nullptr;
+        statement->close();
+    }
+    // SQLite refuses to disconnect with an open transaction, and switching autocommit
+    // back on would commit it.
+    if (transaction) {
+        checkOdbc(SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK), SQL_HANDLE_DBC, dbc);
+        transaction = false;
+    }
+    checkOdbc(SQLDisconnect(dbc), SQL_HANDLE_DBC, dbc);
+    connected = false;
+}
+
+void OdbcConnection::beginTransaction()
+{
+    requireOpen();
+    if (transaction)
+        throw Exception("A transaction is already open on this connection");
+    setAutocommit(false);
+    transaction = true;
+}
+
+void OdbcConnection::commit()
+{
+    endTransaction(SQL_COMMIT);
+}
+
+void OdbcConnection::rollback()
+{
+    endTransaction(SQL_ROLLBACK);
+}
+
+void OdbcConnection::endTransaction(SQLSMALLINT completion)
+{
+    requireOpen();
+    if (!transaction)
+        throw Exception("No transaction is open on this connection");
+    checkOdbc(SQLEndTran(SQL_HANDLE_DBC, dbc, completion), SQL_HANDLE_DBC, dbc);
+    transaction = false;
+    setAutocommit(true);
+}
+
+void OdbcConnection::setAutocommit(bool on)
+{
+    SQLULEN value = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
+    SQLRETURN rc = SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(value), SQL_IS_UINTEGER);
+    checkOdbc(rc, SQL_HANDLE_DBC, dbc);
+}
+
+void OdbcConnection::execute(const std::string& sql)
+{
+    OdbcStatement statement(*this);
+    statement.execute(sql);
+}
+
+void OdbcConnection::requireOpen() const
+{
+    if (!connected)
+        throw Exception("The connection is not open");
+}
+
+void OdbcConnection::attach(OdbcStatement* statement)
+{
+    statements.push_back(statement);
+}
+
+void OdbcConnection::detach(OdbcStatement* statement) noexcept
+{
+    statements.erase(std::remove(statements.begin(), statements.end(), statement), statements.end());
+}

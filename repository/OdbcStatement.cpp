@@ -1,0 +1,145 @@
+#include "repository/OdbcStatement.h"
+
+#include "app/Runtime.h"
+#include "repository/OdbcConnection.h"
+
+OdbcStatement::OdbcStatement(OdbcConnection& connection) : connection(&connection)
+{
+    connection.requireOpen();
+    SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, connection.handle(), &stmt);
+    if (!SQL_SUCCEEDED(rc))
+        throwOdbcError(rc, SQL_HANDLE_DBC, connection.handle());
+    connection.attach(this);
+}
+
+OdbcStatement::~OdbcStatement()
+{
+    close();
+}
+
+void OdbcStatement::close() noexcept
+{
+    if (stmt != SQL_NULL_HSTMT) {
+        SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+        stmt = SQL_NULL_HSTMT;
+    }
+    if (connection) {
+        connection->detach(this);
+        connection = nullptr;
+    }
+    row.clear();
+}
+
+void OdbcStatement::requireOpen() const
+{
+    if (stmt == SQL_NULL_HSTMT)
+        throw Exception("The statement is closed");
+}
+
+namespace {
+
+std::string toCp1251(const std::string& utf8, const std::string& what)
+{
+    try {
+        return Utf8ToCp1251(utf8);
+    } catch (const Exception& e) {
+        throw Exception(what + ": " + e.text());
+    }
+}
+
+}  // namespace
+
+void OdbcStatement::execute(const std::string& sql)
+{
+    requireOpen();
+    columns.clear();
+    row.clear();
+    std::string utf8 = Cp1251ToUtf8(sql);
+    SQLRETURN rc = SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(utf8.data()), SQL_NTS);
+    if (rc == SQL_NO_DATA)
+        return;
+    checkOdbc(rc, SQL_HANDLE_STMT, stmt);
+
+    SQLSMALLINT count = 0;
+    checkOdbc(SQLNumResultCols(stmt, &count), SQL_HANDLE_STMT, stmt);
+    for (SQLSMALLINT i = 1; i <= count; ++i) {
+        OdbcColumn column;
+        std::string name(256, '\0');
+        SQLSMALLINT nameLength = 0;
+        SQLSMALLINT nullable = 0;
+        for (;;) {
+            rc = SQLDescribeCol(stmt, i, reinterpret_cast<SQLCHAR*>(name.data()), static_cast<SQLSMALLINT>(name.size()),
+                                &nameLength, &column.sqlType, &column.size, &column.decimals, &nullable);
+            checkOdbc(rc, SQL_HANDLE_STMT, stmt);
+            if (static_cast<size_t>(nameLength) < name.size())
+                break;
+            name.assign(static_cast<size_t>(nameLength) + 1, '\0');
+        }
+        name.resize(static_cast<size_t>(nameLength));
+        column.name = toCp1251(name, "The name of column " + std::to_string(i));
+        columns.push_back(std::move(column));
+    }
+}
+
+const OdbcColumn& OdbcStatement::getColumn(int index) const
+{
+    if (index < 0 || index >= getColumnCount())
+        throw Exception("Column index " + std::to_string(index) + " is out of range");
+    return columns[static_cast<size_t>(index)];
+}
+
+const OdbcValue& OdbcStatement::getValue(int index) const
+{
+    if (index < 0 || index >= static_cast<int>(row.size()))
+        throw Exception("Column index " + std::to_string(index) + " is out of range of the current row");
+    return row[static_cast<size_t>(index)];
+}
+
+bool OdbcStatement::fetch()
+{
+    requireOpen();
+    row.clear();
+    if (columns.empty())
+        return false;
+    SQLRETURN rc = SQLFetch(stmt);
+    if (rc == SQL_NO_DATA)
+        return false;
+    checkOdbc(rc, SQL_HANDLE_STMT, stmt);
+    row.reserve(columns.size());
+    // Drivers deliver the cells of a row in column order only.
+    for (int i = 0; i < getColumnCount(); ++i)
+        row.push_back(columns[static_cast<size_t>(i)].isFloating() ? readDouble(i) : readText(i));
+    return true;
+}
+
+OdbcValue OdbcStatement::readDouble(int index)
+{
+    SQLDOUBLE value = 0;
+    SQLLEN indicator = 0;
+    SQLRETURN rc = SQLGetData(stmt, static_cast<SQLUSMALLINT>(index + 1), SQL_C_DOUBLE, &value, 0, &indicator);
+    checkOdbc(rc, SQL_HANDLE_STMT, stmt);
+    if (indicator == SQL_NULL_DATA)
+        return std::monostate{};
+    return value;
+}
+
+OdbcValue OdbcStatement::readText(int index)
+{
+    std::string text;
+    char buffer[4096];
+    const auto capacity = static_cast<SQLLEN>(sizeof buffer);
+    for (;;) {
+        SQLLEN indicator = 0;
+        SQLRETURN rc = SQLGetData(stmt, static_cast<SQLUSMALLINT>(index + 1), SQL_C_CHAR, buffer, capacity, &indicator);
+        if (rc == SQL_NO_DATA)
+            break;
+        checkOdbc(rc, SQL_HANDLE_STMT, stmt);
+        if (indicator == SQL_NULL_DATA)
+            return std::monostate{};
+        bool truncated = indicator == SQL_NO_TOTAL || indicator >= capacity;
+        text.append(buffer, truncated ? static_cast<size_t>(capacity - 1) : static_cast<size_t>(indicator));
+        if (!truncated)
+            break;
+    }
+    return toCp1251(text, "Column " + columns[static_cast<size_t>(index)].name);
+}

@@ -1,0 +1,60 @@
+#pragma once
+// One statement on an open connection: runs SQL text and reads its rows front to back.
+// Floating columns are read as doubles and every other column as text, which callers
+// convert strictly: the drivers' own typed reads turn bad values into 0, NULL or
+// today's date without a word. Texts cross as cp1251 (UTF-8 in the database); a text
+// without a cp1251 form is an error naming its column.
+
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "repository/OdbcEnvironment.h"
+
+class OdbcConnection;
+
+struct OdbcColumn {
+    std::string name;  // as the database spells it, cp1251
+    SQLSMALLINT sqlType = SQL_UNKNOWN_TYPE;
+    SQLULEN size = 0;
+    SQLSMALLINT decimals = 0;
+
+    bool isFloating() const { return sqlType == SQL_REAL || sqlType == SQL_FLOAT || sqlType == SQL_DOUBLE; }
+};
+
+// A cell as read: NULL, a double (floating columns) or a cp1251 text (all others).
+using OdbcValue = std::variant<std::monostate, double, std::string>;
+
+class OdbcStatement {
+public:
+    explicit OdbcStatement(OdbcConnection& connection);
+    OdbcStatement(const OdbcStatement&) = delete;
+    OdbcStatement& operator=(const OdbcStatement&) = delete;
+    ~OdbcStatement();
+
+    // Runs the SQL and describes the columns of its result (none for a command). A
+    // statement that matches no row (SQL_NO_DATA) is no error.
+    void execute(const std::string& sql);
+
+    int getColumnCount() const { return static_cast<int>(columns.size()); }
+    const OdbcColumn& getColumn(int index) const;
+
+    // Moves to the next row and reads all its cells; false after the last row.
+    bool fetch();
+    const OdbcValue& getValue(int index) const;
+
+    // Frees the handle and with it the cursor and the locks it holds.
+    void close() noexcept;
+    bool isOpen() const { return stmt != SQL_NULL_HSTMT; }
+
+private:
+    friend class OdbcConnection;
+    void requireOpen() const;
+    OdbcValue readDouble(int index);
+    OdbcValue readText(int index);
+
+    OdbcConnection* connection;
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    std::vector<OdbcColumn> columns;
+    std::vector<OdbcValue> row;
+};

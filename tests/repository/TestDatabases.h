@@ -1,0 +1,126 @@
+#pragma once
+// Throwaway repository and source databases for tests, built from the db/ scripts by
+// scripts/make-dsn in a temporary directory, with ODBCSYSINI and ODBCINI pointing
+// there while the object lives: the DSN MIRELON reaches the repository and
+// DODOZ_SOURCE the source database. PostgreSQL databases live on the server that
+// scripts/pg-cluster.sh starts (DODOZ_PG_HOST, DODOZ_PG_PORT, DODOZ_PG_USER) and are
+// dropped at the end.
+//
+// In a fixture's SetUp, DODOZ_REQUIRE_BACKEND(backend) skips the test with the reason
+// when the backend's server is not there, or fails it when DODOZ_REQUIRE_DATABASES=1
+// (as scripts/test sets it).
+//
+// One process uses one backend: unixODBC's driver manager keeps what it looked up in
+// the DSN files (which driver MIRELON uses) for a while, beyond reach of the program.
+// ctest runs every test in a process of its own; a test program run whole by hand
+// runs the tests of the backend it meets first and skips the others, saying so
+// (--gtest_filter='*PostgreSQL*' picks the other).
+
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "repository/OdbcConnection.h"
+
+#define DODOZ_REQUIRE_BACKEND(backend)                                          \
+    do {                                                                        \
+        if (auto dodozConflict = ::testsupport::backendConflict(backend))       \
+            GTEST_SKIP() << *dodozConflict;                                     \
+        if (auto dodozReason = ::testsupport::backendUnavailable(backend)) {    \
+            if (::testsupport::databasesRequired())                             \
+                FAIL() << *dodozReason;                                         \
+            GTEST_SKIP() << *dodozReason;                                       \
+        }                                                                       \
+    } while (false)
+
+// Runs the tests of a DatabaseTest fixture once on each backend.
+#define DODOZ_ON_BOTH_BACKENDS(fixture)                                                          \
+    INSTANTIATE_TEST_SUITE_P(Backends, fixture, ::testing::ValuesIn(::testsupport::allBackends()), \
+                             ::testsupport::backendTestName)
+
+namespace testsupport {
+
+enum class Backend { SQLite, PostgreSQL };
+
+std::string backendName(Backend backend);
+inline std::ostream& operator<<(std::ostream& out, Backend backend) { return out << backendName(backend); }
+// For the names of parameterized tests: "SQLite", "PostgreSQL".
+inline std::string backendTestName(const ::testing::TestParamInfo<Backend>& info) { return backendName(info.param); }
+inline const std::vector<Backend>& allBackends()
+{
+    static const std::vector<Backend> backends{Backend::SQLite, Backend::PostgreSQL};
+    return backends;
+}
+
+// Why the backend's server cannot be used, or nothing when it can.
+std::optional<std::string> backendUnavailable(Backend backend);
+// Why this process cannot use the backend (it used the other one), or nothing.
+std::optional<std::string> backendConflict(Backend backend);
+// DODOZ_REQUIRE_DATABASES=1: a missing database server is a failure, not a skip.
+bool databasesRequired();
+
+class TestDatabases {
+public:
+    static constexpr const char* repositoryDsn = "MIRELON";
+    static constexpr const char* sourceDsn = "DODOZ_SOURCE";
+
+    explicit TestDatabases(Backend backend);
+    TestDatabases(const TestDatabases&) = delete;
+    TestDatabases& operator=(const TestDatabases&) = delete;
+    ~TestDatabases();
+
+    Backend backend() const { return backend_; }
+    const std::string& dir() const { return dir_; }
+
+    // A new open connection to a DSN (no user, no password).
+    std::unique_ptr<OdbcConnection> connect(const std::string& dsn) const;
+    // Runs the statements one by one on one connection; texts are cp1251.
+    void run(const std::string& dsn, const std::vector<std::string>& statements) const;
+    void repository(const std::vector<std::string>& statements) const { run(repositoryDsn, statements); }
+    void source(const std::vector<std::string>& statements) const { run(sourceDsn, statements); }
+    // The cells of a query as texts ("NULL" for a NULL, numbers as the driver writes
+    // them), row by row.
+    std::vector<std::vector<std::string>> query(const std::string& dsn, const std::string& sql) const;
+
+    // Changes the DSN so that it reaches something else: each "key=value" replaces or
+    // adds a key of the DSN (through the ODBC installer API, which unixODBC notices).
+    void changeDsn(const std::string& dsn, const std::vector<std::string>& settings) const;
+
+private:
+    Backend backend_;
+    std::string dir_;
+    std::optional<std::string> savedSysIni;
+    std::optional<std::string> savedIni;
+};
+
+// Fresh databases of one backend for every test: the test parameter's, or a fixed one
+// for behaviour that only one backend has.
+class DatabaseTest : public ::testing::TestWithParam<Backend> {
+protected:
+    void SetUp() override
+    {
+        DODOZ_REQUIRE_BACKEND(GetParam());
+        db = std::make_unique<TestDatabases>(GetParam());
+    }
+    bool sqlite() const { return GetParam() == Backend::SQLite; }
+
+    std::unique_ptr<TestDatabases> db;
+};
+
+template <Backend backend>
+class SingleBackendTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        DODOZ_REQUIRE_BACKEND(backend);
+        db = std::make_unique<TestDatabases>(backend);
+    }
+
+    std::unique_ptr<TestDatabases> db;
+};
+
+}  // namespace testsupport
