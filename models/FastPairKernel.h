@@ -15,7 +15,7 @@ struct PairKernelArgs {
     int to = 0;                       // one past the last row position
     const double* xi = nullptr;       // the query's values, one per padded column
     const double* invSigma = nullptr; // 1 / sigma_j per padded column
-    const int* cellBase = nullptr;    // per row position: class * (points + 1)
+    int cellBase = 0;                 // first cell of the rows' class: class * (points + 1)
     int points = 0;                   // grid size G; activation G means never active
     double c0 = 0.0;                  // first grid point
     double invStep = 0.0;             // 1 / grid step

@@ -18,10 +18,12 @@ void pairKernelAvx2(PairKernelArgs& a)
     const __m256d c0 = _mm256_set1_pd(a.c0);
     const __m256d invStep = _mm256_set1_pd(a.invStep);
     const __m256d one = _mm256_set1_pd(1.0);
-    const __m256d zero = _mm256_setzero_pd();
+    const __m256d low = _mm256_set1_pd(-0.5);
+    const __m256d high = _mm256_set1_pd(a.points - 0.5);
     const __m256d never = _mm256_set1_pd(a.points);
-    const __m256d last = _mm256_set1_pd(a.points - 1);
     const __m256d tolerance = _mm256_set1_pd(kActivationTolerance);
+    const __m256d twice = _mm256_set1_pd(2.0 * kActivationTolerance);
+    const __m128i base = _mm_set1_epi32(a.cellBase);
     const double* x0 = a.xc;
     const double* x1 = a.xc + a.stride;
     const double* x2 = a.xc + 2 * static_cast<long>(a.stride);
@@ -37,12 +39,14 @@ void pairKernelAvx2(PairKernelArgs& a)
         const __m256d p3 = _mm256_mul_pd(_mm256_sub_pd(xi3, _mm256_loadu_pd(x3 + p)), is3);
         const __m256d ratio = _mm256_max_pd(_mm256_max_pd(_mm256_and_pd(p0, absMask), _mm256_and_pd(p1, absMask)),
                                             _mm256_max_pd(_mm256_and_pd(p2, absMask), _mm256_and_pd(p3, absMask)));
-        const __m256d f = _mm256_mul_pd(_mm256_sub_pd(ratio, c0), invStep);
-        __m256d first = _mm256_min_pd(_mm256_max_pd(_mm256_add_pd(_mm256_floor_pd(f), one), zero), never);
-        const __m256d nearest = _mm256_round_pd(f, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
-        const __m256d close = _mm256_and_pd(
-            _mm256_cmp_pd(_mm256_and_pd(_mm256_sub_pd(f, nearest), absMask), tolerance, _CMP_LT_OQ),
-            _mm256_and_pd(_mm256_cmp_pd(nearest, zero, _CMP_GE_OQ), _mm256_cmp_pd(nearest, last, _CMP_LE_OQ)));
+        // f in grid steps from the first point; clamped to [-0.5, G - 0.5] the activation
+        // is floor(f) + 1 and only points 0..G-1 can be near. Shifted by the tolerance, a
+        // fraction below twice the tolerance marks a row too close to a point to trust.
+        const __m256d f = _mm256_min_pd(_mm256_max_pd(_mm256_mul_pd(_mm256_sub_pd(ratio, c0), invStep), low), high);
+        const __m256d shifted = _mm256_add_pd(f, tolerance);
+        const __m256d below = _mm256_floor_pd(shifted);
+        const __m256d close = _mm256_cmp_pd(_mm256_sub_pd(shifted, below), twice, _CMP_LT_OQ);
+        __m256d first = _mm256_add_pd(below, one);
         const int closeMask = _mm256_movemask_pd(close);
         if (closeMask) {
             // Parked in the never-read cell; the caller places these rows exactly.
@@ -54,22 +58,20 @@ void pairKernelAvx2(PairKernelArgs& a)
         }
         const __m128i firstInt = _mm256_cvttpd_epi32(first);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(a.activation + p), _mm_packus_epi32(firstInt, firstInt));
-        const __m128i cell = _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a.cellBase + p)), firstInt);
+        const __m128i cell = _mm_slli_epi32(_mm_add_epi32(base, firstInt), 5);
 
         const __m256d a0 = _mm256_mul_pd(p0, p0);
         const __m256d a1 = _mm256_mul_pd(p1, p1);
         const __m256d a2 = _mm256_mul_pd(p2, p2);
         const __m256d a3 = _mm256_mul_pd(p3, p3);
-        __m256d e1 = a0;
-        __m256d e2 = _mm256_mul_pd(a1, e1);
-        e1 = _mm256_add_pd(e1, a1);
-        __m256d e3 = _mm256_mul_pd(a2, e2);
-        e2 = _mm256_add_pd(e2, _mm256_mul_pd(a2, e1));
-        e1 = _mm256_add_pd(e1, a2);
-        const __m256d e4 = _mm256_mul_pd(a3, e3);
-        e3 = _mm256_add_pd(e3, _mm256_mul_pd(a3, e2));
-        e2 = _mm256_add_pd(e2, _mm256_mul_pd(a3, e1));
-        e1 = _mm256_add_pd(e1, a3);
+        const __m256d s01 = _mm256_add_pd(a0, a1);
+        const __m256d p01 = _mm256_mul_pd(a0, a1);
+        const __m256d s23 = _mm256_add_pd(a2, a3);
+        const __m256d p23 = _mm256_mul_pd(a2, a3);
+        const __m256d e1 = _mm256_add_pd(s01, s23);
+        const __m256d e2 = _mm256_add_pd(_mm256_add_pd(p01, p23), _mm256_mul_pd(s01, s23));
+        const __m256d e3 = _mm256_add_pd(_mm256_mul_pd(p01, s23), _mm256_mul_pd(p23, s01));
+        const __m256d e4 = _mm256_mul_pd(p01, p23);
 
         const __m256d t0 = _mm256_unpacklo_pd(e1, e2);
         const __m256d t1 = _mm256_unpackhi_pd(e1, e2);
@@ -80,18 +82,23 @@ void pairKernelAvx2(PairKernelArgs& a)
         const __m256d v2 = _mm256_permute2f128_pd(t0, t2, 0x31);
         const __m256d v3 = _mm256_permute2f128_pd(t1, t3, 0x31);
 
+        char* const bytes = reinterpret_cast<char*>(sums);
         const int k0 = _mm_cvtsi128_si32(cell);
         const int k1 = _mm_extract_epi32(cell, 1);
         const int k2 = _mm_extract_epi32(cell, 2);
         const int k3 = _mm_extract_epi32(cell, 3);
-        _mm256_store_pd(sums + 4 * k0, _mm256_add_pd(_mm256_load_pd(sums + 4 * k0), v0));
-        ++counts[k0];
-        _mm256_store_pd(sums + 4 * k1, _mm256_add_pd(_mm256_load_pd(sums + 4 * k1), v1));
-        ++counts[k1];
-        _mm256_store_pd(sums + 4 * k2, _mm256_add_pd(_mm256_load_pd(sums + 4 * k2), v2));
-        ++counts[k2];
-        _mm256_store_pd(sums + 4 * k3, _mm256_add_pd(_mm256_load_pd(sums + 4 * k3), v3));
-        ++counts[k3];
+        double* const c0p = reinterpret_cast<double*>(bytes + k0);
+        double* const c1p = reinterpret_cast<double*>(bytes + k1);
+        double* const c2p = reinterpret_cast<double*>(bytes + k2);
+        double* const c3p = reinterpret_cast<double*>(bytes + k3);
+        _mm256_store_pd(c0p, _mm256_add_pd(_mm256_load_pd(c0p), v0));
+        _mm256_store_pd(c1p, _mm256_add_pd(_mm256_load_pd(c1p), v1));
+        _mm256_store_pd(c2p, _mm256_add_pd(_mm256_load_pd(c2p), v2));
+        _mm256_store_pd(c3p, _mm256_add_pd(_mm256_load_pd(c3p), v3));
+        ++counts[k0 >> 5];
+        ++counts[k1 >> 5];
+        ++counts[k2 >> 5];
+        ++counts[k3 >> 5];
     }
     a.doubtfulCount = doubtful;
 }

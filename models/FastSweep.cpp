@@ -93,8 +93,9 @@ std::optional<SweepPlan> buildSweepPlan(const DenseSample& s, const std::vector<
     pl.vectorKernel = vectorKernel && d <= 4 && pl.uniformGrid;
     pl.padded = pl.vectorKernel ? 4 : d;
 
+    // Scored rows are laid out class after class, in row order inside each class: a
+    // class's rows are then one run, summed in the order the plain loops use.
     pl.classSize.assign(s.classes, 0);
-    pl.members.resize(s.classes);
     for (int r = 0; r < s.rows; ++r) {
         if (s.cls[r] == -1)
             continue;
@@ -103,15 +104,25 @@ std::optional<SweepPlan> buildSweepPlan(const DenseSample& s, const std::vector<
             if (!inRange(std::fabs(row[j]), 0.0, 1e150))
                 return std::nullopt;
         }
-        const int p = static_cast<int>(pl.rowOf.size());
-        pl.rowOf.push_back(r);
-        pl.cls.push_back(s.cls[r]);
-        pl.cellBase.push_back(s.cls[r] * (points + 1));
-        pl.members[s.cls[r]].push_back(p);
         ++pl.classSize[s.cls[r]];
-        pl.xr.insert(pl.xr.end(), row, row + d);
     }
-    pl.count = static_cast<int>(pl.rowOf.size());
+    pl.classStart.assign(s.classes + 1, 0);
+    for (int q = 0; q < s.classes; ++q)
+        pl.classStart[q + 1] = pl.classStart[q] + pl.classSize[q];
+    pl.count = pl.classStart[s.classes];
+    pl.rowOf.resize(pl.count);
+    pl.cls.resize(pl.count);
+    pl.xr.resize(static_cast<std::size_t>(pl.count) * d);
+    std::vector<int> next(pl.classStart.begin(), pl.classStart.end() - 1);
+    for (int r = 0; r < s.rows; ++r) {
+        if (s.cls[r] == -1)
+            continue;
+        const int p = next[s.cls[r]]++;
+        pl.rowOf[p] = r;
+        pl.cls[p] = s.cls[r];
+        std::copy(s.x + static_cast<std::size_t>(r) * d, s.x + static_cast<std::size_t>(r + 1) * d,
+                  &pl.xr[static_cast<std::size_t>(p) * d]);
+    }
     // Sums of exact duplicates (each adds 0.75^d) must stay exact integers times 3^d / 4^d.
     if (std::pow(3.0, d) * pl.count >= 0x1p53)
         return std::nullopt;
@@ -217,50 +228,53 @@ void SweepScorer::fillBuckets(int i)
             for (int m = j + 1; m >= 1; --m)
                 e[m] = e[m] + aj * e[m - 1];
         }
-        const int cell = plan.cellBase[p] + a;
+        const int cell = plan.cls[p] * (points + 1) + a;
         double* target = sums + static_cast<std::size_t>(cell) * padded;
         for (int m = 0; m < padded; ++m)
             target[m] = target[m] + e[m + 1];
         ++counts[cell];
     };
 
-    int from = 0;
-    if (plan.vectorKernel) {
-        PairKernelArgs args;
-        args.xc = plan.xc.data();
-        args.stride = plan.stride;
-        args.columns = padded;
-        args.from = 0;
-        args.to = plan.count / 4 * 4;
-        args.xi = xi;
-        args.invSigma = plan.invSigma.data();
-        args.cellBase = plan.cellBase.data();
-        args.points = points;
-        args.c0 = plan.c0;
-        args.invStep = plan.invStep;
-        args.sums = sums;
-        args.counts = counts.data();
-        args.activation = activation.data();
-        args.doubtful = doubtful.data();
-        pairKernelAvx2(args);
-        for (int k = 0; k < args.doubtfulCount; ++k)
-            addRow(doubtful[k], plan.exactActivation(i, doubtful[k]));
-        from = args.to;
-    }
-    for (int p = from; p < plan.count; ++p) {
-        double ratio = 0.0;
-        for (int j = 0; j < padded; ++j) {
-            const double v = (xi[j] - plan.xc[static_cast<std::size_t>(j) * plan.stride + p]) * plan.invSigma[j];
-            ratio = std::max(ratio, std::fabs(v));
+    for (int q = 0; q < plan.classes; ++q) {
+        int from = plan.classStart[q];
+        const int to = plan.classStart[q + 1];
+        if (plan.vectorKernel && to - from >= 4) {
+            PairKernelArgs args;
+            args.xc = plan.xc.data();
+            args.stride = plan.stride;
+            args.columns = padded;
+            args.from = from;
+            args.to = from + (to - from) / 4 * 4;
+            args.xi = xi;
+            args.invSigma = plan.invSigma.data();
+            args.cellBase = q * (points + 1);
+            args.points = points;
+            args.c0 = plan.c0;
+            args.invStep = plan.invStep;
+            args.sums = sums;
+            args.counts = counts.data();
+            args.activation = activation.data();
+            args.doubtful = doubtful.data();
+            pairKernelAvx2(args);
+            for (int k = 0; k < args.doubtfulCount; ++k)
+                addRow(doubtful[k], plan.exactActivation(i, doubtful[k]));
+            from = args.to;
         }
-        bool doubt = false;
-        int a = plan.estimateActivation(ratio, doubt);
-        if (doubt)
-            a = plan.exactActivation(i, p);
-        addRow(p, a);
+        for (int p = from; p < to; ++p) {
+            double ratio = 0.0;
+            for (int j = 0; j < padded; ++j) {
+                const double v = (xi[j] - plan.xc[static_cast<std::size_t>(j) * plan.stride + p]) * plan.invSigma[j];
+                ratio = std::max(ratio, std::fabs(v));
+            }
+            bool doubt = false;
+            int a = plan.estimateActivation(ratio, doubt);
+            if (doubt)
+                a = plan.exactActivation(i, p);
+            addRow(p, a);
+        }
     }
     // The query met itself as an exact duplicate active everywhere; it is no centre of its own.
-    --counts[plan.cellBase[i] + activation[i]];
+    --counts[plan.cls[i] * (points + 1) + activation[i]];
     activation[i] = static_cast<std::uint16_t>(points);
 }
 
@@ -321,7 +335,7 @@ double SweepScorer::exactSum(int i, int q, int g) const
     const double* h = &plan.widths[static_cast<std::size_t>(g) * d];
     const double* xi = &plan.xr[static_cast<std::size_t>(i) * d];
     double sum = 0.0;
-    for (const int p : plan.members[q]) {
+    for (int p = plan.classStart[q]; p < plan.classStart[q + 1]; ++p) {
         if (activation[p] <= g)
             sum = sum + DenseReference::kernelProduct(xi, &plan.xr[static_cast<std::size_t>(p) * d], h, d);
     }

@@ -33,13 +33,13 @@ struct SweepPlan {
     double invStep = 0.0;
 
     int stride = 0;                       // column length in xc (count rounded up to 4)
-    std::vector<double> xc;               // padded columns of the scored rows
-    std::vector<double> xr;               // scored rows, row after row, d values each
-    std::vector<int> cls;                 // class position per scored row
-    std::vector<int> rowOf;               // sample row per scored row
-    std::vector<int> cellBase;            // cls * (points + 1)
+    // Scored rows by position: class after class, in row order inside a class.
+    std::vector<double> xc;               // padded columns
+    std::vector<double> xr;               // rows, d values each
+    std::vector<int> cls;                 // class position
+    std::vector<int> rowOf;               // row of the sample
     std::vector<int> classSize;
-    std::vector<std::vector<int>> members;  // scored rows of each class, in row order
+    std::vector<int> classStart;          // first position of each class; count at the end
 
     std::vector<double> grid;
     std::vector<double> widths;           // points * d: sigma_j * c
@@ -71,7 +71,7 @@ class SweepScorer {
 public:
     explicit SweepScorer(const SweepPlan& plan);
 
-    // Scores scored row i at every grid point: wrong rows are added to errors[g]; an
+    // Scores the row at position i at every grid point: wrong rows are added to errors[g]; an
     // undecided row sets undecided[g] (under strict, points already marked are skipped;
     // otherwise an undecided row counts as wrong).
     void score(int i, std::int64_t* errors, std::atomic<unsigned char>* undecided);
@@ -79,7 +79,7 @@ public:
     // (row, grid point) decisions that needed the plain arithmetic so far.
     std::int64_t recomputed() const { return recomputedCount; }
 
-    // For tests: the activation of every scored row around row i, and the largest ratio
+    // For tests: the activation of every position around position i, and the largest ratio
     // of |plain sum - estimate| to the certified error bound over every class and grid
     // point of row i (below 1 when the bound holds).
     std::vector<std::uint16_t> activations(int i);

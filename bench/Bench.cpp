@@ -1,0 +1,272 @@
+// Times the fast leave-one-out search against the plain loops on seeded samples and
+// checks that both give the same criterion, bit for bit. Each case runs in a fresh child
+// process so that its peak memory is its own.
+//
+//   dodoz_bench [--sizes=1000,2000,10000,100000] [--kinds=blobs,levels] [--subset=15]
+//               [--full-limit=2000] [--threads=N] [--repeat=N]
+//
+// The plain loops run over all 300 grid points up to --full-limit rows, over --subset
+// evenly spread points (scaled to 300) up to 20,000 rows, and not at all above.
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <bit>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "models/DenseReference.h"
+#include "models/FastSearch.h"
+
+namespace {
+
+struct Sample {
+    int columns = 4;
+    int classes = 3;
+    std::vector<double> x;
+    std::vector<int> cls;
+
+    DenseSample view() const { return {static_cast<int>(cls.size()), columns, classes, x.data(), cls.data()}; }
+};
+
+// Three overlapping Gaussian blobs in four columns, classes drawn at random.
+Sample blobs(int rows, std::uint64_t seed)
+{
+    std::mt19937_64 rng(seed);
+    std::normal_distribution<double> noise(0.0, 1.0);
+    std::uniform_int_distribution<int> pick(0, 2);
+    const double centre[3][4] = {{0.0, 0.0, 0.0, 0.0}, {1.5, 1.0, 0.0, 0.5}, {0.0, 1.5, 1.2, -0.5}};
+    Sample s;
+    for (int r = 0; r < rows; ++r) {
+        const int c = pick(rng);
+        for (int j = 0; j < 4; ++j)
+            s.x.push_back(centre[c][j] + noise(rng));
+        s.cls.push_back(c);
+    }
+    return s;
+}
+
+// Integer cells 0..4 (625 distinct points, so mostly exact duplicates) and three classes
+// of equal size, the hardest case for the bounds: many densities tie exactly.
+Sample levels(int rows, std::uint64_t seed)
+{
+    std::mt19937_64 rng(seed);
+    std::normal_distribution<double> noise(0.0, 1.2);
+    Sample s;
+    for (int r = 0; r < rows; ++r) {
+        const int c = r % 3;
+        for (int j = 0; j < 4; ++j)
+            s.x.push_back(std::clamp(std::round(c * 0.7 * (j % 2 ? 1.0 : 0.5) + 1.0 + noise(rng)), 0.0, 4.0));
+        s.cls.push_back(c);
+    }
+    return s;
+}
+
+std::vector<double> deviations(const Sample& s)
+{
+    const int n = static_cast<int>(s.cls.size());
+    std::vector<double> sigma(s.columns);
+    for (int j = 0; j < s.columns; ++j) {
+        double sum = 0.0;
+        for (int r = 0; r < n; ++r)
+            sum += s.x[r * s.columns + j];
+        const double mean = sum / n;
+        double sq = 0.0;
+        for (int r = 0; r < n; ++r)
+            sq += (s.x[r * s.columns + j] - mean) * (s.x[r * s.columns + j] - mean);
+        sigma[j] = std::sqrt(sq / (n - 1));
+    }
+    return sigma;
+}
+
+std::vector<double> searchGrid()
+{
+    std::vector<double> grid;
+    for (double c = 0.01; c <= 3.0; c = c + 0.01)
+        grid.push_back(c);
+    return grid;
+}
+
+double seconds(std::chrono::steady_clock::time_point since)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+double cpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
+}
+
+// Peak resident memory of this process so far, in MB.
+double peakMegabytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
+    }
+    return -1.0;
+}
+
+// The object-model path (TCriteryMinP over a Dataset) on the same sample, once it can be
+// built from these arrays; until then it is not measured.
+std::optional<double> objectModelSeconds(const Sample&, const std::vector<double>&)
+{
+    return std::nullopt;
+}
+
+struct Settings {
+    std::vector<int> sizes{1000, 2000, 10000, 100000};
+    std::vector<std::string> kinds{"blobs", "levels"};
+    int subset = 15;
+    int fullLimit = 2000;
+    unsigned threads = 0;
+    int repeat = 0;
+};
+
+void runCase(const Settings& settings, const std::string& kind, int rows)
+{
+    const Sample s = kind == "blobs" ? blobs(rows, 1234 + rows) : levels(rows, 4321 + rows);
+    const std::vector<double> sigma = deviations(s);
+    const std::vector<double> grid = searchGrid();
+
+    // The machine is shared: the fast search runs a few times and the quickest run counts.
+    const int repeat = settings.repeat > 0 ? settings.repeat : (rows <= 10000 ? 5 : 1);
+    int steps = 0;
+    double fastWall = 1e300;
+    double fastCpu = 0.0;
+    FastSearch::Result fast;
+    for (int k = 0; k < repeat; ++k) {
+        steps = 0;
+        const double cpu0 = cpuSeconds();
+        const auto t0 = std::chrono::steady_clock::now();
+        fast = FastSearch::search(s.view(), sigma, grid, true, [&] { ++steps; }, {settings.threads, true});
+        const double wall = seconds(t0);
+        if (wall < fastWall) {
+            fastWall = wall;
+            fastCpu = cpuSeconds() - cpu0;
+        }
+    }
+    const double peak = peakMegabytes();
+    const std::size_t best = FastSearch::bestIndex(fast.criterion);
+
+    std::printf("%-7s n=%-7d fast %8.3f s wall (%7.3f s cpu, best of %d), peak %6.1f MB, recomputed %lld of %lld decisions, "
+                "progress steps %d\n",
+                kind.c_str(), rows, fastWall, fastCpu, repeat, peak, static_cast<long long>(fast.recomputed),
+                static_cast<long long>(rows) * static_cast<long long>(grid.size()), steps);
+    if (best != FastSearch::npos)
+        std::printf("        best c = %.2f, criterion %.6f (%lld wrong)\n", grid[best], fast.criterion[best],
+                    static_cast<long long>(fast.errors[best]));
+
+    std::vector<std::size_t> points;
+    std::string scope;
+    if (settings.subset == 0) {
+    } else if (rows <= settings.fullLimit) {
+        for (std::size_t g = 0; g < grid.size(); ++g)
+            points.push_back(g);
+        scope = "all 300 points";
+    } else if (rows <= 20000) {
+        for (int k = 0; k < settings.subset; ++k)
+            points.push_back((2 * k + 1) * grid.size() / (2 * settings.subset));
+        scope = std::to_string(points.size()) + " evenly spread points, time scaled to 300";
+    }
+    if (settings.subset == 0) {
+        std::printf("        plain loops: skipped\n");
+    } else if (points.empty()) {
+        std::printf("        plain loops: not run (would take hours)\n");
+    } else {
+        std::vector<double> h(sigma.size());
+        int same = 0;
+        const auto r0 = std::chrono::steady_clock::now();
+        for (const std::size_t g : points) {
+            for (std::size_t j = 0; j < sigma.size(); ++j)
+                h[j] = sigma[j] * grid[g];
+            const double plain = DenseReference::criterion(s.view(), h.data(), true);
+            same += std::bit_cast<std::uint64_t>(plain) == std::bit_cast<std::uint64_t>(fast.criterion[g]);
+        }
+        const double plainWall = seconds(r0) * grid.size() / points.size();
+        std::printf("        plain loops %9.2f s (%s, one thread), ratio %6.0fx; bit-identical at %d of %zu "
+                    "points: %s\n",
+                    plainWall, scope.c_str(), plainWall / fastWall, same, points.size(),
+                    same == static_cast<int>(points.size()) ? "yes" : "NO");
+    }
+    if (const auto objectModel = objectModelSeconds(s, sigma))
+        std::printf("        object model %9.2f s, ratio %6.0fx\n", *objectModel, *objectModel / fastWall);
+    else
+        std::printf("        object model: not measured yet\n");
+    std::fflush(stdout);
+}
+
+std::vector<std::string> split(const std::string& text)
+{
+    std::vector<std::string> parts;
+    std::stringstream in(text);
+    std::string part;
+    while (std::getline(in, part, ','))
+        parts.push_back(part);
+    return parts;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Settings settings;
+    for (int a = 1; a < argc; ++a) {
+        const std::string arg = argv[a];
+        const auto value = arg.substr(arg.find('=') + 1);
+        if (arg.rfind("--sizes=", 0) == 0) {
+            settings.sizes.clear();
+            for (const auto& part : split(value))
+                settings.sizes.push_back(std::stoi(part));
+        } else if (arg.rfind("--kinds=", 0) == 0) {
+            settings.kinds = split(value);
+        } else if (arg.rfind("--subset=", 0) == 0) {
+            settings.subset = std::stoi(value);
+        } else if (arg.rfind("--full-limit=", 0) == 0) {
+            settings.fullLimit = std::stoi(value);
+        } else if (arg.rfind("--repeat=", 0) == 0) {
+            settings.repeat = std::stoi(value);
+        } else if (arg.rfind("--threads=", 0) == 0) {
+            settings.threads = static_cast<unsigned>(std::stoi(value));
+        } else {
+            std::fprintf(stderr, "unknown argument %s\n", arg.c_str());
+            return 2;
+        }
+    }
+    std::printf("dodoz_bench: d = 4, k = 3, 300 grid points, strict; fast search on %u thread(s), AVX2 %s\n",
+                settings.threads ? settings.threads : FastSearch::defaultThreads(),
+                __builtin_cpu_supports("avx2") ? "yes" : "no");
+    std::fflush(stdout);
+    int failures = 0;
+    for (const auto& kind : settings.kinds) {
+        for (const int rows : settings.sizes) {
+            const pid_t child = fork();
+            if (child == 0) {
+                runCase(settings, kind, rows);
+                std::_Exit(0);
+            }
+            int status = 0;
+            waitpid(child, &status, 0);
+            if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+                std::printf("%-7s n=%-7d FAILED (status %d)\n", kind.c_str(), rows, status);
+                ++failures;
+            }
+        }
+    }
+    return failures == 0 ? 0 : 1;
+}
