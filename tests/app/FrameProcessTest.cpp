@@ -1,0 +1,216 @@
+// The built program, run in a fresh directory: exit code, what it shows on stderr and the
+// journal it leaves, byte for byte apart from the date-time texts.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "app/Runtime.h"
+#include "tests/app/ChildProcess.h"
+#include "tests/app/SilentXServer.h"
+#include "tests/app/TempDir.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Outcome {
+    int exitCode = -1;
+    std::string err;  // UTF-8, as written
+    double seconds = 0;
+};
+
+// Start line, stage-1 heading, key and end line of a run that got through stage 1
+// (cp1251); DT stands for a date-time text.
+const std::string kStart = "\n Время начала: DT\n";
+const std::string kHeading = "\n 1. Считывание ключа задачи: ";
+const std::string kEnd = "\n\n\n Время завершения: DT\n\n\n";
+
+std::string platformError(const std::string& key)
+{
+    try {
+        StrToInt(key);
+    } catch (const Exception& e) {
+        return e.text();
+    }
+    return "no error for " + key;
+}
+
+class FrameProcessTest : public testing::Test {
+protected:
+    Outcome run(const std::vector<std::string>& args, std::vector<std::string> env = {"DODOZ_NO_GUI=1"})
+    {
+        std::vector<std::string> argv{DODOZ_BINARY};
+        argv.insert(argv.end(), args.begin(), args.end());
+        ChildProcess child(argv, env, dir.path().string(), dir / "stderr.txt");
+        std::optional<int> code = child.wait(30s);
+        Outcome r;
+        r.exitCode = code.value_or(-1);
+        r.err = TempDir::read(dir / "stderr.txt");
+        r.seconds = child.seconds();
+        return r;
+    }
+
+    std::string journalPath() const { return dir / "log/Dodoz.log"; }
+    std::string journal() const { return TempDir::read(journalPath()); }
+
+    // The journal with each date-time text replaced by DT.
+    std::string maskedJournal() const
+    {
+        static const std::regex dateTime(R"(\d{1,4}[./-]\d{1,2}[./-]\d{1,4}( \d{1,2}:\d{2}:\d{2})?)");
+        return std::regex_replace(journal(), dateTime, "DT");
+    }
+
+    TempDir dir;
+};
+
+TEST_F(FrameProcessTest, NoArgumentShowsThePlaceAndStopsAfterTheHeading)
+{
+    Outcome r = run({});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, std::string(reinterpret_cast<const char*>(
+                         u8" DifType.init():\n Данный файл запускается только из программы Мирелон\n")));
+    EXPECT_EQ(maskedJournal(), kStart + kHeading);
+}
+
+TEST_F(FrameProcessTest, KeyWithLeadingZerosIsWrittenAsANumber)
+{
+    Outcome r = run({"0042"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(maskedJournal(), kStart + kHeading + "42" + kEnd);
+}
+
+TEST_F(FrameProcessTest, NegativeKeyKeepsItsSign)
+{
+    Outcome r = run({"-7"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(maskedJournal(), kStart + kHeading + "-7" + kEnd);
+}
+
+TEST_F(FrameProcessTest, OnlyTheFirstArgumentCounts)
+{
+    Outcome r = run({"7", "abc"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(maskedJournal(), kStart + kHeading + "7" + kEnd);
+}
+
+TEST_F(FrameProcessTest, KeyThatIsNotANumberShowsThePlatformTextWithoutAPlace)
+{
+    Outcome r = run({"abc"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, Cp1251ToUtf8(platformError("abc")) + "\n");
+    EXPECT_EQ(r.err.find("DifType"), std::string::npos);
+    EXPECT_EQ(maskedJournal(), kStart + kHeading);
+}
+
+TEST_F(FrameProcessTest, KeyBeyondThirtyTwoBitsIsAConversionError)
+{
+    Outcome r = run({"99999999999"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, Cp1251ToUtf8(platformError("99999999999")) + "\n");
+    EXPECT_EQ(maskedJournal(), kStart + kHeading);
+}
+
+TEST_F(FrameProcessTest, EmptyArgumentIsAConversionErrorNotAMissingOne)
+{
+    Outcome r = run({""});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, Cp1251ToUtf8(platformError("")) + "\n");
+}
+
+TEST_F(FrameProcessTest, SecondRunLeavesOnlyItsOwnJournal)
+{
+    ASSERT_EQ(run({"12345"}).exitCode, 0);
+    ASSERT_NE(journal().find("12345"), std::string::npos);
+    Outcome r = run({});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(maskedJournal(), kStart + kHeading);
+}
+
+TEST_F(FrameProcessTest, ExistingLogDirectoryIsUsedAsItIs)
+{
+    std::filesystem::create_directory(dir / "log");
+    TempDir::write(dir / "log/other.txt", "keep");
+    Outcome r = run({"5"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(maskedJournal(), kStart + kHeading + "5" + kEnd);
+    EXPECT_EQ(TempDir::read(dir / "log/other.txt"), "keep");
+}
+
+TEST_F(FrameProcessTest, LogPathThatIsAFileCannotBecomeTheDirectory)
+{
+    TempDir::write(dir / "log", "not a directory");
+    Outcome r = run({"5"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, Cp1251ToUtf8(" Log.Log():\nОшибка создания каталога: " + (dir / "log")) + "\n");
+    EXPECT_EQ(TempDir::read(dir / "log"), "not a directory");
+}
+
+TEST_F(FrameProcessTest, JournalPathThatIsADirectoryCannotBeOpened)
+{
+    std::filesystem::create_directories(dir / "log/Dodoz.log");
+    Outcome r = run({"5"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, Cp1251ToUtf8(" Log.Log():\nОшибка открытия файла журнала: log/Dodoz.log") + "\n");
+}
+
+TEST_F(FrameProcessTest, DateAndTimeFollowTheRegionalSettings)
+{
+    if (!std::setlocale(LC_ALL, "ru_RU.UTF-8"))
+        GTEST_SKIP() << "the ru_RU.UTF-8 locale is not installed (scripts/setup generates it)";
+    std::setlocale(LC_ALL, "C");
+    Outcome r = run({"1"}, {"DODOZ_NO_GUI=1", "LANG=ru_RU.UTF-8"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(std::regex_search(journal(), std::regex(R"(^\n [^\n]+: \d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d\n)")))
+        << journal();
+}
+
+// Where DISPLAY names no usable X server, the run goes on with the console instead.
+class FrameDisplayFallbackTest : public FrameProcessTest {
+protected:
+    void expectConsoleRun(const Outcome& r)
+    {
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(maskedJournal(), kStart + kHeading + "3" + kEnd);
+    }
+};
+
+TEST_F(FrameDisplayFallbackTest, DisplayWithNothingThereFallsBackAtOnce)
+{
+    Outcome r = run({"3"}, {"DISPLAY=:" + std::to_string(freeDisplay())});
+    expectConsoleRun(r);
+    EXPECT_LT(r.seconds, 2.0);
+}
+
+TEST_F(FrameDisplayFallbackTest, DisplayThatNeverAnswersFallsBackAfterTheProbe)
+{
+    int display = freeDisplay();
+    SilentXServer server(display);
+    Outcome r = run({"3"}, {"DISPLAY=:" + std::to_string(display)});
+    expectConsoleRun(r);
+    EXPECT_GT(r.seconds, 2.5);
+    EXPECT_LT(r.seconds, 8.0);
+}
+
+TEST_F(FrameDisplayFallbackTest, NoGuiSkipsTheProbeOfASilentServer)
+{
+    int display = freeDisplay();
+    SilentXServer server(display);
+    Outcome r = run({"3"}, {"DISPLAY=:" + std::to_string(display), "DODOZ_NO_GUI=1"});
+    expectConsoleRun(r);
+    EXPECT_LT(r.seconds, 2.0);
+}
+
+TEST_F(FrameDisplayFallbackTest, EmptyDisplayMeansTheConsole)
+{
+    Outcome r = run({"3"}, {"DISPLAY="});
+    expectConsoleRun(r);
+    EXPECT_LT(r.seconds, 2.0);
+}
+
+}  // namespace
