@@ -16,6 +16,11 @@ int main(int argc, char** argv)
     setCommandLine(argc, argv);
 
     TApplication Application;
+    auto showAndEnd = [&Application](const Exception& error) {
+        Application.ShowException(error);
+        Application.Terminate();
+        return 0;
+    };
     try {
         Application.Initialize();
         TBar* Bar = Application.CreateForm();
@@ -24,27 +29,17 @@ int main(int argc, char** argv)
             Alg alg(Bar);
             alg.run();
         } catch (const SystemException& e) {
-            Application.ShowException(Exception(" " + e.place + ":\n" + e.message));
-            Application.Terminate();
-            return 0;
+            return showAndEnd(Exception(" " + e.place + ":\n" + e.message));
         } catch (const Exception& e) {
-            Application.ShowException(e);
-            Application.Terminate();
-            return 0;
+            return showAndEnd(e);
         } catch (const std::exception& e) {
-            Application.ShowException(Exception(e.what()));
-            Application.Terminate();
-            return 0;
+            return showAndEnd(Exception(e.what()));
         }
         Application.Terminate();
     } catch (const Exception& e) {
-        Application.ShowException(e);
-        Application.Terminate();
-        return 0;
+        return showAndEnd(e);
     } catch (const std::exception& e) {
-        Application.ShowException(Exception(e.what()));
-        Application.Terminate();
-        return 0;
+        return showAndEnd(Exception(e.what()));
     } catch (...) {
         try {
             throw Exception("");
