@@ -3,28 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <string>
 
 #include "app/Runtime.h"
 #include "repository/OdbcConnection.h"
 #include "repository/OdbcStatement.h"
+#include "tests/repository/Errors.h"
 #include "tests/repository/TestDatabases.h"
 
 using testsupport::Backend;
 using testsupport::TestDatabases;
+using testsupport::errorOf;
 
 namespace {
 
-std::string errorOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.text();
-    }
-    return "no error";
-}
 
 }  // namespace
 

@@ -1,0 +1,46 @@
+#pragma once
+// The data type of a result column in the numbering the result sets decide by, and the
+// strict reading of a cell as the kind a caller asks for. Every failure raises
+// Exception naming the column and the value; nothing is read as 0, NULL or "today".
+
+#include <string>
+
+#include "repository/OdbcStatement.h"
+
+enum class FieldType {
+    Unknown = 0,
+    String = 1,
+    SmallInt = 2,
+    Integer = 3,
+    Word = 4,
+    Boolean = 5,
+    Float = 6,
+    Currency = 7,
+    Decimal = 8,
+    Date = 9,
+    Time = 10,
+    DateTime = 11,
+    Bytes = 12,
+    Memo = 13,
+    WideString = 14,
+    LargeInt = 15,
+    Other = 16,
+};
+
+namespace Field {
+
+FieldType typeOf(SQLSMALLINT sqlType);
+
+// The cell must not be NULL.
+int32_t asInteger(const OdbcValue& value, const OdbcColumn& column);
+double asFloat(const OdbcValue& value, const OdbcColumn& column);
+bool asBoolean(const OdbcValue& value, const OdbcColumn& column);
+double asDateTime(const OdbcValue& value, const OdbcColumn& column);
+std::string asText(const OdbcValue& value, const OdbcColumn& column);
+
+// "yyyy-mm-dd", "yyyy-mm-dd hh:mm[:ss[.fff]]" (a "T" may stand for the blank, a trailing
+// UTC offset is ignored) or "hh:mm[:ss[.fff]]", as a date-time number; false when the
+// text has another form or names no real date or time.
+bool parseIsoDateTime(const std::string& text, double& dateTime);
+
+}  // namespace Field
