@@ -1,6 +1,9 @@
 #include "models/TCriteryMinP.h"
 
 #include "app/Utils.h"
+#include "models/FastSearch.h"
+#include "models/SampleArrays.h"
+#include "models/TModelClass.h"
 #include "objects/Values.h"
 
 namespace {
@@ -31,8 +34,33 @@ TCriteryMinP::TCriteryMinP(bool realOutput, bool strict, DatasetPtr testDataset)
 {
 }
 
+std::unique_ptr<SampleArrays> TCriteryMinP::denseArrays(const Vector& params) const
+{
+    if (realOutput || collect || testDataset || !fastSearchEnabled() || params.size() < 2)
+        return nullptr;
+    if (!dynamic_cast<const TModelClass*>(model))
+        return nullptr;
+    const ObjectPtr& codes = params.elementAt(0);
+    const ObjectPtr& masks = params.elementAt(1);
+    if (!codes || !masks || codes->getType() != TYPE_VECTOR || masks->getType() != TYPE_VECTOR)
+        return nullptr;
+    return SampleArrays::of(*model->getDataset(), static_cast<const Vector&>(*codes), static_cast<const Vector&>(*masks));
+}
+
 double TCriteryMinP::getCriterion(const Vector& params)
 {
+    if (params.size() == 3) {
+        const ObjectPtr& last = params.elementAt(2);
+        if (last && last->getType() == TYPE_VECTOR) {
+            if (auto arrays = denseArrays(params)) {
+                const Vector& widths = static_cast<const Vector&>(*last);
+                std::vector<double> h(static_cast<size_t>(widths.size()));
+                for (int j = 0; j < widths.size(); ++j)
+                    h[static_cast<size_t>(j)] = widths.getDouble(j);
+                return FastSearch::criterionAt(arrays->view(), h, strict);
+            }
+        }
+    }
     const Dataset& ds = testDataset ? *testDataset : *model->getDataset();
     const DataModel& table = *ds.getDataModel();
     if (collect) {

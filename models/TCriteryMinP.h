@@ -2,7 +2,11 @@
 // The leave-one-out error rate of a classifier: every included row is classified
 // with itself left out of the sample; the result is the fraction classified wrongly.
 
+#include <memory>
+
 #include "models/TModel.h"
+
+class SampleArrays;
 
 class TCriteryMinP : public TCritery {
 public:
@@ -16,6 +20,11 @@ public:
     void setCollect(bool value) { collect = value; }
     const DatasetPtr& getRightDataset() const { return rightDataset; }
     const DatasetPtr& getWrongDataset() const { return wrongDataset; }
+
+    // The model's filled sample in dense arrays, when the fast engine gives this
+    // criterion for params (a class-density classifier scored leave-one-out on its own
+    // sample; params holding its class codes and masks first); null otherwise.
+    std::unique_ptr<SampleArrays> denseArrays(const Vector& params) const;
 
     static constexpr double NO_RESULT = 1e101;
 

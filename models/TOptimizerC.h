@@ -2,7 +2,11 @@
 // Grid search of the width factor c: every input column gets the width c * sigma_j,
 // and the c with the smallest criterion wins (the smaller c on a tie).
 
+#include <vector>
+
 #include "models/TModel.h"
+
+class SampleArrays;
 
 class TOptimizerC : public TOptimizer {
 public:
@@ -16,6 +20,9 @@ public:
     std::vector<double> grid() const;
 
 private:
+    void searchPlain(const Vector* params, const Vector& sigma, TBar* bar, double& best, double& cBest);
+    void searchFast(const SampleArrays& arrays, const Vector& sigma, TBar* bar, double& best, double& cBest);
+
     double cFrom;
     double cTo;
     double cStep;

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <functional>
+#include <random>
 
 #include "app/RecordingBar.h"
 #include "app/Utils.h"
+#include "models/SampleArrays.h"
 #include "models/TModelClass.h"
 #include "tests/support/SampleBuilder.h"
 #include "tests/support/TempDir.h"
@@ -337,6 +341,111 @@ TEST_F(JournalTest, ShortSampleTextWhenDetailIsOff)
         TModelClass(ds).optimize(&log, nullptr);
     }
     EXPECT_NE(journal().find("Выборка для classCode = 1 (после заполнения пропусков): (4, 2)"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// The classifier over the fast engine against the same classes on the object-model
+// path (DODOZ_REFERENCE_SEARCH=1): widths, criterion and densities equal to the bit.
+class FastPathTest : public ::testing::Test {
+protected:
+    struct Outcome {
+        std::vector<double> widths;
+        double criterion;
+        int cls;
+        std::vector<double> densities;
+        int steps;
+    };
+
+    static Outcome run(const std::function<DatasetPtr()>& make, bool reference, const VectorPtr& x)
+    {
+        if (reference)
+            setenv("DODOZ_REFERENCE_SEARCH", "1", 1);
+        else
+            unsetenv("DODOZ_REFERENCE_SEARCH");
+        DatasetPtr ds = make();
+        TModelClass model(ds);
+        RecordingBar bar;
+        auto p = model.optimize(nullptr, &bar);
+        EXPECT_EQ(model.getCriteryMinP().denseArrays(*p) == nullptr, reference);
+        Outcome o;
+        auto widths = std::static_pointer_cast<Vector>(p->elementAt(2));
+        for (int j = 0; j < widths->size(); ++j)
+            o.widths.push_back(widths->getDouble(j));
+        o.criterion = model.getCriteryMinP().getCriterion(*p);
+        o.cls = model.getOutInt(*x, *p, -1, nullptr);
+        for (int k = 0; k < model.getClassDensities()->size(); ++k)
+            o.densities.push_back(model.getClassDensities()->getDouble(k));
+        o.steps = bar.stepCount;
+        unsetenv("DODOZ_REFERENCE_SEARCH");
+        return o;
+    }
+
+    static void expectSame(const std::function<DatasetPtr()>& make, const VectorPtr& x)
+    {
+        Outcome fast = run(make, false, x);
+        Outcome plain = run(make, true, x);
+        auto bits = [](double v) {
+            uint64_t b;
+            std::memcpy(&b, &v, sizeof b);
+            return b;
+        };
+        ASSERT_EQ(fast.widths.size(), plain.widths.size());
+        for (size_t j = 0; j < fast.widths.size(); ++j)
+            EXPECT_EQ(bits(fast.widths[j]), bits(plain.widths[j]));
+        EXPECT_EQ(bits(fast.criterion), bits(plain.criterion));
+        EXPECT_EQ(fast.cls, plain.cls);
+        ASSERT_EQ(fast.densities.size(), plain.densities.size());
+        for (size_t k = 0; k < fast.densities.size(); ++k)
+            EXPECT_EQ(bits(fast.densities[k]), bits(plain.densities[k]));
+        EXPECT_EQ(fast.steps, 300);
+        EXPECT_EQ(plain.steps, 300);
+    }
+};
+
+TEST_F(FastPathTest, RandomSamplesWithGapsAndUnclassifiedRows)
+{
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        auto make = [seed] {
+            std::mt19937 random(seed);
+            std::normal_distribution<double> noise(0.0, 1.0);
+            std::vector<std::vector<std::optional<double>>> rows;
+            std::vector<int> classes;
+            for (int i = 0; i < 40; ++i) {
+                int c = i % 3;
+                std::vector<std::optional<double>> row;
+                for (int j = 0; j < 3; ++j) {
+                    double v = std::round((c * 1.5 + noise(random)) * 10) / 10;
+                    row.push_back(random() % 13 == 0 ? std::nullopt : std::optional<double>(v));
+                }
+                rows.push_back(row);
+                classes.push_back(c + 1);
+            }
+            auto ds = sample(rows, classes);
+            // A row without a class belongs to no class and is not scored.
+            auto mask = Vector::repeat(nullptr, 40);
+            mask->set(7, std::make_shared<CInteger>(1));
+            ds->setMask(mask);
+            return ds;
+        };
+        expectSame(make, reals({1.0, 1.5, 2.0}));
+    }
+}
+
+TEST_F(FastPathTest, DuplicatesAndIntegerLevels)
+{
+    auto make = [] {
+        std::vector<std::vector<std::optional<double>>> rows;
+        std::vector<int> classes;
+        for (int i = 0; i < 36; ++i) {
+            rows.push_back({double(i % 3), double((i / 3) % 2)});
+            classes.push_back(i % 2 + 5);
+        }
+        return sample(rows, classes);
+    };
+    expectSame(make, reals({1.0, 0.0}));
 }
 
 }  // namespace
