@@ -11,8 +11,12 @@
 // platform's own errors and are shown with their text.
 int main(int argc, char** argv)
 {
+    // The user's regional settings are read once into our own settings; the C library
+    // then goes back to "C" numbers, because the ODBC drivers parse and print numbers
+    // with it and would misread "5.1" under a decimal comma.
     std::setlocale(LC_ALL, "");
     setFormatSettings(FormatSettings::fromLocale());
+    std::setlocale(LC_NUMERIC, "C");
     setCommandLine(argc, argv);
 
     TApplication Application;
