@@ -3,6 +3,9 @@
 #include "app/ProgBar.h"
 #include "app/Runtime.h"
 #include "app/Utils.h"
+#include "models/TModelClass.h"
+#include "objects/DataPack.h"
+#include "repository/RepApi.h"
 
 Alg::Alg(TBar* bar) : bar(bar) {}
 
@@ -19,10 +22,95 @@ void Alg::run()
     int key = StrToInt(ParamStr(1));
     log.write(IntToStr(key));
 
-    runStages(log, key);
+    std::unique_ptr<RepApi> repository = runStages(log, key);
 
     log.writeLine("\n\n Время завершения: " + DateTimeToStr(Now()) + "\n\n\n");
+    repository->close();
     log.close();
 }
 
-void Alg::runStages(Log&, int) {}
+void Alg::setText(const char* text)
+{
+    if (bar)
+        bar->SetText(text);
+}
+
+// A failure anywhere below leaves the task without result and log rows: the earlier
+// ones are deleted and committed first, the new ones are committed together at the end.
+std::unique_ptr<RepApi> Alg::runStages(Log& log, int key)
+{
+    setText("Открытие...");
+    log.writeLine(" 2. Открытие репозитория: ");
+    auto repository = std::make_unique<RepApi>(key);
+    log.write("OK");
+    repository->beginTrans();
+    repository->deleteResults();
+    repository->commitTrans();
+
+    setText("Загрузка данных...");
+    log.writeLine(" 3. Считывание выборки: \n");
+    repository->intInputsAsReal = true;
+    DatasetPtr sample = repository->getTaskColumnsData();
+    if (log.detail == 1)
+        log.writeLine(sample->toString());
+    else
+        log.write(sample->toShortString());
+    VectorPtr object = repository->getTaskInValues();
+
+    setText("Оптимизация модели...");
+    log.writeLine(" 4. Оптимизация модели: \n");
+    TModelClass model(sample);
+    VectorPtr parameters = model.optimize(&log, bar);
+    log.writeLine("");
+
+    setText("Расчет выхода модели...");
+    const int chosen = model.getOutInt(*object, *parameters, -1, &log);
+    const double errorProbability = model.getCritery()->getCriterion(*parameters);
+
+    setText("Сохранение результатов...");
+    log.writeLine("\n 5. Сохранение результатов: ");
+    repository->beginTrans();
+    Vector& densities = *model.getClassDensities();
+    double sum = 0.0;
+    for (int i = 0; i < densities.size(); ++i) {
+        if (densities.getDouble(i) == NOT_DEFINED_REAL)
+            densities.set(i, std::make_shared<CDouble>(0.0));
+        sum = sum + densities.getDouble(i);
+    }
+    const Vector& codes = *model.getClassCodes();
+    for (int i = 0; i < densities.size(); ++i) {
+        const int code = codes.getInt(i);
+        const double d = densities.getDouble(i);
+        double share = sum > 0.0 ? d / sum * 100.0 : 0.0;
+        share = CDouble::roundTo(share, 2);
+        DataPack pack;
+        pack.put(CString("ResSysName"), std::make_shared<CString>("dens"));
+        pack.put(CString("ResOrder"), std::make_shared<CInteger>(i));
+        pack.put(CString("ResValue1"), std::make_shared<CInteger>(code));
+        pack.put(CString("ResValue2"), std::make_shared<CDouble>(share));
+        repository->saveResult(pack);
+    }
+    {
+        DataPack pack;
+        pack.put(CString("ResSysName"), std::make_shared<CString>("class"));
+        pack.put(CString("ResOrder"), std::make_shared<CInteger>(0));
+        pack.put(CString("ResValue1"), std::make_shared<CInteger>(chosen));
+        repository->saveResult(pack);
+    }
+    {
+        DataPack pack;
+        pack.put(CString("ResSysName"), std::make_shared<CString>("p_min"));
+        pack.put(CString("ResOrder"), std::make_shared<CInteger>(0));
+        pack.put(CString("ResValue1"), std::make_shared<CDouble>(CDouble::roundTo(errorProbability * 100.0, 2)));
+        repository->saveResult(pack);
+    }
+    {
+        DataPack pack;
+        pack.put(CString("LogType"), std::make_shared<CInteger>(1));
+        pack.put(CString("LogMessage"), std::make_shared<CString>("Анализ завершен"));
+        repository->saveLog(pack);
+    }
+    repository->commitTrans();
+    log.write("OK");
+    return repository;
+}

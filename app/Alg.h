@@ -1,7 +1,10 @@
 #pragma once
 // The run of one analysis task: the journal, the task key and the stages in their order.
 
+#include <memory>
+
 class Log;
+class RepApi;
 class TBar;
 
 class Alg {
@@ -13,8 +16,10 @@ public:
     void run();
 
 private:
-    // Stages 2 to 5: repository, sample, model, output and results.
-    void runStages(Log& log, int key);
+    // Stages 2 to 5: repository, sample, model, output and results. The repository
+    // stays open until the run has written its end line.
+    std::unique_ptr<RepApi> runStages(Log& log, int key);
+    void setText(const char* text);
 
     TBar* bar;
 };
