@@ -3,7 +3,7 @@
 // process so that its peak memory is its own.
 //
 //   dodoz_bench [--sizes=1000,2000,10000,100000] [--kinds=blobs,levels] [--subset=15]
-//               [--full-limit=2000] [--threads=N] [--repeat=N]
+//               [--full-limit=2000] [--threads=N] [--repeat=N] [--vectors=none|avx2|widest]
 //
 // The plain loops run over all 300 grid points up to --full-limit rows, over --subset
 // evenly spread points (scaled to 300) up to 20,000 rows, and not at all above.
@@ -136,6 +136,7 @@ struct Settings {
     int fullLimit = 2000;
     unsigned threads = 0;
     int repeat = 0;
+    FastSearch::Options::Vectors vectors = FastSearch::Options::Vectors::Widest;
 };
 
 void runCase(const Settings& settings, const std::string& kind, int rows)
@@ -154,7 +155,7 @@ void runCase(const Settings& settings, const std::string& kind, int rows)
         steps = 0;
         const double cpu0 = cpuSeconds();
         const auto t0 = std::chrono::steady_clock::now();
-        fast = FastSearch::search(s.view(), sigma, grid, true, [&] { ++steps; }, {settings.threads, true});
+        fast = FastSearch::search(s.view(), sigma, grid, true, [&] { ++steps; }, {settings.threads, settings.vectors});
         const double wall = seconds(t0);
         if (wall < fastWall) {
             fastWall = wall;
@@ -239,6 +240,10 @@ int main(int argc, char** argv)
             settings.subset = std::stoi(value);
         } else if (arg.rfind("--full-limit=", 0) == 0) {
             settings.fullLimit = std::stoi(value);
+        } else if (arg.rfind("--vectors=", 0) == 0) {
+            settings.vectors = value == "none"   ? FastSearch::Options::Vectors::None
+                               : value == "avx2" ? FastSearch::Options::Vectors::Avx2
+                                                 : FastSearch::Options::Vectors::Widest;
         } else if (arg.rfind("--repeat=", 0) == 0) {
             settings.repeat = std::stoi(value);
         } else if (arg.rfind("--threads=", 0) == 0) {
@@ -248,9 +253,10 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    std::printf("dodoz_bench: d = 4, k = 3, 300 grid points, strict; fast search on %u thread(s), AVX2 %s\n",
+    std::printf("dodoz_bench: d = 4, k = 3, 300 grid points, strict; fast search on %u thread(s); processor: AVX2 %s, "
+                "AVX-512 %s\n",
                 settings.threads ? settings.threads : FastSearch::defaultThreads(),
-                __builtin_cpu_supports("avx2") ? "yes" : "no");
+                __builtin_cpu_supports("avx2") ? "yes" : "no", __builtin_cpu_supports("avx512f") ? "yes" : "no");
     std::fflush(stdout);
     int failures = 0;
     for (const auto& kind : settings.kinds) {

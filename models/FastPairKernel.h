@@ -30,6 +30,8 @@ struct PairKernelArgs {
 // row is placed by the exact per-column test instead.
 constexpr double kActivationTolerance = 1e-6;
 
-// Vector kernel for exactly 4 (padded) columns and a uniform grid; positions from..to
-// with (to - from) a multiple of 4. Doubtful rows are listed, not added.
+// Vector kernels for exactly 4 (padded) columns and a uniform grid; positions from..to
+// with (to - from) a multiple of 4 (AVX2) or 8 (AVX-512). Doubtful rows are listed, not
+// added. Both give the same buckets up to the order of additions.
 void pairKernelAvx2(PairKernelArgs& args);
+void pairKernelAvx512(PairKernelArgs& args);

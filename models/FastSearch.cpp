@@ -107,9 +107,14 @@ void runRows(int rows, unsigned threads, std::size_t steps, const std::function<
     }
 }
 
-bool hasAvx2()
+// Rows per step of the pair kernel allowed by the options and the processor.
+int vectorWidth(Options::Vectors vectors)
 {
-    return __builtin_cpu_supports("avx2");
+    if (vectors == Options::Vectors::Widest && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl"))
+        return 8;
+    if (vectors != Options::Vectors::None && __builtin_cpu_supports("avx2"))
+        return 4;
+    return 0;
 }
 
 Result assemble(const std::vector<std::vector<std::int64_t>>& errors,
@@ -146,7 +151,7 @@ Result search(const DenseSample& sample, const std::vector<double>& sigma, const
     const unsigned threads = options.threads == 0 ? defaultThreads() : options.threads;
     std::vector<std::atomic<unsigned char>> undecided(points);
 
-    if (auto plan = buildSweepPlan(sample, sigma, grid, strict, options.vectorKernel && hasAvx2())) {
+    if (auto plan = buildSweepPlan(sample, sigma, grid, strict, vectorWidth(options.vectors))) {
         const unsigned used = std::max(1u, std::min(threads, static_cast<unsigned>(plan->count)));
         std::vector<std::unique_ptr<SweepScorer>> scorers;
         std::vector<std::vector<std::int64_t>> errors(used, std::vector<std::int64_t>(points));

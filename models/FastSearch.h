@@ -16,8 +16,9 @@
 namespace FastSearch {
 
 struct Options {
-    unsigned threads = 0;      // 0: one per hardware thread
-    bool vectorKernel = true;  // the AVX2 kernel, where the processor has it
+    enum class Vectors { None, Avx2, Widest };
+    unsigned threads = 0;                 // 0: one per hardware thread
+    Vectors vectors = Vectors::Widest;    // vector kernels allowed, where the processor has them
 };
 
 struct Result : GridScores {

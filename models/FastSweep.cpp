@@ -62,7 +62,7 @@ int SweepPlan::estimateActivation(double ratio, bool& doubtfulOut) const
 }
 
 std::optional<SweepPlan> buildSweepPlan(const DenseSample& s, const std::vector<double>& sigma,
-                                        const std::vector<double>& grid, bool strict, bool vectorKernel)
+                                        const std::vector<double>& grid, bool strict, int vectorWidth)
 {
     const int d = s.columns;
     const int points = static_cast<int>(grid.size());
@@ -90,8 +90,8 @@ std::optional<SweepPlan> buildSweepPlan(const DenseSample& s, const std::vector<
         deviation = std::max(deviation, std::fabs(grid[g] - (grid[0] + g * step)));
     pl.uniformGrid = deviation <= 1e-8 * step && grid[points - 1] / step <= 1e6;
     pl.invStep = 1.0 / step;
-    pl.vectorKernel = vectorKernel && d <= 4 && pl.uniformGrid;
-    pl.padded = pl.vectorKernel ? 4 : d;
+    pl.vectorWidth = d <= 4 && pl.uniformGrid ? vectorWidth : 0;
+    pl.padded = pl.vectorWidth > 0 ? 4 : d;
 
     // Scored rows are laid out class after class, in row order inside each class: a
     // class's rows are then one run, summed in the order the plain loops use.
@@ -140,6 +140,7 @@ std::optional<SweepPlan> buildSweepPlan(const DenseSample& s, const std::vector<
     pl.dupProduct = 1.0;
     for (int j = 0; j < d; ++j)
         pl.dupProduct = pl.dupProduct * 0.75;
+    pl.loosePerRow = pl.dupProduct * std::ldexp(1.0 + 0x1p-20, pl.padded);
     // The smallest non-zero kernel product: every column at 0.75 * (1 - (1 - 2^-53)).
     const double smallestProduct = std::pow(0.75 * 0x1p-53, d) * 0.5;
 
@@ -238,13 +239,14 @@ void SweepScorer::fillBuckets(int i)
     for (int q = 0; q < plan.classes; ++q) {
         int from = plan.classStart[q];
         const int to = plan.classStart[q + 1];
-        if (plan.vectorKernel && to - from >= 4) {
+        const int width = plan.vectorWidth;
+        if (width > 0 && to - from >= width) {
             PairKernelArgs args;
             args.xc = plan.xc.data();
             args.stride = plan.stride;
             args.columns = padded;
             args.from = from;
-            args.to = from + (to - from) / 4 * 4;
+            args.to = from + (to - from) / width * width;
             args.xi = xi;
             args.invSigma = plan.invSigma.data();
             args.cellBase = q * (points + 1);
@@ -255,7 +257,10 @@ void SweepScorer::fillBuckets(int i)
             args.counts = counts.data();
             args.activation = activation.data();
             args.doubtful = doubtful.data();
-            pairKernelAvx2(args);
+            if (width == 8)
+                pairKernelAvx512(args);
+            else
+                pairKernelAvx2(args);
             for (int k = 0; k < args.doubtfulCount; ++k)
                 addRow(doubtful[k], plan.exactActivation(i, doubtful[k]));
             from = args.to;
@@ -278,7 +283,7 @@ void SweepScorer::fillBuckets(int i)
     activation[i] = static_cast<std::uint16_t>(points);
 }
 
-void SweepScorer::accumulate(int g)
+inline void SweepScorer::accumulate(int g)
 {
     const int padded = plan.padded;
     for (int q = 0; q < plan.classes; ++q) {
@@ -303,7 +308,7 @@ void SweepScorer::accumulate(int g)
 // relative to their (non-negative) values, the coefficients themselves gamma(7d), the
 // powers of t and their sum gamma(4d). The factor 2 on top is a safety margin. The density
 // f = fl(S / D) is monotone in S; the quotient by D is widened by 16u on each side.
-SweepScorer::Estimate SweepScorer::estimate(int q, int g, bool own) const
+inline SweepScorer::Estimate SweepScorer::estimate(int q, int g, bool own, bool tight) const
 {
     const double n = static_cast<double>(accCount[q]);
     const double* e = &acc[static_cast<std::size_t>(q) * plan.padded];
@@ -315,15 +320,21 @@ SweepScorer::Estimate SweepScorer::estimate(int q, int g, bool own) const
         return {f, f, true, n * plan.dupProduct, 0.0};
     }
     const double* ps = &plan.powSigned[static_cast<std::size_t>(g) * plan.padded];
-    const double* pa = &plan.powAbs[static_cast<std::size_t>(g) * plan.padded];
     double sumT = 0.0;
-    double sumB = 0.0;
-    for (int m = 0; m < plan.padded; ++m) {
+    for (int m = 0; m < plan.padded; ++m)
         sumT = sumT + e[m] * ps[m];
-        sumB = sumB + e[m] * pa[m];
-    }
     const double estimateT = (sumT + n) * plan.dupProduct;
-    const double magnitude = (sumB + n) * plan.dupProduct;
+    double magnitude;
+    if (tight) {
+        const double* pa = &plan.powAbs[static_cast<std::size_t>(g) * plan.padded];
+        double sumB = 0.0;
+        for (int m = 0; m < plan.padded; ++m)
+            sumB = sumB + e[m] * pa[m];
+        magnitude = (sumB + n) * plan.dupProduct;
+    } else {
+        // Inside the window every a_j t < 1, so each row's prod (1 + a_j t) is below 2^d.
+        magnitude = n * plan.loosePerRow;
+    }
     const double err = (2.0 * n + plan.points + 40.0 * plan.padded + 16.0) * 0x1p-52 * magnitude;
     const double inv = plan.invDenominator[at];
     return {(estimateT - err) * inv * (1.0 - 0x1p-49), (estimateT + err) * inv * (1.0 + 0x1p-49), false, estimateT, err};
@@ -399,9 +410,17 @@ void SweepScorer::score(int i, std::int64_t* errors, std::atomic<unsigned char>*
         for (int q = 0; q < classes; ++q) {
             unsure[q] = false;
             if (accCount[q] > 0)
-                est[q] = estimate(q, g, q == y);
+                est[q] = estimate(q, g, q == y, false);
         }
         int v = verdict();
+        if (v < 0) {
+            for (int q = 0; q < classes; ++q) {
+                if (accCount[q] > 0 && !est[q].exact)
+                    est[q] = estimate(q, g, q == y, true);
+                unsure[q] = false;
+            }
+            v = verdict();
+        }
         if (v < 0) {
             ++recomputedCount;
             for (int q = 0; q < classes; ++q) {
@@ -436,12 +455,14 @@ double SweepScorer::worstBoundRatio(int i)
         for (int q = 0; q < plan.classes; ++q) {
             if (accCount[q] == 0)
                 continue;
-            const Estimate e = estimate(q, g, plan.cls[i] == q);
             const double f = exactDensity(i, q, g);
-            if (!(f >= e.lo && f <= e.hi))
-                return std::numeric_limits<double>::infinity();
-            if (!e.exact)
-                worst = std::max(worst, std::fabs(exactSum(i, q, g) - e.sum) / e.err);
+            for (const bool tight : {false, true}) {
+                const Estimate e = estimate(q, g, plan.cls[i] == q, tight);
+                if (!(f >= e.lo && f <= e.hi))
+                    return std::numeric_limits<double>::infinity();
+                if (tight && !e.exact)
+                    worst = std::max(worst, std::fabs(exactSum(i, q, g) - e.sum) / e.err);
+            }
         }
     }
     return worst;

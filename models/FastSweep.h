@@ -27,7 +27,7 @@ struct SweepPlan {
     int count = 0;         // scored rows (class position >= 0)
     int points = 0;        // G
     bool strict = true;
-    bool vectorKernel = false;
+    int vectorWidth = 0;   // rows per step of the vector kernel (4 AVX2, 8 AVX-512), 0 none
     bool uniformGrid = false;
     double c0 = 0.0;
     double invStep = 0.0;
@@ -51,6 +51,7 @@ struct SweepPlan {
     std::vector<double> denominator;      // (points * classes + q) * 2 + own: n * P, or 0.001
     std::vector<double> invDenominator;
     double dupProduct = 0.0;              // the kernel product of an exact duplicate, 0.75^d
+    double loosePerRow = 0.0;             // bound of one row's share of the magnitude: 0.75^d 2^padded
 
     // The first grid point whose window holds row p around row i (points if none):
     // the plain test per column, without division.
@@ -60,11 +61,11 @@ struct SweepPlan {
     int estimateActivation(double ratio, bool& doubtful) const;
 };
 
-// The plan of a search, or nothing when the inputs leave the ranges the bounds are
+// The plan of a search (vectorWidth: 0, 4 or 8, what the processor offers), or nothing when the inputs leave the ranges the bounds are
 // derived for (non-finite or extreme values, more than 16 columns, a grid that does
 // not increase); those searches run the plain loops.
 std::optional<SweepPlan> buildSweepPlan(const DenseSample& s, const std::vector<double>& sigma,
-                                        const std::vector<double>& grid, bool strict, bool vectorKernel);
+                                        const std::vector<double>& grid, bool strict, int vectorWidth);
 
 // Scores rows at every grid point; one per thread, buffers O(rows + points * classes).
 class SweepScorer {
@@ -98,7 +99,8 @@ private:
 
     void fillBuckets(int i);
     void accumulate(int g);
-    Estimate estimate(int q, int g, bool own) const;
+    // tight: the magnitude from the coefficient sums; otherwise the cheaper 2^d per row.
+    Estimate estimate(int q, int g, bool own, bool tight) const;
     double exactSum(int i, int q, int g) const;
     double exactDensity(int i, int q, int g) const;
 

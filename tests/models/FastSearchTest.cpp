@@ -110,7 +110,8 @@ protected:
                          bool strict = true)
     {
         const GridScores plain = DenseReference::search(s.view(), sigma, grid, strict);
-        const FastSearch::Options variants[] = {{1, false}, {2, true}, {3, true}};
+        using V = FastSearch::Options::Vectors;
+        const FastSearch::Options variants[] = {{1, V::None}, {2, V::Avx2}, {3, V::Widest}};
         for (const auto& options : variants) {
             const FastSearch::Result fast = FastSearch::search(s.view(), sigma, grid, strict, {}, options);
             ASSERT_EQ(fast.criterion.size(), grid.size());
@@ -128,8 +129,8 @@ protected:
     // is non-zero, and the certified bound holds at every point for every class.
     void expectSoundBounds(const Sample& s, const std::vector<double>& sigma, const std::vector<double>& grid)
     {
-        for (const bool vector : {false, true}) {
-            auto plan = buildSweepPlan(s.view(), sigma, grid, true, vector);
+        for (const int width : {0, 4, 8}) {
+            auto plan = buildSweepPlan(s.view(), sigma, grid, true, width);
             ASSERT_TRUE(plan);
             SweepScorer scorer(*plan);
             for (int i = 0; i < plan->count; ++i) {
@@ -376,9 +377,9 @@ TEST_F(FastSearchTest, UnusualInputsFallBackToThePlainLoops)
 TEST_F(FastSearchTest, ResultsDoNotDependOnThreads)
 {
     const Sample s = blobs(90, 4, 3, 1.0, 41);
-    const auto one = FastSearch::search(s.view(), deviations(s), grid, true, {}, {1, true});
+    const auto one = FastSearch::search(s.view(), deviations(s), grid, true, {}, {1, FastSearch::Options::Vectors::Widest});
     for (const unsigned threads : {2u, 3u, 7u}) {
-        const auto many = FastSearch::search(s.view(), deviations(s), grid, true, {}, {threads, true});
+        const auto many = FastSearch::search(s.view(), deviations(s), grid, true, {}, {threads, FastSearch::Options::Vectors::Widest});
         for (std::size_t g = 0; g < grid.size(); ++g)
             ASSERT_EQ(bits(many.criterion[g]), bits(one.criterion[g]));
     }
@@ -397,7 +398,7 @@ TEST_F(FastSearchTest, ProgressStepsOncePerGridPointOnTheCallingThread)
                 ++calls;
                 foreign = foreign || std::this_thread::get_id() != caller;
             },
-            {threads, true});
+            {threads, FastSearch::Options::Vectors::Widest});
         EXPECT_EQ(calls, 300);
         EXPECT_FALSE(foreign);
     }
@@ -416,7 +417,7 @@ TEST_F(FastSearchTest, AFailingProgressCallbackStopsTheSearch)
                          if (++calls == 5)
                              throw std::runtime_error("cancelled");
                      },
-                     {2, true}),
+                     {2, FastSearch::Options::Vectors::Widest}),
                  std::runtime_error);
     EXPECT_EQ(calls, 5);
 }

@@ -1,0 +1,96 @@
+// Compiled with -mavx512f -mavx512vl and called only when the processor has both; like
+// the AVX2 kernel it includes nothing but plain declarations.
+#include <immintrin.h>
+
+#include "models/FastPairKernel.h"
+
+void pairKernelAvx512(PairKernelArgs& a)
+{
+    const __m512d xi0 = _mm512_set1_pd(a.xi[0]);
+    const __m512d xi1 = _mm512_set1_pd(a.xi[1]);
+    const __m512d xi2 = _mm512_set1_pd(a.xi[2]);
+    const __m512d xi3 = _mm512_set1_pd(a.xi[3]);
+    const __m512d is0 = _mm512_set1_pd(a.invSigma[0]);
+    const __m512d is1 = _mm512_set1_pd(a.invSigma[1]);
+    const __m512d is2 = _mm512_set1_pd(a.invSigma[2]);
+    const __m512d is3 = _mm512_set1_pd(a.invSigma[3]);
+    const __m512d c0 = _mm512_set1_pd(a.c0);
+    const __m512d invStep = _mm512_set1_pd(a.invStep);
+    const __m512d one = _mm512_set1_pd(1.0);
+    const __m512d low = _mm512_set1_pd(-0.5);
+    const __m512d high = _mm512_set1_pd(a.points - 0.5);
+    const __m512d never = _mm512_set1_pd(a.points);
+    const __m512d tolerance = _mm512_set1_pd(kActivationTolerance);
+    const __m512d twice = _mm512_set1_pd(2.0 * kActivationTolerance);
+    const __m256i base = _mm256_set1_epi32(a.cellBase);
+    const double* x0 = a.xc;
+    const double* x1 = a.xc + a.stride;
+    const double* x2 = a.xc + 2 * static_cast<long>(a.stride);
+    const double* x3 = a.xc + 3 * static_cast<long>(a.stride);
+    char* const bytes = reinterpret_cast<char*>(a.sums);
+    std::uint32_t* const counts = a.counts;
+    int doubtful = 0;
+    alignas(32) int cells[8];
+
+    for (int p = a.from; p < a.to; p += 8) {
+        const __m512d p0 = _mm512_mul_pd(_mm512_sub_pd(xi0, _mm512_loadu_pd(x0 + p)), is0);
+        const __m512d p1 = _mm512_mul_pd(_mm512_sub_pd(xi1, _mm512_loadu_pd(x1 + p)), is1);
+        const __m512d p2 = _mm512_mul_pd(_mm512_sub_pd(xi2, _mm512_loadu_pd(x2 + p)), is2);
+        const __m512d p3 = _mm512_mul_pd(_mm512_sub_pd(xi3, _mm512_loadu_pd(x3 + p)), is3);
+        const __m512d ratio = _mm512_max_pd(_mm512_max_pd(_mm512_abs_pd(p0), _mm512_abs_pd(p1)),
+                                            _mm512_max_pd(_mm512_abs_pd(p2), _mm512_abs_pd(p3)));
+        // As in the AVX2 kernel: clamped grid steps, floor + 1, closeness after a shift.
+        const __m512d f = _mm512_min_pd(_mm512_max_pd(_mm512_mul_pd(_mm512_sub_pd(ratio, c0), invStep), low), high);
+        const __m512d shifted = _mm512_add_pd(f, tolerance);
+        const __m512d below = _mm512_roundscale_pd(shifted, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+        const __mmask8 close = _mm512_cmp_pd_mask(_mm512_sub_pd(shifted, below), twice, _CMP_LT_OQ);
+        __m512d first = _mm512_add_pd(below, one);
+        if (close) {
+            first = _mm512_mask_blend_pd(close, first, never);
+            for (int l = 0; l < 8; ++l) {
+                if (close & (1u << l))
+                    a.doubtful[doubtful++] = p + l;
+            }
+        }
+        const __m256i firstInt = _mm512_cvttpd_epi32(first);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(a.activation + p), _mm256_cvtepi32_epi16(firstInt));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(cells), _mm256_slli_epi32(_mm256_add_epi32(base, firstInt), 5));
+
+        const __m512d a0 = _mm512_mul_pd(p0, p0);
+        const __m512d a1 = _mm512_mul_pd(p1, p1);
+        const __m512d a2 = _mm512_mul_pd(p2, p2);
+        const __m512d a3 = _mm512_mul_pd(p3, p3);
+        const __m512d s01 = _mm512_add_pd(a0, a1);
+        const __m512d p01 = _mm512_mul_pd(a0, a1);
+        const __m512d s23 = _mm512_add_pd(a2, a3);
+        const __m512d p23 = _mm512_mul_pd(a2, a3);
+        const __m512d e1 = _mm512_add_pd(s01, s23);
+        const __m512d e2 = _mm512_add_pd(_mm512_add_pd(p01, p23), _mm512_mul_pd(s01, s23));
+        const __m512d e3 = _mm512_add_pd(_mm512_mul_pd(p01, s23), _mm512_mul_pd(p23, s01));
+        const __m512d e4 = _mm512_mul_pd(p01, p23);
+
+        // Rows (lanes) to one 4-coefficient vector per row: pair k and k+2 share a vector.
+        const __m512d t0 = _mm512_unpacklo_pd(e1, e2);  // rows 0 2 4 6: e1 e2
+        const __m512d t1 = _mm512_unpackhi_pd(e1, e2);  // rows 1 3 5 7: e1 e2
+        const __m512d t2 = _mm512_unpacklo_pd(e3, e4);
+        const __m512d t3 = _mm512_unpackhi_pd(e3, e4);
+        const __m512d u0 = _mm512_shuffle_f64x2(t0, t2, 0x44);  // rows 0 2 (e1 e2), rows 0 2 (e3 e4)
+        const __m512d u1 = _mm512_shuffle_f64x2(t1, t3, 0x44);  // rows 1 3
+        const __m512d u2 = _mm512_shuffle_f64x2(t0, t2, 0xEE);  // rows 4 6
+        const __m512d u3 = _mm512_shuffle_f64x2(t1, t3, 0xEE);  // rows 5 7
+        const __m512d r02 = _mm512_shuffle_f64x2(u0, u0, 0xD8);  // row 0 | row 2
+        const __m512d r13 = _mm512_shuffle_f64x2(u1, u1, 0xD8);
+        const __m512d r46 = _mm512_shuffle_f64x2(u2, u2, 0xD8);
+        const __m512d r57 = _mm512_shuffle_f64x2(u3, u3, 0xD8);
+        const __m256d v[8] = {_mm512_castpd512_pd256(r02), _mm512_castpd512_pd256(r13),
+                              _mm512_extractf64x4_pd(r02, 1), _mm512_extractf64x4_pd(r13, 1),
+                              _mm512_castpd512_pd256(r46), _mm512_castpd512_pd256(r57),
+                              _mm512_extractf64x4_pd(r46, 1), _mm512_extractf64x4_pd(r57, 1)};
+        for (int l = 0; l < 8; ++l) {
+            double* const cell = reinterpret_cast<double*>(bytes + cells[l]);
+            _mm256_store_pd(cell, _mm256_add_pd(_mm256_load_pd(cell), v[l]));
+            ++counts[cells[l] >> 5];
+        }
+    }
+    a.doubtfulCount = doubtful;
+}
