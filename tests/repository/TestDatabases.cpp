@@ -194,4 +194,11 @@ void TestDatabases::changeDsn(const std::string& dsn, const std::vector<std::str
     }
 }
 
+void TestDatabases::removeDsn(const std::string& dsn) const
+{
+    std::string path = dir_ + "/odbc.ini";
+    if (!SQLWritePrivateProfileString(dsn.c_str(), nullptr, nullptr, path.c_str()))
+        throw std::runtime_error("cannot remove " + dsn + " from " + path);
+}
+
 }  // namespace testsupport

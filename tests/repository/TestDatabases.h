@@ -89,6 +89,8 @@ public:
     // Changes the DSN so that it reaches something else: each "key=value" replaces or
     // adds a key of the DSN (through the ODBC installer API, which unixODBC notices).
     void changeDsn(const std::string& dsn, const std::vector<std::string>& settings) const;
+    // Takes the DSN out of the DSN files.
+    void removeDsn(const std::string& dsn) const;
 
 private:
     Backend backend_;

@@ -1,0 +1,301 @@
+#include "repository/RepApi.h"
+
+#include "app/Runtime.h"
+#include "app/Utils.h"
+
+namespace {
+
+const char* const sampleLoadPlace = "RepApi.getTaskColumnsData(CString)";
+
+// A pack value as SQL: NULL when absent or null, else its text, quoted with quotes
+// inside doubled when asked.
+std::string rendered(const DataPack& pack, const char* name, bool quoted)
+{
+    const ObjectPtr& value = pack.find(name);
+    if (!value)
+        return "NULL";
+    std::string text = value->toString();
+    return quoted ? "'" + Utils::replaceAll(text, "'", "''") + "'" : text;
+}
+
+}  // namespace
+
+RepApi::RepApi(int taskKey)
+{
+    try {
+        connection = CDriver::connect(repositoryDataSource, "", "");
+        driver = std::make_unique<CDriver>(connection);
+    } catch (const SystemException&) {
+        throw;
+    } catch (const Exception&) {
+        throw SystemException("RepApi(int)", std::string("Ошибка соединения с репозиторием системы ") + repositoryDataSource);
+    }
+    setTask(taskKey);
+}
+
+RepApi::~RepApi()
+{
+    try {
+        close();
+    } catch (const Exception&) {
+        // The connections end with the process; nothing is committed by a failed close.
+    }
+}
+
+void RepApi::setTask(int key)
+{
+    taskId = key;
+    if (sourceConnection && sourceConnection->isOpen())
+        sourceConnection->close();
+    datasetId = getTask()->getInt("DtsID");
+    sourceId = getDataset()->getInt("SrcID");
+    sourceConnection = getSourceConnect(sourceId);
+    sourceDriver = std::make_unique<CDriver>(sourceConnection);
+}
+
+DataPackPtr RepApi::readRow(const std::string& sql, const char* place, const std::string& emptyMessage)
+{
+    CResultSetPtr result = driver->executeQuery(sql);
+    result->load();
+    if (result->getRowCount() == 0)
+        throw SystemException(place, emptyMessage);
+    return result->getCurrentPack();
+}
+
+DataPackPtr RepApi::getTask()
+{
+    std::string key = IntToStr(taskId);
+    return readRow("SELECT * FROM Task where TskID = " + key, "RepApi.getTask()",
+                   " Результат запроса из Task с ключом TskID = " + key + " пуст.");
+}
+
+DataPackPtr RepApi::getDataset()
+{
+    std::string key = IntToStr(datasetId);
+    return readRow("SELECT * FROM Dataset where DtsID = " + key, "RepApi.getDataset()",
+                   " Результат запроса из Dataset с ключом DtsID = " + key + " пуст.");
+}
+
+DataPackPtr RepApi::getSource(int srcId)
+{
+    std::string key = IntToStr(srcId);
+    return readRow("SELECT * FROM DtsSource where SrcID = " + key, "RepApi.getSource(int)",
+                   " Результат запроса из DtsSource с ключом SrcID = " + key + " пуст.");
+}
+
+ConnectionPtr RepApi::getSourceConnect(int srcId)
+{
+    DataPackPtr source = getSource(srcId);
+    CString systemName = source->getString("SrcSysName");
+    CString user = source->getString("SrcUser");
+    CString password = source->getString("SrcPassword");
+    try {
+        return CDriver::connect(systemName, user, password);
+    } catch (const SystemException&) {
+        throw;
+    } catch (const Exception&) {
+        throw SystemException("RepApi.getSourceConnect(int)", "Ошибка соединения с источником " + systemName.getValue());
+    }
+}
+
+CResultSetPtr RepApi::getTaskColumns(const CString& name)
+{
+    std::string task = IntToStr(taskId);
+    std::string sql = std::string("SELECT * FROM TskAlgParam, DtsColumn ")
+                      + " where TskAlgParam.ColID = DtsColumn.ColID AND TskAlgParam.TskID = " + task
+                      + " AND (ParSysName = '" + name.getValue() + "')";
+    CResultSetPtr result = driver->executeQuery(sql);
+    result->load();
+    if (result->getRowCount() == 0)
+        throw SystemException("RepApi.getTaskColumns(CString)",
+                              " Результат запроса из TskAlgParam, DtsColumn с ключами ParSysName = " + name.getValue()
+                                  + ", TskID = " + task + " пуст.");
+    return result;
+}
+
+CResultSetPtr RepApi::getTaskInColumns()
+{
+    CResultSetPtr result = getTaskColumns("in_col");
+    if (intInputsAsReal) {
+        int column = result->getColumnIndex("ColType");
+        for (int coded : {2, 3, 4}) {
+            CInteger old(coded);
+            result->replaceValue(column, &old, std::make_shared<CInteger>(1));
+        }
+    }
+    return result;
+}
+
+CResultSetPtr RepApi::getTaskOutColumns()
+{
+    return getTaskColumns("out_col");
+}
+
+VectorPtr RepApi::getTaskInValues()
+{
+    auto values = std::make_shared<Vector>();
+    CResultSetPtr columns = getTaskInColumns();
+    int typeColumn = columns->getColumnIndex("ColType");
+    int valueColumn = columns->getColumnIndex("ParValue2");
+    for (int i = 0; i < columns->getRowCount(); ++i) {
+        int type = getObjectType(columns->getValue(i, typeColumn));
+        const ObjectPtr& value = columns->getValue(i, valueColumn);
+        // A missing value would reach the model as a missing input it cannot classify.
+        if (!value)
+            throw SystemException("RepApi.getTaskInValues()",
+                                  "Не задано значение входной колонки: " + Object::toText(columns->getValue(i, "ColSysName")));
+        values->add(Object::convert(value, type));
+    }
+    return values;
+}
+
+int RepApi::getObjectType(const ObjectPtr& colType)
+{
+    if (!colType || colType->getType() != TYPE_INTEGER)
+        throw SystemException("RepApi.getObjectType(int)",
+                              "Неизвестный логический тип колонки: " + Object::toText(colType));
+    return getObjectType(static_cast<const CInteger&>(*colType).getValue());
+}
+
+int RepApi::getObjectType(int colType)
+{
+    switch (colType) {
+    case 1:
+        return TYPE_DOUBLE;
+    case 2:
+    case 3:
+    case 4:
+        return TYPE_INTEGER;
+    case 5:
+    case 6:
+    case 7:
+        return TYPE_DATE;
+    case 10:
+        return TYPE_STRING;
+    default:
+        throw SystemException("RepApi.getObjectType(int)", "Неизвестный логический тип колонки: " + IntToStr(colType));
+    }
+}
+
+std::string RepApi::sampleStatement(const DataModel& columns, const std::string& dtsSql)
+{
+    int from = AnsiPos("FROM", dtsSql);
+    std::string tail = from > 0 ? dtsSql.substr(static_cast<size_t>(from - 1)) : dtsSql;
+    int nameColumn = columns.getColumnIndex("ColSysName");
+    std::string list = "SELECT ";
+    for (int i = 0; i < columns.getRowCount(); ++i) {
+        const ObjectPtr& name = columns.getValue(i, nameColumn);
+        if (!name)
+            throw SystemException(sampleLoadPlace,
+                                  "Не задано имя колонки: ColID = " + Object::toText(columns.getValue(i, "ColID")));
+        list += name->toString() + ", ";
+    }
+    return Utils::cutTail(list, 2) + " " + tail;
+}
+
+DatasetPtr RepApi::getTaskColumnsData()
+{
+    std::string dtsSql = getDataset()->getString("DtsSql").getValue();
+
+    CResultSetPtr columns = getTaskInColumns();
+    columns->addModel(*getTaskOutColumns());
+    const int k = columns->getRowCount();
+    std::string statement = sampleStatement(*columns, dtsSql);
+
+    VectorPtr logicalTypes = columns->getColumnValues("ColType");
+    VectorPtr declared = columns->getColumnValues("ColType");
+    for (int j = 0; j < k; ++j)
+        declared->set(j, std::make_shared<CInteger>(getObjectType(declared->elementAt(j))));
+
+    bool hasOutput = columns->findRow(columns->getColumnIndex("ParSysName"), std::make_shared<CString>("out_col").get()) >= 0;
+    const int inputCount = hasOutput ? k - 1 : k;
+    auto columnName = [&](int j) { return Object::toText(columns->getValue(j, "ColSysName")); };
+    for (int j = 0; j < inputCount; ++j) {
+        if (logicalTypes->getInt(j) == 10)
+            throw SystemException(sampleLoadPlace, "Входная колонка должна иметь числовой тип: " + columnName(j));
+    }
+    if (hasOutput) {
+        int classType = logicalTypes->getInt(k - 1);
+        if (classType < 2 || classType > 4)
+            throw SystemException(sampleLoadPlace, "Колонка классов должна иметь целочисленный тип: " + columnName(k - 1));
+    }
+
+    CResultSetPtr sample = sourceDriver->executeQuery(statement);
+    sample->setTypes(declared);
+    sample->load();
+    const int n = sample->getRowCount();
+    if (n == 0)
+        throw SystemException(sampleLoadPlace, " Результат запроса данных из таблицы источника пуст. \nSql = " + statement);
+
+    auto dataset = std::make_shared<Dataset>(sample);
+    dataset->setColumnTypes(logicalTypes);
+    auto mask = Vector::repeat(nullptr, n);
+    if (hasOutput) {
+        dataset->setInColumns(Vector::range(0, k - 2));
+        dataset->setOutValues(sample->getColumnValues(k - 1));
+        // A row without a class belongs to no class: it takes part in no statistics and
+        // is never scored.
+        auto noClass = std::make_shared<CInteger>(1);
+        for (int row = 0; row < n; ++row) {
+            if (!sample->getValue(row, k - 1))
+                mask->set(row, noClass);
+        }
+    } else {
+        dataset->setInColumns(Vector::range(0, k - 1));
+    }
+    dataset->setMask(mask);
+    return dataset;
+}
+
+std::string RepApi::resultStatement(const DataPack& pack, int taskId)
+{
+    std::string sql = "INSERT INTO TskResult (ResID, ResSysName, ResOrder, ResValue1, ResValue2, ResValue3, ColID, "
+                      "ResTableName, TskID) VALUES( GetNextPK('TskResult'), ";
+    const std::pair<const char*, bool> columns[] = {{"ResSysName", true}, {"ResOrder", false}, {"ResValue1", true},
+                                                    {"ResValue2", true},  {"ResValue3", true}, {"ColID", false},
+                                                    {"ResTableName", true}};
+    for (const auto& [name, quoted] : columns)
+        sql += rendered(pack, name, quoted) + ", ";
+    return sql + IntToStr(taskId) + ");";
+}
+
+std::string RepApi::logStatement(const DataPack& pack, int taskId)
+{
+    return "INSERT INTO TskLog (LogID, LogType, LogMessage, TskID) VALUES( GetNextPK('TskLog'), "
+           + rendered(pack, "LogType", false) + ", " + rendered(pack, "LogMessage", true) + ", " + IntToStr(taskId)
+           + ");";
+}
+
+void RepApi::saveResult(const DataPack& pack)
+{
+    driver->executeCommand(resultStatement(pack, taskId));
+}
+
+void RepApi::saveLog(const DataPack& pack)
+{
+    driver->executeCommand(logStatement(pack, taskId));
+}
+
+void RepApi::deleteResults()
+{
+    driver->executeCommand("DELETE FROM TskResult where TskID = " + IntToStr(taskId));
+    driver->executeCommand("DELETE FROM TskLog where TskID = " + IntToStr(taskId));
+}
+
+void RepApi::beginTrans()
+{
+    driver->beginTrans();
+}
+
+void RepApi::commitTrans()
+{
+    driver->commitTrans();
+}
+
+void RepApi::close()
+{
+    if (sourceConnection)
+        sourceConnection->close();
+    if (connection)
+        connection->close();
+}

@@ -1,0 +1,87 @@
+#pragma once
+// The run's one gateway to the repository of the host analysis system, bound to one
+// task: it reads the task, its dataset and the source database's connection data,
+// keeps a connection to the repository (data source MIRELON) and one to the source
+// database, loads the sample, and writes results and task-log rows. Every query is SQL
+// text run through CDriver; single rows come back as DataPacks named by the columns.
+
+#include <memory>
+#include <string>
+
+#include "objects/DataModel.h"
+#include "objects/DataPack.h"
+#include "repository/CDriver.h"
+#include "sample/Dataset.h"
+
+class RepApi {
+public:
+    static constexpr const char* repositoryDataSource = "MIRELON";
+
+    // Opens the repository and binds to the task; fails as a whole.
+    explicit RepApi(int taskKey);
+    RepApi(const RepApi&) = delete;
+    RepApi& operator=(const RepApi&) = delete;
+    ~RepApi();
+
+    // Reads the task's dataset and source and opens the source database.
+    void setTask(int key);
+
+    DataPackPtr getTask();
+    DataPackPtr getDataset();
+    DataPackPtr getSource(int srcId);
+    ConnectionPtr getSourceConnect(int srcId);
+
+    // The task's parameter rows of that name joined with their columns (all columns of
+    // TskAlgParam and DtsColumn), loaded; an error when there is none.
+    CResultSetPtr getTaskColumns(const CString& name);
+    // The "in_col" rows; with intInputsAsReal, ColType 2, 3 and 4 read as 1.
+    CResultSetPtr getTaskInColumns();
+    CResultSetPtr getTaskOutColumns();
+    // ParValue2 of every input column, converted to the column's value class.
+    VectorPtr getTaskInValues();
+    // The value type code of a logical column type (DtsColumn.ColType).
+    static int getObjectType(int colType);
+    // The same for a ColType cell; a NULL or a non-integer is an unknown type.
+    static int getObjectType(const ObjectPtr& colType);
+    // The sample: the task's columns selected from the source database.
+    DatasetPtr getTaskColumnsData();
+
+    // One TskResult row (ResSysName, ResOrder, ResValue1..3, ColID, ResTableName of the
+    // pack) / one TskLog row (LogType, LogMessage), keyed by GetNextPK.
+    void saveResult(const DataPack& pack);
+    void saveLog(const DataPack& pack);
+    // Removes the task's TskResult and TskLog rows.
+    void deleteResults();
+    void beginTrans();
+    void commitTrans();
+
+    // Closes both connections; an open transaction is rolled back, never committed.
+    void close();
+
+    const ConnectionPtr& getConnection() const { return connection; }
+    CDriver& getDriver() const { return *driver; }
+    int getTaskId() const { return taskId; }
+    int getDatasetId() const { return datasetId; }
+    int getSourceId() const { return sourceId; }
+    const ConnectionPtr& getSourceConnection() const { return sourceConnection; }
+    CDriver& getSourceDriver() const { return *sourceDriver; }
+
+    // The statements, as the operations above run them.
+    static std::string sampleStatement(const DataModel& columns, const std::string& dtsSql);
+    static std::string resultStatement(const DataPack& pack, int taskId);
+    static std::string logStatement(const DataPack& pack, int taskId);
+
+    // Input columns of an integer logical type are treated as real (type 1).
+    bool intInputsAsReal = false;
+
+private:
+    DataPackPtr readRow(const std::string& sql, const char* place, const std::string& emptyMessage);
+
+    ConnectionPtr connection;
+    std::unique_ptr<CDriver> driver;
+    int taskId = 0;
+    int datasetId = 0;
+    int sourceId = 0;
+    ConnectionPtr sourceConnection;
+    std::unique_ptr<CDriver> sourceDriver;
+};
