@@ -1,0 +1,108 @@
+// The repository built from db/: GetNextPK on both databases and the constraints the
+// program relies on.
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
+
+#include "app/Runtime.h"
+#include "repository/OdbcConnection.h"
+#include "tests/repository/Errors.h"
+#include "tests/repository/TestDatabases.h"
+
+using testsupport::errorOf;
+using testsupport::TestDatabases;
+
+class DatabaseSchemaTest : public testsupport::DatabaseTest {
+protected:
+    void SetUp() override
+    {
+        DatabaseTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        db->repository({"INSERT INTO Task (TskID) VALUES (17)"});
+    }
+
+    static std::string log(const std::string& message)
+    {
+        return "INSERT INTO TskLog (LogID, LogType, LogMessage, TskID) VALUES( GetNextPK('TskLog'), 1, '" + message
+               + "', 17);";
+    }
+    std::vector<std::string> column(const std::string& sql) const
+    {
+        std::vector<std::string> values;
+        for (const auto& row : db->query(TestDatabases::repositoryDsn, sql))
+            values.push_back(row[0]);
+        return values;
+    }
+};
+DODOZ_ON_BOTH_BACKENDS(DatabaseSchemaTest);
+
+TEST_P(DatabaseSchemaTest, KeysIncreaseByOneForEachTableOfItsOwn)
+{
+    db->repository({log("a"), log("b"),
+                    "INSERT INTO TskResult (ResID, TskID) VALUES( GetNextPK('TskResult'), 17);", log("c")});
+    EXPECT_EQ(column("SELECT LogID FROM TskLog ORDER BY LogMessage"), (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(column("SELECT ResID FROM TskResult"), (std::vector<std::string>{"1"}));
+}
+
+TEST_P(DatabaseSchemaTest, KeysAlreadyTakenAreSteppedOver)
+{
+    db->repository({"INSERT INTO TskLog (LogID, TskID) VALUES (1, 17)", "INSERT INTO TskLog (LogID, TskID) VALUES (2, 17)",
+                    log("next")});
+    EXPECT_EQ(column("SELECT LogID FROM TskLog WHERE LogMessage = 'next'"), (std::vector<std::string>{"3"}));
+}
+
+TEST_P(DatabaseSchemaTest, OneStatementCanTakeSeveralKeys)
+{
+    db->repository({"INSERT INTO TskLog (LogID, LogType, TskID) VALUES (GetNextPK('TskLog'), 1, 17),"
+                    " (GetNextPK('TskLog'), 2, 17)"});
+    EXPECT_EQ(column("SELECT LogID FROM TskLog ORDER BY LogType"), (std::vector<std::string>{"1", "2"}));
+}
+
+TEST_P(DatabaseSchemaTest, TableWithoutKeySequenceIsAnError)
+{
+    std::string error = errorOf([&] { db->query(TestDatabases::repositoryDsn, "SELECT GetNextPK('Nowhere')"); });
+    EXPECT_NE(error.find("GetNextPK"), std::string::npos) << error;
+    EXPECT_NE(error.find("Nowhere"), std::string::npos) << error;
+}
+
+TEST_P(DatabaseSchemaTest, ConcurrentWritersNeverShareAKey)
+{
+    constexpr int writers = 4;
+    constexpr int rowsEach = 25;
+    std::vector<std::string> failures(writers);
+    std::vector<std::thread> threads;
+    for (int w = 0; w < writers; ++w) {
+        threads.emplace_back([&, w] {
+            try {
+                auto connection = db->connect(TestDatabases::repositoryDsn);
+                for (int i = 0; i < rowsEach; ++i)
+                    connection->execute(log("w" + std::to_string(w)));
+            } catch (const Exception& e) {
+                failures[static_cast<size_t>(w)] = e.text();
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    for (const std::string& failure : failures)
+        EXPECT_EQ(failure, "");
+    std::vector<std::string> keys = column("SELECT LogID FROM TskLog");
+    EXPECT_EQ(keys.size(), static_cast<size_t>(writers * rowsEach));
+    EXPECT_EQ(std::set<std::string>(keys.begin(), keys.end()).size(), keys.size());
+}
+
+TEST_P(DatabaseSchemaTest, ColumnsTheProgramNeedsMayNotBeEmpty)
+{
+    for (const char* incomplete : {
+             "INSERT INTO TskAlgParam (ParID, TskID, ColID) VALUES (1, 17, 1)",
+             "INSERT INTO TskAlgParam (ParID, ColID, ParSysName) VALUES (1, 1, 'in_col')",
+             "INSERT INTO DtsColumn (ColID, ColType) VALUES (1, 3)",
+             "INSERT INTO DtsColumn (ColID, ColSysName) VALUES (1, 'Age')",
+             "INSERT INTO DtsSource (SrcID) VALUES (1)",
+             "INSERT INTO TskLog (LogID, LogType) VALUES (1, 1)",
+         })
+        EXPECT_NE(errorOf([&] { db->repository({incomplete}); }), "no error") << incomplete;
+}
