@@ -2,7 +2,7 @@
 // checks that both give the same criterion, bit for bit. Each case runs in a fresh child
 // process so that its peak memory is its own.
 //
-//   dodoz_bench [--sizes=1000,2000,10000,100000] [--kinds=blobs,levels] [--subset=15]
+//   dodoz_bench [--sizes=1000,2000,10000,100000] [--kinds=blobs,levels,binary] [--subset=15]
 //               [--full-limit=2000] [--threads=N] [--repeat=N] [--vectors=none|avx2|widest]
 //
 // The plain loops run over all 300 grid points up to --full-limit rows, over --subset
@@ -73,6 +73,25 @@ Sample levels(int rows, std::uint64_t seed)
     return s;
 }
 
+// Two balanced 0/1 columns (sigma exactly 0.5, so every difference of 1 lies exactly on
+// grid point c = 2) beside two Gaussian ones.
+Sample binary(int rows, std::uint64_t seed)
+{
+    std::mt19937_64 rng(seed);
+    std::normal_distribution<double> noise(0.0, 1.0);
+    Sample s;
+    for (int r = 0; r < rows; ++r) {
+        const int c = (r / 4) % 3;
+        s.x.push_back(r % 2);
+        s.x.push_back((r / 2) % 2);
+        s.x.push_back(c * 0.8 + noise(rng));
+        s.x.push_back(c * -0.6 + noise(rng));
+        s.cls.push_back(c);
+    }
+    return s;
+}
+
+// Population standard deviation of each column, as the classifier takes it.
 std::vector<double> deviations(const Sample& s)
 {
     const int n = static_cast<int>(s.cls.size());
@@ -85,7 +104,7 @@ std::vector<double> deviations(const Sample& s)
         double sq = 0.0;
         for (int r = 0; r < n; ++r)
             sq += (s.x[r * s.columns + j] - mean) * (s.x[r * s.columns + j] - mean);
-        sigma[j] = std::sqrt(sq / (n - 1));
+        sigma[j] = std::sqrt(sq / n);
     }
     return sigma;
 }
@@ -141,7 +160,9 @@ struct Settings {
 
 void runCase(const Settings& settings, const std::string& kind, int rows)
 {
-    const Sample s = kind == "blobs" ? blobs(rows, 1234 + rows) : levels(rows, 4321 + rows);
+    const Sample s = kind == "blobs"    ? blobs(rows, 1234 + rows)
+                     : kind == "binary" ? binary(rows, 555 + rows)
+                                        : levels(rows, 4321 + rows);
     const std::vector<double> sigma = deviations(s);
     const std::vector<double> grid = searchGrid();
 

@@ -22,8 +22,11 @@ struct PairKernelArgs {
     double* sums = nullptr;           // per cell (class, activation): columns coefficient sums
     std::uint32_t* counts = nullptr;  // per cell: rows
     std::uint16_t* activation = nullptr;  // per row position
-    int* doubtful = nullptr;          // out: row positions too close to a grid point to place
-    int doubtfulCount = 0;            // out
+    // Per real column j, bound[j * points + g]: the largest |difference| inside the window
+    // at grid point g. Rows whose estimate lies too close to a grid point are placed by
+    // comparing with it.
+    const double* bound = nullptr;
+    int realColumns = 0;
 };
 
 // Distance, in grid steps, below which the estimated activation is not trusted and the
@@ -31,7 +34,7 @@ struct PairKernelArgs {
 constexpr double kActivationTolerance = 1e-6;
 
 // Vector kernels for exactly 4 (padded) columns and a uniform grid; positions from..to
-// with (to - from) a multiple of 4 (AVX2) or 8 (AVX-512). Doubtful rows are listed, not
-// added. Both give the same buckets up to the order of additions.
+// with (to - from) a multiple of 4 (AVX2) or 8 (AVX-512). Both give the same buckets up
+// to the order of additions.
 void pairKernelAvx2(PairKernelArgs& args);
 void pairKernelAvx512(PairKernelArgs& args);

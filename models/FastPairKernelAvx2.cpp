@@ -20,7 +20,6 @@ void pairKernelAvx2(PairKernelArgs& a)
     const __m256d one = _mm256_set1_pd(1.0);
     const __m256d low = _mm256_set1_pd(-0.5);
     const __m256d high = _mm256_set1_pd(a.points - 0.5);
-    const __m256d never = _mm256_set1_pd(a.points);
     const __m256d tolerance = _mm256_set1_pd(kActivationTolerance);
     const __m256d twice = _mm256_set1_pd(2.0 * kActivationTolerance);
     const __m128i base = _mm_set1_epi32(a.cellBase);
@@ -30,7 +29,6 @@ void pairKernelAvx2(PairKernelArgs& a)
     const double* x3 = a.xc + 3 * static_cast<long>(a.stride);
     double* const sums = a.sums;
     std::uint32_t* const counts = a.counts;
-    int doubtful = 0;
 
     for (int p = a.from; p < a.to; p += 4) {
         const __m256d p0 = _mm256_mul_pd(_mm256_sub_pd(xi0, _mm256_loadu_pd(x0 + p)), is0);
@@ -49,11 +47,25 @@ void pairKernelAvx2(PairKernelArgs& a)
         __m256d first = _mm256_add_pd(below, one);
         const int closeMask = _mm256_movemask_pd(close);
         if (closeMask) {
-            // Parked in the never-read cell; the caller places these rows exactly.
-            first = _mm256_blendv_pd(first, never, close);
-            for (int l = 0; l < 4; ++l) {
-                if (closeMask & (1 << l))
-                    a.doubtful[doubtful++] = p + l;
+            // Exact placement, column by column: a column whose ratio is near grid point k
+            // is active from k on when its |difference| is within the bound at k, else
+            // from k + 1; any other column from floor + 1 as above.
+            const __m256d ps[4] = {p0, p1, p2, p3};
+            const double* xs[4] = {x0, x1, x2, x3};
+            const __m256d xis[4] = {xi0, xi1, xi2, xi3};
+            first = _mm256_setzero_pd();
+            for (int j = 0; j < a.realColumns; ++j) {
+                const __m256d fj = _mm256_min_pd(
+                    _mm256_max_pd(_mm256_mul_pd(_mm256_sub_pd(_mm256_and_pd(ps[j], absMask), c0), invStep), low), high);
+                const __m256d sj = _mm256_add_pd(fj, tolerance);
+                const __m256d kj = _mm256_floor_pd(sj);
+                const __m256d nearJ = _mm256_cmp_pd(_mm256_sub_pd(sj, kj), twice, _CMP_LT_OQ);
+                const __m256d diff = _mm256_and_pd(_mm256_sub_pd(xis[j], _mm256_loadu_pd(xs[j] + p)), absMask);
+                const __m256d b = _mm256_mask_i32gather_pd(_mm256_setzero_pd(), a.bound + static_cast<long>(j) * a.points,
+                                                           _mm256_cvttpd_epi32(kj), nearJ, 8);
+                const __m256d outside = _mm256_and_pd(_mm256_cmp_pd(diff, b, _CMP_GT_OQ), one);
+                const __m256d aj = _mm256_blendv_pd(_mm256_add_pd(kj, one), _mm256_add_pd(kj, outside), nearJ);
+                first = _mm256_max_pd(first, aj);
             }
         }
         const __m128i firstInt = _mm256_cvttpd_epi32(first);
@@ -100,5 +112,4 @@ void pairKernelAvx2(PairKernelArgs& a)
         ++counts[k2 >> 5];
         ++counts[k3 >> 5];
     }
-    a.doubtfulCount = doubtful;
 }

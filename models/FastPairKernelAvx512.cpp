@@ -19,7 +19,6 @@ void pairKernelAvx512(PairKernelArgs& a)
     const __m512d one = _mm512_set1_pd(1.0);
     const __m512d low = _mm512_set1_pd(-0.5);
     const __m512d high = _mm512_set1_pd(a.points - 0.5);
-    const __m512d never = _mm512_set1_pd(a.points);
     const __m512d tolerance = _mm512_set1_pd(kActivationTolerance);
     const __m512d twice = _mm512_set1_pd(2.0 * kActivationTolerance);
     const __m256i base = _mm256_set1_epi32(a.cellBase);
@@ -29,7 +28,6 @@ void pairKernelAvx512(PairKernelArgs& a)
     const double* x3 = a.xc + 3 * static_cast<long>(a.stride);
     char* const bytes = reinterpret_cast<char*>(a.sums);
     std::uint32_t* const counts = a.counts;
-    int doubtful = 0;
     alignas(32) int cells[8];
 
     for (int p = a.from; p < a.to; p += 8) {
@@ -46,10 +44,24 @@ void pairKernelAvx512(PairKernelArgs& a)
         const __mmask8 close = _mm512_cmp_pd_mask(_mm512_sub_pd(shifted, below), twice, _CMP_LT_OQ);
         __m512d first = _mm512_add_pd(below, one);
         if (close) {
-            first = _mm512_mask_blend_pd(close, first, never);
-            for (int l = 0; l < 8; ++l) {
-                if (close & (1u << l))
-                    a.doubtful[doubtful++] = p + l;
+            // Exact placement, column by column, as in the AVX2 kernel.
+            const __m512d ps[4] = {p0, p1, p2, p3};
+            const double* xs[4] = {x0, x1, x2, x3};
+            const __m512d xis[4] = {xi0, xi1, xi2, xi3};
+            first = _mm512_setzero_pd();
+            for (int j = 0; j < a.realColumns; ++j) {
+                const __m512d fj = _mm512_min_pd(
+                    _mm512_max_pd(_mm512_mul_pd(_mm512_sub_pd(_mm512_abs_pd(ps[j]), c0), invStep), low), high);
+                const __m512d sj = _mm512_add_pd(fj, tolerance);
+                const __m512d kj = _mm512_roundscale_pd(sj, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+                const __mmask8 nearJ = _mm512_cmp_pd_mask(_mm512_sub_pd(sj, kj), twice, _CMP_LT_OQ);
+                const __m512d diff = _mm512_abs_pd(_mm512_sub_pd(xis[j], _mm512_loadu_pd(xs[j] + p)));
+                const __m512d b = _mm512_mask_i32gather_pd(_mm512_setzero_pd(), nearJ, _mm512_cvttpd_epi32(kj),
+                                                           a.bound + static_cast<long>(j) * a.points, 8);
+                const __mmask8 outside = _mm512_mask_cmp_pd_mask(nearJ, diff, b, _CMP_GT_OQ);
+                const __m512d aj = _mm512_mask_add_pd(_mm512_add_pd(kj, one), nearJ, kj,
+                                                      _mm512_maskz_mov_pd(outside, one));
+                first = _mm512_max_pd(first, aj);
             }
         }
         const __m256i firstInt = _mm512_cvttpd_epi32(first);
@@ -92,5 +104,4 @@ void pairKernelAvx512(PairKernelArgs& a)
             ++counts[cells[l] >> 5];
         }
     }
-    a.doubtfulCount = doubtful;
 }

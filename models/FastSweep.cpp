@@ -34,17 +34,27 @@ bool inRange(double v, double low, double high)
 
 }  // namespace
 
+int SweepPlan::columnActivation(int j, double diff) const
+{
+    // Start from the estimate and walk to the exact first point; Bnd grows with c.
+    const double* b = &bound[static_cast<std::size_t>(j) * points];
+    const double f = (diff * invSigma[j] - c0) * invStep;
+    int a = uniformGrid ? static_cast<int>(std::min(std::max(std::floor(f) + 1.0, 0.0), static_cast<double>(points)))
+                        : static_cast<int>(std::lower_bound(b, b + points, diff) - b);
+    while (a > 0 && diff <= b[a - 1])
+        --a;
+    while (a < points && diff > b[a])
+        ++a;
+    return a;
+}
+
 int SweepPlan::exactActivation(int i, int p) const
 {
     int first = 0;
     const double* xi = &xr[static_cast<std::size_t>(i) * columns];
     const double* xp = &xr[static_cast<std::size_t>(p) * columns];
-    for (int j = 0; j < columns; ++j) {
-        const double diff = std::fabs(xi[j] - xp[j]);
-        const double* b = &bound[static_cast<std::size_t>(j) * points];
-        const int a = static_cast<int>(std::lower_bound(b, b + points, diff) - b);
-        first = std::max(first, a);
-    }
+    for (int j = 0; j < columns; ++j)
+        first = std::max(first, columnActivation(j, std::fabs(xi[j] - xp[j])));
     return first;
 }
 
@@ -194,7 +204,8 @@ SweepScorer::SweepScorer(const SweepPlan& plan)
     : plan(plan),
       counts(static_cast<std::size_t>(plan.classes) * (plan.points + 1)),
       activation(plan.stride),
-      doubtful(plan.stride),
+      lastDiff(plan.columns, -1.0),
+      lastActivation(plan.columns, 0),
       acc(static_cast<std::size_t>(plan.classes) * plan.padded),
       accCount(plan.classes),
       est(plan.classes),
@@ -236,6 +247,7 @@ void SweepScorer::fillBuckets(int i)
         ++counts[cell];
     };
 
+    query = i;
     for (int q = 0; q < plan.classes; ++q) {
         int from = plan.classStart[q];
         const int to = plan.classStart[q + 1];
@@ -256,13 +268,12 @@ void SweepScorer::fillBuckets(int i)
             args.sums = sums;
             args.counts = counts.data();
             args.activation = activation.data();
-            args.doubtful = doubtful.data();
+            args.bound = plan.bound.data();
+            args.realColumns = plan.columns;
             if (width == 8)
                 pairKernelAvx512(args);
             else
                 pairKernelAvx2(args);
-            for (int k = 0; k < args.doubtfulCount; ++k)
-                addRow(doubtful[k], plan.exactActivation(i, doubtful[k]));
             from = args.to;
         }
         for (int p = from; p < to; ++p) {
@@ -274,13 +285,29 @@ void SweepScorer::fillBuckets(int i)
             bool doubt = false;
             int a = plan.estimateActivation(ratio, doubt);
             if (doubt)
-                a = plan.exactActivation(i, p);
+                a = place(p);
             addRow(p, a);
         }
     }
     // The query met itself as an exact duplicate active everywhere; it is no centre of its own.
     --counts[plan.cls[i] * (points + 1) + activation[i]];
     activation[i] = static_cast<std::uint16_t>(points);
+}
+
+int SweepScorer::place(int p)
+{
+    int first = 0;
+    const double* xi = &plan.xr[static_cast<std::size_t>(query) * plan.columns];
+    const double* xp = &plan.xr[static_cast<std::size_t>(p) * plan.columns];
+    for (int j = 0; j < plan.columns; ++j) {
+        const double diff = std::fabs(xi[j] - xp[j]);
+        if (diff != lastDiff[j]) {
+            lastDiff[j] = diff;
+            lastActivation[j] = plan.columnActivation(j, diff);
+        }
+        first = std::max(first, lastActivation[j]);
+    }
+    return first;
 }
 
 inline void SweepScorer::accumulate(int g)

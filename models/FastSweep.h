@@ -56,6 +56,8 @@ struct SweepPlan {
     // The first grid point whose window holds row p around row i (points if none):
     // the plain test per column, without division.
     int exactActivation(int i, int p) const;
+    // The same for one column and |fl(x_ij - x_pj)|.
+    int columnActivation(int j, double diff) const;
     // Estimated activation from max_j |x_ij - x_pj| / sigma_j; doubtful when that value
     // is too close to a grid point for the estimate to be trusted.
     int estimateActivation(double ratio, bool& doubtful) const;
@@ -98,6 +100,7 @@ private:
     };
 
     void fillBuckets(int i);
+    int place(int p);
     void accumulate(int g);
     // tight: the magnitude from the coefficient sums; otherwise the cheaper 2^d per row.
     Estimate estimate(int q, int g, bool own, bool tight) const;
@@ -109,7 +112,9 @@ private:
     double* sums = nullptr;               // per cell: padded coefficient sums (32-byte aligned)
     std::vector<std::uint32_t> counts;    // per cell
     std::vector<std::uint16_t> activation;
-    std::vector<int> doubtful;
+    int query = 0;                        // the row being scored
+    std::vector<double> lastDiff;         // per column: the last difference placed exactly
+    std::vector<int> lastActivation;      // and its activation (few-level columns repeat)
     std::vector<double> acc;              // classes * padded: running sums over the grid
     std::vector<std::int64_t> accCount;   // classes
     std::vector<Estimate> est;

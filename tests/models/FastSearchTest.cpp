@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <random>
 #include <stdexcept>
 #include <thread>
@@ -295,6 +296,73 @@ TEST_F(FastSearchTest, MatchesPlainLoopsWithRowsOneWidthApart)
     }
     expectIdentical(s, sigma, grid);
     expectSoundBounds(s, sigma, grid);
+}
+
+TEST_F(FastSearchTest, MatchesPlainLoopsAtTheWindowEdgeToTheLastBit)
+{
+    // Offsets of sigma * c and one unit in the last place either side, for many c.
+    Sample s;
+    s.columns = 3;
+    s.classes = 3;
+    const std::vector<double> sigma{0.37, 1.0, 3.1};
+    const double inf = std::numeric_limits<double>::infinity();
+    for (int g = 3; g < 300; g += 23) {
+        const int j = g % 3;
+        const double edge = sigma[j] * grid[g];
+        for (const double offset : {std::nextafter(edge, 0.0), edge, std::nextafter(edge, inf)}) {
+            double row[3] = {0.0, 0.0, 0.0};
+            row[j] = offset;
+            s.add({row[0] + g, row[1], row[2]}, g % 3);
+            s.add({g + 0.0, 0.0, 0.0}, (g + 1) % 3);
+        }
+    }
+    expectIdentical(s, sigma, grid);
+    expectSoundBounds(s, sigma, grid);
+}
+
+TEST_F(FastSearchTest, MatchesPlainLoopsWithBinaryColumns)
+{
+    // Balanced 0/1 columns have sigma exactly 0.5: every difference of 1 sits two widths
+    // out, exactly on grid point c = 2.
+    std::mt19937_64 rng(17);
+    std::normal_distribution<double> noise(0.0, 1.0);
+    Sample s;
+    s.columns = 3;
+    s.classes = 2;
+    for (int r = 0; r < 48; ++r)
+        s.add({static_cast<double>(r % 2), static_cast<double>((r / 2) % 2), noise(rng) + (r % 3 == 0)},
+              (r % 3 == 0) ? 1 : 0);
+    const std::vector<double> sigma = deviations(s);
+    ASSERT_EQ(sigma[0], 0.5);
+    expectIdentical(s, sigma, grid);
+    expectSoundBounds(s, sigma, grid);
+}
+
+TEST_F(FastSearchTest, MatchesPlainLoopsWithNearDuplicates)
+{
+    // Differences so small that u * u rounds away against 1.0 at small c but not at large.
+    std::mt19937_64 rng(19);
+    std::uniform_int_distribution<int> pick(0, 3);
+    std::uniform_real_distribution<double> tiny(-1.0, 1.0);
+    Sample s;
+    s.columns = 2;
+    s.classes = 2;
+    for (int r = 0; r < 40; ++r) {
+        const double scale = std::pow(10.0, -5 - pick(rng) * 2);
+        s.add({pick(rng) + scale * tiny(rng), 1.0 + scale * tiny(rng)}, r % 2);
+    }
+    expectIdentical(s, {1.0, 1.0}, grid);
+    expectSoundBounds(s, {1.0, 1.0}, grid);
+}
+
+TEST_F(FastSearchTest, MatchesPlainLoopsWithAnEmptyClass)
+{
+    Sample s = blobs(40, 2, 3, 1.0, 61);
+    s.classes = 4;
+    for (int& c : s.cls)
+        if (c == 1)
+            c = 3;
+    expectIdentical(s, deviations(s), grid);
 }
 
 TEST_F(FastSearchTest, MatchesPlainLoopsWithOneRowClassesAndUndecidedPoints)
