@@ -13,15 +13,15 @@ namespace FastSearch {
 
 namespace {
 
-// Scores rows 0..rows-1 with work(thread, row) on `threads` threads, the calling thread
-// among them. The calling thread alone calls stepIt, between its own chunks and while it
+// Runs work(thread, item) for items 0..items-1 on `threads` threads, the calling thread
+// among them; each item reports how many of the rows it scored. The calling thread alone calls stepIt, between its own chunks and while it
 // waits for the others, as the share of finished rows crosses each 1/steps mark; all
 // remaining calls are made at the end.
-void runRows(int rows, unsigned threads, std::size_t steps, const std::function<void()>& stepIt,
-             const std::function<void(unsigned, int)>& work)
+void runRows(int items, int rows, unsigned threads, std::size_t steps, const std::function<void()>& stepIt,
+             const std::function<int(unsigned, int)>& work)
 {
-    threads = std::max(1u, std::min(threads, static_cast<unsigned>(rows)));
-    const int chunk = std::clamp(rows / static_cast<int>(threads * 16), 1, 64);
+    threads = std::max(1u, std::min(threads, static_cast<unsigned>(items)));
+    const int chunk = std::clamp(items / static_cast<int>(threads * 16), 1, 64);
     std::atomic<int> next{0};
     std::atomic<int> done{0};
     std::atomic<unsigned> events{0};
@@ -32,9 +32,9 @@ void runRows(int rows, unsigned threads, std::size_t steps, const std::function<
         if (stop.load(std::memory_order_relaxed))
             return false;
         from = next.fetch_add(chunk);
-        if (from >= rows)
+        if (from >= items)
             return false;
-        to = std::min(rows, from + chunk);
+        to = std::min(items, from + chunk);
         return true;
     };
     auto finished = [&](int n) {
@@ -47,9 +47,10 @@ void runRows(int rows, unsigned threads, std::size_t steps, const std::function<
             int from = 0;
             int to = 0;
             while (take(from, to)) {
-                for (int r = from; r < to; ++r)
-                    work(t, r);
-                finished(to - from);
+                int scored = 0;
+                for (int k = from; k < to; ++k)
+                    scored += work(t, k);
+                finished(scored);
             }
         } catch (...) {
             failures[t] = std::current_exception();
@@ -78,9 +79,10 @@ void runRows(int rows, unsigned threads, std::size_t steps, const std::function<
             int from = 0;
             int to = 0;
             while (take(from, to)) {
-                for (int r = from; r < to; ++r)
-                    work(0, r);
-                finished(to - from);
+                int scored = 0;
+                for (int k = from; k < to; ++k)
+                    scored += work(0, k);
+                finished(scored);
                 report();
             }
             for (;;) {
@@ -157,8 +159,10 @@ Result search(const DenseSample& sample, const std::vector<double>& sigma, const
         std::vector<std::vector<std::int64_t>> errors(used, std::vector<std::int64_t>(points));
         for (unsigned t = 0; t < used; ++t)
             scorers.push_back(std::make_unique<SweepScorer>(*plan));
-        runRows(plan->count, used, points, stepIt,
-                [&](unsigned t, int row) { scorers[t]->score(row, errors[t].data(), undecided.data()); });
+        const int groups = static_cast<int>(plan->groupStart.size()) - 1;
+        runRows(groups, plan->count, used, points, stepIt, [&](unsigned t, int group) {
+            return scorers[t]->scoreGroup(group, errors[t].data(), undecided.data());
+        });
         Result result = assemble(errors, undecided, points, plan->count, strict);
         for (const auto& scorer : scorers)
             result.recomputed += scorer->recomputed();
@@ -181,7 +185,7 @@ Result search(const DenseSample& sample, const std::vector<double>& sigma, const
     const int rows = static_cast<int>(scoredRows.size());
     const unsigned used = std::max(1u, std::min(threads, static_cast<unsigned>(rows)));
     std::vector<std::vector<std::int64_t>> errors(used, std::vector<std::int64_t>(points));
-    runRows(rows, used, points, stepIt, [&](unsigned t, int k) {
+    runRows(rows, rows, used, points, stepIt, [&](unsigned t, int k) {
         const int i = scoredRows[k];
         for (std::size_t g = 0; g < points; ++g) {
             if (strict && undecided[g].load(std::memory_order_relaxed))
@@ -192,6 +196,7 @@ Result search(const DenseSample& sample, const std::vector<double>& sigma, const
             else if (y != sample.cls[i])
                 ++errors[t][g];
         }
+        return 1;
     });
     Result result = assemble(errors, undecided, points, rows, strict);
     result.plainLoops = true;

@@ -1,6 +1,7 @@
 #include "models/FastSweep.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -133,6 +134,28 @@ std::optional<SweepPlan> buildSweepPlan(const DenseSample& s, const std::vector<
         std::copy(s.x + static_cast<std::size_t>(r) * d, s.x + static_cast<std::size_t>(r + 1) * d,
                   &pl.xr[static_cast<std::size_t>(p) * d]);
     }
+    std::vector<int> order(pl.count);
+    for (int p = 0; p < pl.count; ++p)
+        order[p] = p;
+    auto bitsOf = [&](int p, int j) { return std::bit_cast<std::uint64_t>(pl.xr[static_cast<std::size_t>(p) * d + j]); };
+    auto less = [&](int a, int b) {
+        for (int j = 0; j < d; ++j) {
+            if (bitsOf(a, j) != bitsOf(b, j))
+                return bitsOf(a, j) < bitsOf(b, j);
+        }
+        return a < b;
+    };
+    std::sort(order.begin(), order.end(), less);
+    for (int k = 0; k < pl.count; ++k) {
+        bool same = k > 0;
+        for (int j = 0; same && j < d; ++j)
+            same = bitsOf(order[k], j) == bitsOf(order[k - 1], j);
+        if (!same)
+            pl.groupStart.push_back(k);
+        pl.groupMembers.push_back(order[k]);
+    }
+    pl.groupStart.push_back(pl.count);
+
     // Sums of exact duplicates (each adds 0.75^d) must stay exact integers times 3^d / 4^d.
     if (std::pow(3.0, d) * pl.count >= 0x1p53)
         return std::nullopt;
@@ -289,9 +312,32 @@ void SweepScorer::fillBuckets(int i)
             addRow(p, a);
         }
     }
-    // The query met itself as an exact duplicate active everywhere; it is no centre of its own.
-    --counts[plan.cls[i] * (points + 1) + activation[i]];
-    activation[i] = static_cast<std::uint16_t>(points);
+}
+
+void SweepScorer::leaveOut(int i)
+{
+    --counts[static_cast<std::size_t>(plan.cls[i]) * (plan.points + 1)];
+    activation[i] = static_cast<std::uint16_t>(plan.points);
+}
+
+void SweepScorer::putBack(int i)
+{
+    ++counts[static_cast<std::size_t>(plan.cls[i]) * (plan.points + 1)];
+    activation[i] = 0;
+}
+
+int SweepScorer::scoreGroup(int group, std::int64_t* errors, std::atomic<unsigned char>* undecided)
+{
+    const int first = plan.groupStart[group];
+    const int last = plan.groupStart[group + 1];
+    fillBuckets(plan.groupMembers[first]);
+    for (int k = first; k < last; ++k) {
+        const int i = plan.groupMembers[k];
+        leaveOut(i);
+        score(i, errors, undecided);
+        putBack(i);
+    }
+    return last - first;
 }
 
 int SweepScorer::place(int p)
@@ -389,7 +435,6 @@ double SweepScorer::exactDensity(int i, int q, int g) const
 
 void SweepScorer::score(int i, std::int64_t* errors, std::atomic<unsigned char>* undecided)
 {
-    fillBuckets(i);
     std::fill(acc.begin(), acc.end(), 0.0);
     std::fill(accCount.begin(), accCount.end(), 0);
     const int y = plan.cls[i];
@@ -468,12 +513,14 @@ void SweepScorer::score(int i, std::int64_t* errors, std::atomic<unsigned char>*
 std::vector<std::uint16_t> SweepScorer::activations(int i)
 {
     fillBuckets(i);
+    leaveOut(i);
     return {activation.begin(), activation.begin() + plan.count};
 }
 
 double SweepScorer::worstBoundRatio(int i)
 {
     fillBuckets(i);
+    leaveOut(i);
     std::fill(acc.begin(), acc.end(), 0.0);
     std::fill(accCount.begin(), accCount.end(), 0);
     double worst = 0.0;

@@ -40,6 +40,9 @@ struct SweepPlan {
     std::vector<int> rowOf;               // row of the sample
     std::vector<int> classSize;
     std::vector<int> classStart;          // first position of each class; count at the end
+    // Rows with identical values share their pair sums; only the self-exclusion differs.
+    std::vector<int> groupStart;          // per group of identical rows, into groupMembers
+    std::vector<int> groupMembers;        // positions, group after group
 
     std::vector<double> grid;
     std::vector<double> widths;           // points * d: sigma_j * c
@@ -74,10 +77,10 @@ class SweepScorer {
 public:
     explicit SweepScorer(const SweepPlan& plan);
 
-    // Scores the row at position i at every grid point: wrong rows are added to errors[g]; an
-    // undecided row sets undecided[g] (under strict, points already marked are skipped;
-    // otherwise an undecided row counts as wrong).
-    void score(int i, std::int64_t* errors, std::atomic<unsigned char>* undecided);
+    // Scores every row of a group of identical rows at every grid point: wrong rows are
+    // added to errors[g]; an undecided row sets undecided[g] (under strict, points already
+    // marked are skipped; otherwise an undecided row counts as wrong). Returns the rows.
+    int scoreGroup(int group, std::int64_t* errors, std::atomic<unsigned char>* undecided);
 
     // (row, grid point) decisions that needed the plain arithmetic so far.
     std::int64_t recomputed() const { return recomputedCount; }
@@ -99,7 +102,12 @@ private:
         double err = 0.0;
     };
 
+    // Buckets of every row around the row at position i, i itself included (as an exact
+    // duplicate, active everywhere); leaveOut/putBack take a row of that value out.
     void fillBuckets(int i);
+    void leaveOut(int i);
+    void putBack(int i);
+    void score(int i, std::int64_t* errors, std::atomic<unsigned char>* undecided);
     int place(int p);
     void accumulate(int g);
     // tight: the magnitude from the coefficient sums; otherwise the cheaper 2^d per row.
