@@ -1,0 +1,214 @@
+#include "tests/e2e/Process.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace e2e {
+
+namespace {
+
+std::string variableName(const std::string& entry)
+{
+    return entry.substr(0, entry.find('='));
+}
+
+bool steersTheProgram(const std::string& name)
+{
+    return name == "DISPLAY" || name == "DODOZ_NO_GUI" || name == "LANG" || name == "LANGUAGE" ||
+           name.rfind("LC_", 0) == 0 || name == "ODBCSYSINI" || name == "ODBCINI";
+}
+
+}  // namespace
+
+std::string ProcessResult::describe() const
+{
+    std::string text;
+    if (timedOut)
+        text = "timed out";
+    else if (signal)
+        text = "ended by signal " + std::to_string(*signal);
+    else
+        text = "exit code " + std::to_string(exitCode.value_or(-1));
+    return text + ", stderr:\n" + err;
+}
+
+std::string readFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const std::filesystem::path& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    if (!out)
+        throw std::runtime_error("cannot write " + path.string());
+}
+
+TempDir::TempDir(const std::string& prefix)
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("mkdtemp failed for " + pattern);
+    path_ = std::filesystem::canonical(pattern);
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::vector<std::string> Process::childEnvironment(const std::vector<std::string>& env)
+{
+    std::set<std::string> given;
+    for (const std::string& entry : env)
+        given.insert(variableName(entry));
+    std::string leakOptions = "LSAN_OPTIONS=print_suppressions=0";
+    std::vector<std::string> result;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        const std::string name = variableName(entry);
+        if (name == "LSAN_OPTIONS")
+            leakOptions = entry + ":print_suppressions=0";
+        else if (!steersTheProgram(name) && !given.count(name))
+            result.push_back(entry);
+    }
+    if (!given.count("LSAN_OPTIONS"))
+        result.push_back(leakOptions);
+    result.insert(result.end(), env.begin(), env.end());
+    return result;
+}
+
+Process::Process(const std::vector<std::string>& args, const std::vector<std::string>& env,
+                 const std::filesystem::path& workDir)
+{
+    if (args.empty())
+        throw std::runtime_error("Process: no program");
+    std::string pattern = (std::filesystem::temp_directory_path() / "dodoz-e2e-io-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("mkdtemp failed for " + pattern);
+    captureDir_ = pattern;
+
+    const std::vector<std::string> environment = childEnvironment(env);
+    std::vector<char*> argv, envp;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    for (const std::string& e : environment)
+        envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+
+    const std::string outPath = (captureDir_ / "stdout").string();
+    const std::string errPath = (captureDir_ / "stderr").string();
+    const std::string dir = workDir.string();
+    int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (in == -1 || out == -1 || err == -1)
+        throw std::runtime_error("Process: cannot open the capture files in " + captureDir_.string());
+    started_ = std::chrono::steady_clock::now();
+    pid_ = fork();
+    if (pid_ == 0) {
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        if (chdir(dir.c_str()) != 0)
+            _exit(126);
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    const int forkErrno = errno;
+    close(in);
+    close(out);
+    close(err);
+    if (pid_ == -1)
+        throw std::runtime_error("Process: fork failed: " + std::to_string(forkErrno));
+}
+
+Process::~Process()
+{
+    if (!ended_ && pid_ > 0) {
+        kill(pid_, SIGKILL);
+        reap(std::chrono::seconds(30));
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(captureDir_, ignored);
+}
+
+bool Process::running()
+{
+    return !reap(std::chrono::milliseconds(0));
+}
+
+void Process::signal(int number)
+{
+    if (!ended_ && !reap(std::chrono::milliseconds(0)))
+        kill(pid_, number);
+}
+
+std::string Process::outSoFar() const
+{
+    return readFile(captureDir_ / "stdout");
+}
+
+std::string Process::errSoFar() const
+{
+    return readFile(captureDir_ / "stderr");
+}
+
+ProcessResult Process::wait(std::chrono::milliseconds timeout)
+{
+    ProcessResult result;
+    if (!reap(timeout)) {
+        kill(pid_, SIGKILL);
+        reap(std::chrono::seconds(30));
+        result.timedOut = true;
+    }
+    if (WIFEXITED(status_))
+        result.exitCode = WEXITSTATUS(status_);
+    else if (WIFSIGNALED(status_))
+        result.signal = WTERMSIG(status_);
+    result.out = outSoFar();
+    result.err = errSoFar();
+    result.seconds = std::chrono::duration<double>(finished_ - started_).count();
+    return result;
+}
+
+ProcessResult Process::run(const std::vector<std::string>& args, const std::vector<std::string>& env,
+                           const std::filesystem::path& workDir, std::chrono::milliseconds timeout)
+{
+    Process process(args, env, workDir);
+    return process.wait(timeout);
+}
+
+bool Process::reap(std::chrono::milliseconds timeout)
+{
+    if (ended_)
+        return true;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        pid_t done = waitpid(pid_, &status_, WNOHANG);
+        if (done == pid_ || (done == -1 && errno != EINTR)) {
+            ended_ = true;
+            finished_ = std::chrono::steady_clock::now();
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        usleep(2000);
+    }
+}
+
+}  // namespace e2e

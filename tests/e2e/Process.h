@@ -1,0 +1,90 @@
+#pragma once
+// A program started by an end-to-end test: its own working directory, its stdout and
+// stderr captured in files (no pipe can fill up and stall it), and an environment made
+// of the test's own without the variables that steer the program (display, locale,
+// ODBC configuration, DODOZ_NO_GUI), plus the ones given. A variable given replaces an
+// inherited one of that name. The leak checker is told not to list its suppressions,
+// which would otherwise end up in the stderr the tests compare.
+//
+// The process is started by the constructor; a process still running when the object
+// goes is killed with SIGKILL and reaped.
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+struct ProcessResult {
+    std::optional<int> exitCode;  // nothing when a signal ended it
+    std::optional<int> signal;    // the signal that ended it
+    bool timedOut = false;        // it ran past the timeout and was killed
+    std::string out;              // stdout, bytes as written
+    std::string err;              // stderr, bytes as written
+    double seconds = 0;           // from the start to the end
+
+    // "exit code 0", "signal 9", "timed out" with stderr, for failure messages.
+    std::string describe() const;
+};
+
+class Process {
+public:
+    // args[0] is the program's path. Throws std::runtime_error when it cannot start.
+    Process(const std::vector<std::string>& args, const std::vector<std::string>& env,
+            const std::filesystem::path& workDir);
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    ~Process();
+
+    pid_t pid() const { return pid_; }
+    // Whether it still runs (reaps it when it has ended).
+    bool running();
+    // Sends a signal while it runs; nothing once it has ended.
+    void signal(int number);
+    // Waits for the end; at the timeout it is killed and the result says so.
+    ProcessResult wait(std::chrono::milliseconds timeout);
+    // The stdout and stderr written so far.
+    std::string outSoFar() const;
+    std::string errSoFar() const;
+
+    // Starts and waits.
+    static ProcessResult run(const std::vector<std::string>& args, const std::vector<std::string>& env,
+                             const std::filesystem::path& workDir, std::chrono::milliseconds timeout);
+
+    // The environment a child gets: the inherited one filtered as above, plus env.
+    static std::vector<std::string> childEnvironment(const std::vector<std::string>& env);
+
+private:
+    bool reap(std::chrono::milliseconds timeout);
+
+    pid_t pid_ = -1;
+    int status_ = 0;
+    bool ended_ = false;
+    std::filesystem::path captureDir_;
+    std::chrono::steady_clock::time_point started_, finished_;
+};
+
+// The whole content of a file; empty when it does not exist.
+std::string readFile(const std::filesystem::path& path);
+void writeFile(const std::filesystem::path& path, const std::string& bytes);
+
+// A fresh directory below the system temp directory, removed with its content when the
+// object goes.
+class TempDir {
+public:
+    explicit TempDir(const std::string& prefix = "dodoz-e2e");
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    ~TempDir();
+
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace e2e

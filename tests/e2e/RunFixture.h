@@ -1,0 +1,201 @@
+#pragma once
+// The whole run against real databases, for end-to-end tests: fresh repository and
+// source databases of one backend (Databases), a task registered from a CSV file by the
+// built dodoz-register, the built dodoz run in a working directory of its own with
+// chosen regional settings, and what the run left behind: exit code, stdout, stderr,
+// the journal and the task's TskResult and TskLog rows.
+//
+// Typical use, once per backend:
+//
+//     class MyTest : public e2e::BackendTest {};
+//     TEST_P(MyTest, Something)
+//     {
+//         const int key = fx->registerTask({.object = "6.0,2.9,4.5,1.5"});
+//         e2e::RunOutcome run = fx->runDodoz(key);
+//         EXPECT_EQ(fx->logs(key).size(), 1u);
+//     }
+//     DODOZ_E2E_ON_BOTH_BACKENDS(MyTest);
+//
+// Texts: the journal and the database cells are cp1251 (narrow literals of the tests
+// are cp1251 too); stdout and stderr are the bytes the program wrote (UTF-8).
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/Databases.h"
+#include "tests/e2e/Process.h"
+
+namespace e2e {
+
+// The regional settings of a program: LC_ALL=C (decimal point, 12/31/2024) or
+// LC_ALL=ru_RU.UTF-8 (decimal comma, 31.12.2024).
+enum class Regional { C, Russian };
+std::string regionalName(Regional regional);  // "C", "Russian"
+std::string localeName(Regional regional);    // "C", "ru_RU.UTF-8"
+char decimalSeparator(Regional regional);     // '.', ','
+// Why the locale cannot be used here (not installed), or nothing.
+std::optional<std::string> regionalUnavailable(Regional regional);
+
+// In SetUp or a test body: skips with the reason when the backend's server or the
+// locale is not there, or fails when DODOZ_REQUIRE_DATABASES=1 (as scripts/test sets it).
+#define DODOZ_E2E_REQUIRE(unavailable)                                   \
+    do {                                                                 \
+        if (auto dodozReason = (unavailable)) {                          \
+            if (::e2e::databasesRequired())                              \
+                FAIL() << *dodozReason;                                  \
+            GTEST_SKIP() << *dodozReason;                                \
+        }                                                                \
+    } while (false)
+
+std::filesystem::path sourceDir();  // the checkout
+std::filesystem::path irisCsv();    // data/iris.csv: 150 rows, classes 0, 1, 2
+std::filesystem::path goldenDir();  // tests/e2e/golden
+
+// What dodoz-register is asked to register.
+struct Registration {
+    std::filesystem::path csv = irisCsv();
+    std::string classColumn = "class";
+    std::string table = "iris";  // the source table, created or replaced
+    // The object, one value per input column with a decimal point, as in "6.0,2.9,4.5,1.5".
+    std::string object;
+    // dodoz-register writes ParValue2 with its own regional decimal separator, which dodoz
+    // reads with its own: register under the settings the task will run under.
+    Regional regional = Regional::C;
+};
+
+struct RunOutcome {
+    ProcessResult process;            // exit code, stdout and stderr (UTF-8)
+    std::string journal;              // log/Dodoz.log of the run, cp1251; empty when none
+    std::filesystem::path workDir;    // the run's working directory
+};
+
+// A TskResult row, columns as the database returns them.
+struct ResultRow {
+    Cell resId, sysName, order, value1, value2, value3, colId, tableName;
+};
+
+// A TskLog row.
+struct LogRow {
+    Cell logId, type, message;
+};
+
+class RunFixture {
+public:
+    static constexpr std::chrono::seconds defaultTimeout{180};
+
+    explicit RunFixture(Backend backend);
+    RunFixture(const RunFixture&) = delete;
+    RunFixture& operator=(const RunFixture&) = delete;
+
+    Databases& db() { return db_; }
+    const Databases& db() const { return db_; }
+    Backend backend() const { return db_.backend(); }
+
+    // Runs dodoz-register; the new task key. Throws std::runtime_error with its stderr
+    // when it fails.
+    int registerTask(const Registration& registration);
+
+    // The environment dodoz and dodoz-register get: LC_ALL, DODOZ_NO_GUI=1 and the
+    // ODBC configuration of db(), then extra (which may replace any of them).
+    std::vector<std::string> environment(Regional regional, const std::vector<std::string>& extra = {}) const;
+    // A new empty directory, removed with the fixture.
+    std::filesystem::path newWorkDir();
+
+    // dodoz with the task key as its one argument, in a new working directory; waits for
+    // the end (killing it at the timeout).
+    RunOutcome runDodoz(int key, Regional regional = Regional::C, const std::vector<std::string>& extraEnv = {});
+    // dodoz with any arguments, in workDir (a new one when empty).
+    RunOutcome runDodozWith(const std::vector<std::string>& args, Regional regional,
+                            const std::vector<std::string>& extraEnv = {}, std::filesystem::path workDir = {},
+                            std::chrono::milliseconds timeout = defaultTimeout);
+    // dodoz started and left running, for tests that signal it or race it; the journal is
+    // journal(workDir).
+    std::unique_ptr<Process> startDodoz(int key, Regional regional, const std::filesystem::path& workDir,
+                                        const std::vector<std::string>& extraEnv = {});
+    static std::string journal(const std::filesystem::path& workDir);
+
+    // The task's rows in the order they were written (by key).
+    std::vector<ResultRow> results(int key) const;
+    std::vector<LogRow> logs(int key) const;
+
+    // The task's dataset and source keys, for statements that break them.
+    int datasetOf(int key) const;
+    int sourceOf(int key) const;
+
+private:
+    Databases db_;
+    TempDir runs_;
+    int runCount_ = 0;
+};
+
+// Runs each test of a fixture derived from it once per backend, with a RunFixture.
+class BackendTest : public ::testing::TestWithParam<Backend> {
+protected:
+    void SetUp() override
+    {
+        DODOZ_E2E_REQUIRE(backendUnavailable(GetParam()));
+        fx = std::make_unique<RunFixture>(GetParam());
+    }
+
+    std::unique_ptr<RunFixture> fx;
+};
+
+inline std::string backendTestName(const ::testing::TestParamInfo<Backend>& info)
+{
+    return backendName(info.param);
+}
+
+#define DODOZ_E2E_ON_BOTH_BACKENDS(fixture)                                                             \
+    INSTANTIATE_TEST_SUITE_P(Backends, fixture, ::testing::ValuesIn(::e2e::allBackends()),          \
+                             ::e2e::backendTestName)
+
+// The journal texts of the frame and the stage headings, cp1251, as the run writes them.
+namespace journal {
+const std::string startLabel = "\n Время начала: ";
+const std::string keyHeading = "\n 1. Считывание ключа задачи: ";
+const std::string openHeading = "\n 2. Открытие репозитория: ";
+const std::string sampleHeading = "\n 3. Считывание выборки: \n";
+const std::string modelHeading = "\n 4. Оптимизация модели: \n";
+const std::string saveHeading = "\n\n 5. Сохранение результатов: ";
+const std::string endLabel = "\n\n\n Время завершения: ";
+const std::string dateTimeMark = "<date-time>";
+
+// The journal with the date-time texts of the start and end lines replaced by
+// dateTimeMark.
+std::string masked(const std::string& journal);
+// The date-time texts of the start and end lines, in that order (one when the run
+// ended early).
+std::vector<std::string> dateTimes(const std::string& journal);
+// What a run of the key writes before stage 2, masked.
+std::string head(const std::string& key);
+// Up to and including the heading of the stage that failed (2 or 3), masked: the whole
+// journal of a run that failed in that stage before writing anything more.
+std::string failedInStage2(const std::string& key);
+std::string failedInStage3(const std::string& key);
+// The number of the last stage heading the journal holds (1 to 5), 0 for none.
+int lastStage(const std::string& journal);
+}  // namespace journal
+
+// What the run writes to stderr when it has no display: the console progress bar prints
+// each text it is given on a line of its own; an error follows as " " place ":\n"
+// message. UTF-8, from cp1251 texts.
+namespace console {
+// The progress texts of the first `texts` steps: 1 "Открытие...", 2 "Загрузка данных...",
+// 3 "Оптимизация модели...", 4 "Расчет выхода модели...", 5 "Сохранение результатов...".
+std::string progress(int texts);
+// An error the run raised with a place.
+std::string error(const std::string& place, const std::string& message);
+}  // namespace console
+
+// Compares a masked journal with tests/e2e/golden/<name>: nothing when they are the same
+// bytes, else the first differing line of each (UTF-8) for the failure message. With
+// DODOZ_E2E_WRITE_GOLDEN=1 in the environment the golden file is written instead.
+std::optional<std::string> goldenMismatch(const std::string& maskedJournal, const std::string& name);
+
+}  // namespace e2e

@@ -1,0 +1,209 @@
+// Whole runs that succeed: iris registered by dodoz-register, dodoz run on it, and what
+// the host reads back (TskResult, TskLog) and the journal, on each backend and under
+// both regional settings.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <regex>
+#include <tuple>
+
+#include "app/Runtime.h"
+#include "tests/e2e/RunFixture.h"
+
+namespace e2e {
+namespace {
+
+using Setting = std::tuple<Backend, Regional>;
+
+struct Flower {
+    const char* object;
+    int expectedClass;
+};
+
+// One object well inside each class's region of iris (0 setosa, 1 versicolor,
+// 2 virginica).
+const Flower kSetosa{"5.0,3.4,1.5,0.2", 0};
+const Flower kVersicolor{"6.0,2.9,4.5,1.5", 1};
+const Flower kVirginica{"6.7,3.1,5.8,2.2", 2};
+const int kIrisRows = 150;
+
+// A number as the run writes it into a result column: digits, then at most two
+// decimals after the regional separator.
+double resultNumber(const Cell& cell, Regional regional)
+{
+    if (!cell) {
+        ADD_FAILURE() << "a number is NULL";
+        return NAN;
+    }
+    const std::string separator = regional == Regional::C ? "\\." : ",";
+    EXPECT_TRUE(std::regex_match(*cell, std::regex("-?[0-9]+(" + separator + "[0-9]{1,2})?")))
+        << "'" << *cell << "' is not a number with the " << regionalName(regional) << " decimal separator";
+    std::string text = *cell;
+    for (char& c : text)
+        if (c == ',')
+            c = '.';
+    return std::strtod(text.c_str(), nullptr);
+}
+
+class IrisRunTest : public ::testing::TestWithParam<Setting> {
+protected:
+    void SetUp() override
+    {
+        DODOZ_E2E_REQUIRE(backendUnavailable(backend()));
+        DODOZ_E2E_REQUIRE(regionalUnavailable(regional()));
+        fx = std::make_unique<RunFixture>(backend());
+    }
+
+    Backend backend() const { return std::get<0>(GetParam()); }
+    Regional regional() const { return std::get<1>(GetParam()); }
+
+    int registerFlower(const Flower& flower)
+    {
+        return fx->registerTask({.table = "iris", .object = flower.object, .regional = regional()});
+    }
+
+    RunOutcome runClean(int key)
+    {
+        RunOutcome run = fx->runDodoz(key, regional());
+        EXPECT_EQ(run.process.exitCode, 0) << run.process.describe();
+        EXPECT_EQ(run.process.err, console::progress(5));
+        return run;
+    }
+
+    // The rows of a finished run of iris: dens 0..2 in class-code order, class, p_min;
+    // numbers in the regional form; shares of 100 % with the chosen class the largest.
+    void expectResults(int key, int expectedClass)
+    {
+        const std::vector<ResultRow> rows = fx->results(key);
+        ASSERT_EQ(rows.size(), 5u);
+        double sum = 0;
+        int largest = -1;
+        double largestShare = -1;
+        for (int i = 0; i < 3; ++i) {
+            SCOPED_TRACE("dens row " + std::to_string(i));
+            EXPECT_EQ(rows[i].sysName, "dens");
+            EXPECT_EQ(rows[i].order, std::to_string(i));
+            EXPECT_EQ(rows[i].value1, std::to_string(i));
+            const double share = resultNumber(rows[i].value2, regional());
+            EXPECT_GE(share, 0.0);
+            EXPECT_LE(share, 100.0);
+            sum += share;
+            if (share > largestShare) {
+                largestShare = share;
+                largest = i;
+            }
+        }
+        EXPECT_NEAR(sum, 100.0, 0.03);
+        EXPECT_EQ(largest, expectedClass);
+
+        EXPECT_EQ(rows[3].sysName, "class");
+        EXPECT_EQ(rows[3].order, "0");
+        EXPECT_EQ(rows[3].value1, std::to_string(expectedClass));
+        EXPECT_EQ(rows[3].value2, std::nullopt);
+
+        EXPECT_EQ(rows[4].sysName, "p_min");
+        EXPECT_EQ(rows[4].order, "0");
+        EXPECT_EQ(rows[4].value2, std::nullopt);
+        // A leave-one-out error rate of iris is a whole number of rows out of 150, in percent.
+        const double pMin = resultNumber(rows[4].value1, regional());
+        EXPECT_GE(pMin, 0.0);
+        EXPECT_LT(pMin, 20.0);
+        const double wrongRows = pMin * kIrisRows / 100.0;
+        EXPECT_NEAR(wrongRows, std::round(wrongRows), 0.0151) << "p_min " << *rows[4].value1;
+
+        for (const ResultRow& row : rows) {
+            EXPECT_EQ(row.value3, std::nullopt);
+            EXPECT_EQ(row.colId, std::nullopt);
+            EXPECT_EQ(row.tableName, std::nullopt);
+        }
+    }
+
+    void expectClosingLog(int key)
+    {
+        const std::vector<LogRow> logs = fx->logs(key);
+        ASSERT_EQ(logs.size(), 1u);
+        EXPECT_EQ(logs[0].type, "1");
+        EXPECT_EQ(logs[0].message, "Анализ завершен");
+    }
+
+    std::unique_ptr<RunFixture> fx;
+};
+
+TEST_P(IrisRunTest, ObjectInEachClassRegionGetsThatClass)
+{
+    for (const Flower& flower : {kSetosa, kVersicolor, kVirginica}) {
+        SCOPED_TRACE(flower.object);
+        const int key = registerFlower(flower);
+        runClean(key);
+        expectResults(key, flower.expectedClass);
+        expectClosingLog(key);
+    }
+}
+
+TEST_P(IrisRunTest, JournalMatchesTheGoldenFileApartFromTheDateTimes)
+{
+    const int key = registerFlower(kVersicolor);
+    const RunOutcome run = runClean(key);
+    // The golden file holds key 1: the first task of fresh databases.
+    ASSERT_EQ(key, 1);
+    if (auto mismatch = goldenMismatch(journal::masked(run.journal), "iris-versicolor." + regionalName(regional()) + ".log"))
+        ADD_FAILURE() << *mismatch;
+
+    const std::vector<std::string> stamps = journal::dateTimes(run.journal);
+    ASSERT_EQ(stamps.size(), 2u);
+    const std::regex form(regional() == Regional::C ? R"(\d\d/\d\d/\d{4} \d\d:\d\d:\d\d)"
+                                                     : R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d)");
+    for (const std::string& stamp : stamps)
+        EXPECT_TRUE(std::regex_match(stamp, form)) << stamp;
+}
+
+TEST_P(IrisRunTest, SecondRunReplacesTheResultsOfTheFirst)
+{
+    const int key = registerFlower(kVirginica);
+    runClean(key);
+    const std::vector<ResultRow> first = fx->results(key);
+    const std::vector<LogRow> firstLog = fx->logs(key);
+    ASSERT_EQ(first.size(), 5u);
+    ASSERT_EQ(firstLog.size(), 1u);
+
+    runClean(key);
+    expectResults(key, kVirginica.expectedClass);
+    expectClosingLog(key);
+    for (const ResultRow& row : fx->results(key))
+        EXPECT_GT(std::stoi(*row.resId), std::stoi(*first.back().resId));
+    EXPECT_GT(std::stoi(*fx->logs(key)[0].logId), std::stoi(*firstLog[0].logId));
+}
+
+TEST_P(IrisRunTest, RunOfOneTaskLeavesTheRowsOfAnotherAlone)
+{
+    const int other = registerFlower(kSetosa);
+    runClean(other);
+    const std::vector<ResultRow> before = fx->results(other);
+
+    const int key = registerFlower(kVersicolor);
+    runClean(key);
+    runClean(key);
+
+    const std::vector<ResultRow> after = fx->results(other);
+    ASSERT_EQ(after.size(), before.size());
+    for (size_t i = 0; i < after.size(); ++i) {
+        EXPECT_EQ(after[i].resId, before[i].resId);
+        EXPECT_EQ(after[i].value1, before[i].value1);
+        EXPECT_EQ(after[i].value2, before[i].value2);
+    }
+    expectClosingLog(other);
+}
+
+std::string settingName(const ::testing::TestParamInfo<Setting>& info)
+{
+    return backendName(std::get<0>(info.param)) + "_" + regionalName(std::get<1>(info.param));
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, IrisRunTest,
+                         ::testing::Combine(::testing::ValuesIn(allBackends()),
+                                            ::testing::Values(Regional::C, Regional::Russian)),
+                         settingName);
+
+}  // namespace
+}  // namespace e2e
