@@ -88,13 +88,24 @@ void OdbcConnection::close()
         statement->close();
     }
     // SQLite refuses to disconnect with an open transaction, and switching autocommit
-    // back on would commit it.
+    // back on would commit it. When the rollback fails (a server gone away) the
+    // disconnect may still succeed, and the server ends the transaction itself.
+    std::string rollbackError;
     if (transaction) {
-        checkOdbc(SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK), SQL_HANDLE_DBC, dbc);
-        transaction = false;
+        SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK);
+        if (SQL_SUCCEEDED(rc))
+            transaction = false;
+        else
+            rollbackError = odbcDiagnostics(SQL_HANDLE_DBC, dbc);
     }
-    checkOdbc(SQLDisconnect(dbc), SQL_HANDLE_DBC, dbc);
+    SQLRETURN rc = SQLDisconnect(dbc);
+    if (!SQL_SUCCEEDED(rc)) {
+        if (!rollbackError.empty())
+            throw Exception(rollbackError);
+        throwOdbcError(rc, SQL_HANDLE_DBC, dbc);
+    }
     connected = false;
+    transaction = false;
 }
 
 void OdbcConnection::beginTransaction()

@@ -71,6 +71,18 @@ TEST_F(SqliteOdbcTest, MissingDatabaseFileIsAnErrorAndIsNotCreated)
     EXPECT_FALSE(std::filesystem::exists(missing));
 }
 
+TEST_F(PostgresOdbcTest, ConnectionDroppedByTheServerClosesWithoutCommitting)
+{
+    auto connection = db->connect(TestDatabases::repositoryDsn);
+    connection->beginTransaction();
+    connection->execute("INSERT INTO Task (TskID) VALUES (1)");
+    db->run(TestDatabases::repositoryDsn, {"SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
+                                           " WHERE datname = current_database() AND pid <> pg_backend_pid()"});
+    EXPECT_NO_THROW(connection->close());
+    EXPECT_FALSE(connection->isOpen());
+    EXPECT_TRUE(db->query(TestDatabases::repositoryDsn, "SELECT * FROM Task").empty());
+}
+
 TEST_F(PostgresOdbcTest, WrongUserIsRefusedAndTheRightOneAccepted)
 {
     OdbcConnection connection;
