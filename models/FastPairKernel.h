@@ -38,3 +38,31 @@ constexpr double kActivationTolerance = 1e-6;
 // to the order of additions.
 void pairKernelAvx2(PairKernelArgs& args);
 void pairKernelAvx512(PairKernelArgs& args);
+
+// The evaluation of one scored row at every grid point from its buckets (4 coefficients
+// per cell), four grid points at a time: running sums over the grid, the density bounds
+// of every class from the cheap error bound, and a verdict per grid point.
+enum EvalStatus : unsigned char { kRight = 0, kWrong = 1, kUndecided = 2, kOpen = 3 };
+
+struct EvalArgs {
+    int points = 0;
+    int paddedPoints = 0;                     // points rounded up to 4
+    int classes = 0;
+    int own = 0;                              // class of the scored row
+    const double* sums = nullptr;             // cells (class * (points + 1) + g) * 4
+    const std::uint32_t* counts = nullptr;    // cells
+    const double* powSigned = nullptr;        // m * paddedPoints + g: (-t)^(m+1)
+    const double* t = nullptr;                // paddedPoints
+    const double* denominator = nullptr;      // (class * 2 + own) * paddedPoints + g
+    const double* invDenominator = nullptr;
+    double dupProduct = 0.0;                  // 0.75^d
+    double loosePerRow = 0.0;                 // 0.75^d 2^4 (1 + 2^-20)
+    double fixedTerms = 0.0;                  // G + 40 * 4 + 16 of the error bound
+    double* prefix = nullptr;                 // out: (class * paddedPoints + g) * 4 running sums
+    double* prefixCount = nullptr;            // out: class * paddedPoints + g running counts
+    double* lo = nullptr;                     // scratch: class * paddedPoints + g
+    double* hi = nullptr;
+    unsigned char* status = nullptr;          // out: EvalStatus per grid point
+};
+
+void evaluateAvx2(EvalArgs& args);

@@ -113,3 +113,112 @@ void pairKernelAvx2(PairKernelArgs& a)
         ++counts[k3 >> 5];
     }
 }
+
+void evaluateAvx2(EvalArgs& a)
+{
+    const int points = a.points;
+    const int stride = a.paddedPoints;
+    const int classes = a.classes;
+
+    for (int q = 0; q < classes; ++q) {
+        const double* cell = a.sums + static_cast<long>(q) * (points + 1) * 4;
+        const std::uint32_t* count = a.counts + static_cast<long>(q) * (points + 1);
+        double* out = a.prefix + static_cast<long>(q) * stride * 4;
+        double* outCount = a.prefixCount + static_cast<long>(q) * stride;
+        __m256d run = _mm256_setzero_pd();
+        std::uint32_t n = 0;
+        for (int g = 0; g < stride; ++g) {
+            if (g < points) {
+                run = _mm256_add_pd(run, _mm256_load_pd(cell + 4 * g));
+                n += count[g];
+            }
+            _mm256_store_pd(out + 4 * g, run);
+            outCount[g] = n;
+        }
+    }
+
+    const __m256d scale = _mm256_set1_pd(a.dupProduct);
+    const __m256d loose = _mm256_set1_pd(a.loosePerRow);
+    const __m256d fixed = _mm256_set1_pd(a.fixedTerms);
+    const __m256d two = _mm256_set1_pd(2.0);
+    const __m256d unit = _mm256_set1_pd(0x1p-52);
+    const __m256d down = _mm256_set1_pd(1.0 - 0x1p-49);
+    const __m256d up = _mm256_set1_pd(1.0 + 0x1p-49);
+    const __m256d tiny = _mm256_set1_pd(0x1p-60);
+    const __m256d zero = _mm256_setzero_pd();
+    for (int q = 0; q < classes; ++q) {
+        const long row = static_cast<long>(q * 2 + (q == a.own ? 1 : 0)) * stride;
+        for (int g = 0; g < stride; g += 4) {
+            const double* c = a.prefix + (static_cast<long>(q) * stride + g) * 4;
+            const __m256d r0 = _mm256_load_pd(c);
+            const __m256d r1 = _mm256_load_pd(c + 4);
+            const __m256d r2 = _mm256_load_pd(c + 8);
+            const __m256d r3 = _mm256_load_pd(c + 12);
+            const __m256d t0 = _mm256_unpacklo_pd(r0, r1);
+            const __m256d t1 = _mm256_unpackhi_pd(r0, r1);
+            const __m256d t2 = _mm256_unpacklo_pd(r2, r3);
+            const __m256d t3 = _mm256_unpackhi_pd(r2, r3);
+            const __m256d e1 = _mm256_permute2f128_pd(t0, t2, 0x20);
+            const __m256d e2 = _mm256_permute2f128_pd(t1, t3, 0x20);
+            const __m256d e3 = _mm256_permute2f128_pd(t0, t2, 0x31);
+            const __m256d e4 = _mm256_permute2f128_pd(t1, t3, 0x31);
+            const __m256d n = _mm256_loadu_pd(a.prefixCount + static_cast<long>(q) * stride + g);
+            const __m256d sum = _mm256_add_pd(
+                _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(e1, _mm256_loadu_pd(a.powSigned + g)),
+                                            _mm256_mul_pd(e2, _mm256_loadu_pd(a.powSigned + stride + g))),
+                              _mm256_add_pd(_mm256_mul_pd(e3, _mm256_loadu_pd(a.powSigned + 2 * stride + g)),
+                                            _mm256_mul_pd(e4, _mm256_loadu_pd(a.powSigned + 3 * stride + g)))),
+                n);
+            const __m256d estimate = _mm256_mul_pd(sum, scale);
+            const __m256d err = _mm256_mul_pd(_mm256_mul_pd(_mm256_add_pd(_mm256_mul_pd(two, n), fixed), unit),
+                                              _mm256_mul_pd(n, loose));
+            const __m256d inv = _mm256_loadu_pd(a.invDenominator + row + g);
+            __m256d lo = _mm256_mul_pd(_mm256_mul_pd(_mm256_sub_pd(estimate, err), inv), down);
+            __m256d hi = _mm256_mul_pd(_mm256_mul_pd(_mm256_add_pd(estimate, err), inv), up);
+            // Rows so close that every plain product is exactly 0.75^d: the density is exact.
+            const __m256d exact = _mm256_and_pd(_mm256_cmp_pd(_mm256_mul_pd(e1, _mm256_loadu_pd(a.t + g)), tiny, _CMP_LE_OQ),
+                                                _mm256_cmp_pd(n, zero, _CMP_GT_OQ));
+            if (_mm256_movemask_pd(exact)) {
+                const __m256d f = _mm256_div_pd(_mm256_mul_pd(n, scale), _mm256_loadu_pd(a.denominator + row + g));
+                lo = _mm256_blendv_pd(lo, f, exact);
+                hi = _mm256_blendv_pd(hi, f, exact);
+            }
+            _mm256_storeu_pd(a.lo + static_cast<long>(q) * stride + g, lo);
+            _mm256_storeu_pd(a.hi + static_cast<long>(q) * stride + g, hi);
+        }
+    }
+
+    const int own = a.own;
+    for (int g = 0; g < points; g += 4) {
+        const __m256d loY = _mm256_loadu_pd(a.lo + static_cast<long>(own) * stride + g);
+        const __m256d hiY = _mm256_loadu_pd(a.hi + static_cast<long>(own) * stride + g);
+        const __m256d nzY = _mm256_cmp_pd(_mm256_loadu_pd(a.prefixCount + static_cast<long>(own) * stride + g), zero, _CMP_GT_OQ);
+        __m256d any = nzY;
+        __m256d wrong = _mm256_setzero_pd();
+        __m256d right = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+        for (int q = 0; q < classes; ++q) {
+            if (q == own)
+                continue;
+            const __m256d nz = _mm256_cmp_pd(_mm256_loadu_pd(a.prefixCount + static_cast<long>(q) * stride + g), zero, _CMP_GT_OQ);
+            const __m256d loQ = _mm256_loadu_pd(a.lo + static_cast<long>(q) * stride + g);
+            const __m256d hiQ = _mm256_loadu_pd(a.hi + static_cast<long>(q) * stride + g);
+            any = _mm256_or_pd(any, nz);
+            // An earlier class wins ties, so the row's class must beat it strictly.
+            const __m256d beaten = q < own ? _mm256_cmp_pd(loQ, hiY, _CMP_GE_OQ) : _mm256_cmp_pd(loQ, hiY, _CMP_GT_OQ);
+            const __m256d beats = q < own ? _mm256_cmp_pd(loY, hiQ, _CMP_GT_OQ) : _mm256_cmp_pd(loY, hiQ, _CMP_GE_OQ);
+            wrong = _mm256_or_pd(wrong, _mm256_and_pd(nz, beaten));
+            right = _mm256_and_pd(right, _mm256_or_pd(_mm256_andnot_pd(nz, right), beats));
+        }
+        const int anyBits = _mm256_movemask_pd(any);
+        const int ownBits = _mm256_movemask_pd(nzY);
+        const int wrongBits = _mm256_movemask_pd(wrong);
+        const int rightBits = _mm256_movemask_pd(right);
+        for (int l = 0; l < 4 && g + l < points; ++l) {
+            const int bit = 1 << l;
+            a.status[g + l] = !(anyBits & bit)                          ? kUndecided
+                              : !(ownBits & bit) || (wrongBits & bit) ? kWrong
+                              : (rightBits & bit)                     ? kRight
+                                                                      : kOpen;
+        }
+    }
+}

@@ -220,6 +220,26 @@ std::optional<SweepPlan> buildSweepPlan(const DenseSample& s, const std::vector<
             }
         }
     }
+    if (pl.vectorWidth > 0) {
+        // The same tables grid point by grid point, for the vector evaluation; padding
+        // points repeat the last one.
+        const int stride = (points + 3) / 4 * 4;
+        pl.paddedPoints = stride;
+        pl.powSignedT.resize(static_cast<std::size_t>(4) * stride);
+        pl.tT.resize(stride);
+        pl.denominatorT.resize(static_cast<std::size_t>(s.classes) * 2 * stride);
+        pl.invDenominatorT.resize(pl.denominatorT.size());
+        for (int g = 0; g < stride; ++g) {
+            const int from = std::min(g, points - 1);
+            pl.tT[g] = pl.t[from];
+            for (int m = 0; m < 4; ++m)
+                pl.powSignedT[static_cast<std::size_t>(m) * stride + g] = pl.powSigned[static_cast<std::size_t>(from) * 4 + m];
+            for (int k = 0; k < s.classes * 2; ++k) {
+                pl.denominatorT[static_cast<std::size_t>(k) * stride + g] = pl.denominator[static_cast<std::size_t>(from) * s.classes * 2 + k];
+                pl.invDenominatorT[static_cast<std::size_t>(k) * stride + g] = pl.invDenominator[static_cast<std::size_t>(from) * s.classes * 2 + k];
+            }
+        }
+    }
     return pl;
 }
 
@@ -239,6 +259,17 @@ SweepScorer::SweepScorer(const SweepPlan& plan)
     void* at = sumsStore.data();
     std::size_t space = sumsStore.size() * sizeof(double);
     sums = static_cast<double*>(std::align(32, cells * sizeof(double), at, space));
+    if (plan.vectorWidth > 0) {
+        const std::size_t band = static_cast<std::size_t>(plan.classes) * plan.paddedPoints;
+        prefixStore.resize(band * 4 + 8);
+        void* p = prefixStore.data();
+        std::size_t room = prefixStore.size() * sizeof(double);
+        prefix = static_cast<double*>(std::align(32, band * 4 * sizeof(double), p, room));
+        prefixCount.resize(band);
+        bandLo.resize(band);
+        bandHi.resize(band);
+        status.resize(plan.paddedPoints);
+    }
 }
 
 void SweepScorer::fillBuckets(int i)
@@ -433,18 +464,19 @@ double SweepScorer::exactDensity(int i, int q, int g) const
     return f == 0.0 ? DenseReference::NO_DENSITY : f;
 }
 
-void SweepScorer::score(int i, std::int64_t* errors, std::atomic<unsigned char>* undecided)
+// Whether the row at position i, its sums over the window at grid point g being in acc
+// and accCount (its class having rows there), is classified right: its class must beat
+// earlier classes strictly and later ones at least equally. The intervals from the cheap
+// bound, then from the tight one, then the plain arithmetic settle it.
+bool SweepScorer::decide(int i, int g)
 {
-    std::fill(acc.begin(), acc.end(), 0.0);
-    std::fill(accCount.begin(), accCount.end(), 0);
     const int y = plan.cls[i];
     const int classes = plan.classes;
-
-    // Whether y is the classifier's answer: it must beat earlier classes strictly and
-    // later ones at least equally. 1 right, 0 wrong, -1 not settled by the intervals.
+    // 1 right, 0 wrong, -1 open; marks the classes whose comparison is open.
     auto verdict = [&]() {
         bool open = false;
         for (int q = 0; q < classes; ++q) {
+            unsure[q] = false;
             if (q == y || accCount[q] == 0)
                 continue;
             const Estimate& a = est[y];
@@ -460,53 +492,113 @@ void SweepScorer::score(int i, std::int64_t* errors, std::atomic<unsigned char>*
         }
         return open ? -1 : 1;
     };
+    for (int q = 0; q < classes; ++q) {
+        if (accCount[q] > 0)
+            est[q] = estimate(q, g, q == y, false);
+    }
+    int v = verdict();
+    if (v < 0) {
+        for (int q = 0; q < classes; ++q) {
+            if (accCount[q] > 0 && !est[q].exact)
+                est[q] = estimate(q, g, q == y, true);
+        }
+        v = verdict();
+    }
+    if (v < 0) {
+        ++recomputedCount;
+        for (int q = 0; q < classes; ++q) {
+            if ((q == y || unsure[q]) && !est[q].exact) {
+                const double f = exactDensity(i, q, g);
+                est[q] = {f, f, true, 0.0, 0.0};
+            }
+        }
+        v = verdict();
+        if (v < 0)
+            throw SystemException("SweepScorer.decide", "Решение строки не определено после пересчета");
+    }
+    return v == 1;
+}
 
+void SweepScorer::score(int i, std::int64_t* errors, std::atomic<unsigned char>* undecided)
+{
+    if (plan.vectorWidth > 0) {
+        scoreVector(i, errors, undecided);
+        return;
+    }
+    std::fill(acc.begin(), acc.end(), 0.0);
+    std::fill(accCount.begin(), accCount.end(), 0);
+    const int y = plan.cls[i];
     for (int g = 0; g < plan.points; ++g) {
         accumulate(g);
         if (plan.strict && undecided[g].load(std::memory_order_relaxed))
             continue;
         bool any = false;
-        for (int q = 0; q < classes; ++q)
+        for (int q = 0; q < plan.classes; ++q)
             any = any || accCount[q] > 0;
         if (!any) {
             if (plan.strict)
                 undecided[g].store(1, std::memory_order_relaxed);
             else
                 ++errors[g];
-            continue;
-        }
-        if (accCount[y] == 0) {
+        } else if (accCount[y] == 0 || !decide(i, g)) {
             ++errors[g];
-            continue;
         }
-        for (int q = 0; q < classes; ++q) {
-            unsure[q] = false;
-            if (accCount[q] > 0)
-                est[q] = estimate(q, g, q == y, false);
-        }
-        int v = verdict();
-        if (v < 0) {
-            for (int q = 0; q < classes; ++q) {
-                if (accCount[q] > 0 && !est[q].exact)
-                    est[q] = estimate(q, g, q == y, true);
-                unsure[q] = false;
-            }
-            v = verdict();
-        }
-        if (v < 0) {
-            ++recomputedCount;
-            for (int q = 0; q < classes; ++q) {
-                if ((q == y || unsure[q]) && !est[q].exact) {
-                    const double f = exactDensity(i, q, g);
-                    est[q] = {f, f, true, 0.0, 0.0};
-                }
-            }
-            v = verdict();
-            if (v < 0)
-                throw SystemException("SweepScorer.score", "Решение строки не определено после пересчета");
-        }
-        if (v == 0)
+    }
+}
+
+void SweepScorer::evaluateVector(int i)
+{
+    EvalArgs args;
+    args.points = plan.points;
+    args.paddedPoints = plan.paddedPoints;
+    args.classes = plan.classes;
+    args.own = plan.cls[i];
+    args.sums = sums;
+    args.counts = counts.data();
+    args.powSigned = plan.powSignedT.data();
+    args.t = plan.tT.data();
+    args.denominator = plan.denominatorT.data();
+    args.invDenominator = plan.invDenominatorT.data();
+    args.dupProduct = plan.dupProduct;
+    args.loosePerRow = plan.loosePerRow;
+    args.fixedTerms = plan.points + 40.0 * plan.padded + 16.0;
+    args.prefix = prefix;
+    args.prefixCount = prefixCount.data();
+    args.lo = bandLo.data();
+    args.hi = bandHi.data();
+    args.status = status.data();
+    evaluateAvx2(args);
+}
+
+void SweepScorer::scoreVector(int i, std::int64_t* errors, std::atomic<unsigned char>* undecided)
+{
+    const int stride = plan.paddedPoints;
+    evaluateVector(i);
+    for (int g = 0; g < plan.points; ++g) {
+        switch (status[g]) {
+        case kRight:
+            break;
+        case kWrong:
             ++errors[g];
+            break;
+        case kUndecided:
+            if (plan.strict)
+                undecided[g].store(1, std::memory_order_relaxed);
+            else
+                ++errors[g];
+            break;
+        default:
+            if (plan.strict && undecided[g].load(std::memory_order_relaxed))
+                break;
+            for (int q = 0; q < plan.classes; ++q) {
+                const std::size_t at = static_cast<std::size_t>(q) * stride + g;
+                accCount[q] = static_cast<std::int64_t>(prefixCount[at]);
+                for (int m = 0; m < 4; ++m)
+                    acc[static_cast<std::size_t>(q) * 4 + m] = prefix[at * 4 + m];
+            }
+            if (!decide(i, g))
+                ++errors[g];
+        }
     }
 }
 
@@ -521,6 +613,8 @@ double SweepScorer::worstBoundRatio(int i)
 {
     fillBuckets(i);
     leaveOut(i);
+    if (plan.vectorWidth > 0)
+        evaluateVector(i);
     std::fill(acc.begin(), acc.end(), 0.0);
     std::fill(accCount.begin(), accCount.end(), 0);
     double worst = 0.0;
@@ -530,6 +624,11 @@ double SweepScorer::worstBoundRatio(int i)
             if (accCount[q] == 0)
                 continue;
             const double f = exactDensity(i, q, g);
+            if (plan.vectorWidth > 0) {
+                const std::size_t at = static_cast<std::size_t>(q) * plan.paddedPoints + g;
+                if (!(f >= bandLo[at] && f <= bandHi[at]))
+                    return std::numeric_limits<double>::infinity();
+            }
             for (const bool tight : {false, true}) {
                 const Estimate e = estimate(q, g, plan.cls[i] == q, tight);
                 if (!(f >= e.lo && f <= e.hi))

@@ -53,6 +53,13 @@ struct SweepPlan {
     std::vector<double> powAbs;           // points * padded: t^m
     std::vector<double> denominator;      // (points * classes + q) * 2 + own: n * P, or 0.001
     std::vector<double> invDenominator;
+    // For the vector evaluation (vectorWidth > 0), grid point by grid point within each
+    // row of the table: points rounded up to 4 per row.
+    int paddedPoints = 0;
+    std::vector<double> powSignedT;       // m * paddedPoints + g
+    std::vector<double> tT;
+    std::vector<double> denominatorT;     // (q * 2 + own) * paddedPoints + g
+    std::vector<double> invDenominatorT;
     double dupProduct = 0.0;              // the kernel product of an exact duplicate, 0.75^d
     double loosePerRow = 0.0;             // bound of one row's share of the magnitude: 0.75^d 2^padded
 
@@ -87,7 +94,8 @@ public:
 
     // For tests: the activation of every position around position i, and the largest ratio
     // of |plain sum - estimate| to the certified error bound over every class and grid
-    // point of row i (below 1 when the bound holds).
+    // point of row i (below 1 when the bound holds; infinite when a plain density falls
+    // outside any of the intervals the engine would use).
     std::vector<std::uint16_t> activations(int i);
     double worstBoundRatio(int i);
 
@@ -108,6 +116,9 @@ private:
     void leaveOut(int i);
     void putBack(int i);
     void score(int i, std::int64_t* errors, std::atomic<unsigned char>* undecided);
+    void scoreVector(int i, std::int64_t* errors, std::atomic<unsigned char>* undecided);
+    void evaluateVector(int i);
+    bool decide(int i, int g);
     int place(int p);
     void accumulate(int g);
     // tight: the magnitude from the coefficient sums; otherwise the cheaper 2^d per row.
@@ -127,5 +138,11 @@ private:
     std::vector<std::int64_t> accCount;   // classes
     std::vector<Estimate> est;
     std::vector<char> unsure;             // classes whose comparison with the row's class is open
+    std::vector<double> prefixStore;      // vector evaluation: see EvalArgs
+    double* prefix = nullptr;
+    std::vector<double> prefixCount;
+    std::vector<double> bandLo;
+    std::vector<double> bandHi;
+    std::vector<unsigned char> status;
     std::int64_t recomputedCount = 0;
 };
