@@ -1,5 +1,8 @@
 #include "models/TOptimizerC.h"
 
+#include <cfloat>
+#include <cmath>
+
 #include "app/ProgBar.h"
 #include "app/Utils.h"
 #include "models/FastSearch.h"
@@ -86,11 +89,17 @@ VectorPtr TOptimizerC::optimize(const Vector* params, Log* log, TBar* bar)
     }
     const Dataset& scored = *critery->getModel()->getDataset();
     VectorPtr sigma = scored.getDeviations();
-    // A constant input column would make every width 0 and divide by it.
-    for (int j = 0; j < sigma->size(); ++j)
-        if (sigma->getDouble(j) == 0.0)
+    // A constant input column would make every width 0 and divide by it. Its computed
+    // deviation is often not exactly 0: the mean is summed in n rounded steps, so it may
+    // miss the constant by up to about n units in the last place, and the deviation comes
+    // out as that miss. Anything within it counts as 0.
+    for (int j = 0; j < sigma->size(); ++j) {
+        const int column = scored.getInColumns()->getInt(j);
+        const double noise = 4.0 * scored.getValueCount(column) * DBL_EPSILON * std::fabs(scored.getMean(column));
+        if (sigma->getDouble(j) <= noise)
             throw SystemException(kPlace, "Нулевое стандартное отклонение входной колонки: " +
-                                              scored.getDataModel()->getColumnName(scored.getInColumns()->getInt(j)).getValue());
+                                              scored.getDataModel()->getColumnName(column).getValue());
+    }
 
     double best = TCriteryMinP::NO_RESULT;
     double cBest = 0.0;
