@@ -1,0 +1,225 @@
+// Whole runs that fail: a task whose repository rows or source data are broken. Each
+// failure exits with 0, shows " place:\n message" on stderr after the progress texts,
+// leaves a journal that stops at the stage that failed, and commits no TskResult or
+// TskLog row: a failure in stage 2 comes before the earlier rows are deleted and leaves
+// them, a later one after, so the task is left with none.
+
+#include <gtest/gtest.h>
+
+#include "app/Runtime.h"
+#include "tests/e2e/RunFixture.h"
+
+namespace e2e {
+namespace {
+
+const char* const kVersicolor = "6.0,2.9,4.5,1.5";
+const std::string kSampleStatement = "SELECT sepal_length, sepal_width, petal_length, petal_width, class FROM iris";
+
+class RunFailureTest : public BackendTest {
+protected:
+    // The iris task with the rows of one good run.
+    void SetUp() override
+    {
+        BackendTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        key = fx->registerTask({.object = kVersicolor});
+        datasetId = fx->datasetOf(key);
+        sourceId = fx->sourceOf(key);
+        RunOutcome good = fx->runDodoz(key);
+        ASSERT_EQ(good.process.err, console::progress(5));
+        earlierResults = fx->results(key);
+        ASSERT_EQ(earlierResults.size(), 5u);
+        ASSERT_EQ(fx->logs(key).size(), 1u);
+    }
+
+    std::string keyText() const { return std::to_string(key); }
+
+    std::string columnId(const std::string& name) const
+    {
+        return *fx->db().repositoryValue("SELECT ColID FROM DtsColumn WHERE DtsID = " + std::to_string(datasetId) +
+                                         " AND ColSysName = '" + name + "'");
+    }
+
+    RunOutcome runBroken(int runKey)
+    {
+        RunOutcome run = fx->runDodoz(runKey);
+        EXPECT_EQ(run.process.exitCode, 0) << run.process.describe();
+        return run;
+    }
+
+    // A failure before the deletion of stage 2: the good run's rows are still there.
+    void expectEarlierRowsKept()
+    {
+        const std::vector<ResultRow> now = fx->results(key);
+        ASSERT_EQ(now.size(), earlierResults.size());
+        for (size_t i = 0; i < now.size(); ++i)
+            EXPECT_EQ(now[i].resId, earlierResults[i].resId);
+        EXPECT_EQ(fx->logs(key).size(), 1u);
+    }
+
+    void expectNoRows(int runKey)
+    {
+        EXPECT_EQ(fx->results(runKey).size(), 0u);
+        EXPECT_EQ(fx->logs(runKey).size(), 0u);
+    }
+
+    int key = 0;
+    int datasetId = 0;
+    int sourceId = 0;
+    std::vector<ResultRow> earlierResults;
+};
+
+TEST_P(RunFailureTest, UnknownTaskKeyStopsAtStageTwo)
+{
+    RunOutcome run = runBroken(424242);
+    EXPECT_EQ(run.process.err,
+              console::progress(1) +
+                  console::error("RepApi.getTask()", " Результат запроса из Task с ключом TskID = 424242 пуст."));
+    EXPECT_EQ(journal::masked(run.journal), journal::failedInStage2("424242"));
+    expectNoRows(424242);
+    expectEarlierRowsKept();
+}
+
+TEST_P(RunFailureTest, MissingDatasetRowStopsAtStageTwo)
+{
+    fx->db().repositoryUnchecked({"DELETE FROM DtsColumn WHERE DtsID = " + std::to_string(datasetId),
+                                  "DELETE FROM Dataset WHERE DtsID = " + std::to_string(datasetId)});
+    RunOutcome run = runBroken(key);
+    EXPECT_EQ(run.process.err,
+              console::progress(1) + console::error("RepApi.getDataset()",
+                                                    " Результат запроса из Dataset с ключом DtsID = " +
+                                                        std::to_string(datasetId) + " пуст."));
+    EXPECT_EQ(journal::masked(run.journal), journal::failedInStage2(keyText()));
+    expectEarlierRowsKept();
+}
+
+TEST_P(RunFailureTest, TaskWithoutDatasetKeyLooksForDatasetZero)
+{
+    fx->db().repository({"UPDATE Task SET DtsID = NULL WHERE TskID = " + keyText()});
+    RunOutcome run = runBroken(key);
+    EXPECT_EQ(run.process.err,
+              console::progress(1) + console::error("RepApi.getDataset()",
+                                                    " Результат запроса из Dataset с ключом DtsID = 0 пуст."));
+    EXPECT_EQ(journal::masked(run.journal), journal::failedInStage2(keyText()));
+    expectEarlierRowsKept();
+}
+
+TEST_P(RunFailureTest, MissingSourceRowStopsAtStageTwo)
+{
+    fx->db().repositoryUnchecked({"DELETE FROM DtsSource WHERE SrcID = " + std::to_string(sourceId)});
+    RunOutcome run = runBroken(key);
+    EXPECT_EQ(run.process.err,
+              console::progress(1) + console::error("RepApi.getSource(int)",
+                                                    " Результат запроса из DtsSource с ключом SrcID = " +
+                                                        std::to_string(sourceId) + " пуст."));
+    EXPECT_EQ(journal::masked(run.journal), journal::failedInStage2(keyText()));
+    expectEarlierRowsKept();
+}
+
+TEST_P(RunFailureTest, SourceDataSourceThatCannotBeOpenedStopsAtStageTwo)
+{
+    fx->db().repository({"UPDATE DtsSource SET SrcSysName = 'DODOZ_NO_SUCH_SOURCE' WHERE SrcID = " +
+                         std::to_string(sourceId)});
+    RunOutcome run = runBroken(key);
+    EXPECT_EQ(run.process.err, console::progress(1) + console::error("RepApi.getSourceConnect(int)",
+                                                                     "Ошибка соединения с источником DODOZ_NO_SUCH_SOURCE"));
+    EXPECT_EQ(journal::masked(run.journal), journal::failedInStage2(keyText()));
+    expectEarlierRowsKept();
+}
+
+TEST_P(RunFailureTest, RepositoryDataSourceThatCannotBeOpenedStopsAtStageTwo)
+{
+    const std::filesystem::path nowhere = fx->newWorkDir();
+    RunOutcome run = fx->runDodozWith({keyText()}, Regional::C,
+                                      {"ODBCSYSINI=" + nowhere.string(), "ODBCINI=" + (nowhere / "odbc.ini").string()});
+    EXPECT_EQ(run.process.exitCode, 0) << run.process.describe();
+    EXPECT_EQ(run.process.err, console::progress(1) + console::error("RepApi(int)",
+                                                                     "Ошибка соединения с репозиторием системы MIRELON"));
+    EXPECT_EQ(journal::masked(run.journal), journal::failedInStage2(keyText()));
+    expectEarlierRowsKept();
+}
+
+// The source rejects the generated statement: the database's own error, without a place.
+TEST_P(RunFailureTest, DatasetSqlWithoutUpperCaseFromStopsAtStageThree)
+{
+    fx->db().repository({"UPDATE Dataset SET DtsSql = 'select * from iris' WHERE DtsID = " + std::to_string(datasetId)});
+    RunOutcome run = runBroken(key);
+    const std::string& err = run.process.err;
+    ASSERT_EQ(err.substr(0, console::progress(2).size()), console::progress(2));
+    const std::string shown = err.substr(console::progress(2).size());
+    EXPECT_NE(shown.find("syntax error"), std::string::npos) << shown;
+    EXPECT_NE(shown[0], ' ') << "a platform error has no place: " << shown;
+    EXPECT_EQ(shown.back(), '\n');
+    EXPECT_EQ(journal::masked(run.journal), journal::failedInStage3(keyText()));
+    expectNoRows(key);
+}
+
+TEST_P(RunFailureTest, EmptySourceTableStopsAtStageThree)
+{
+    fx->db().source({"DELETE FROM iris"});
+    RunOutcome run = runBroken(key);
+    EXPECT_EQ(run.process.err,
+              console::progress(2) + console::error("RepApi.getTaskColumnsData(CString)",
+                                                    " Результат запроса данных из таблицы источника пуст. \nSql = " +
+                                                        kSampleStatement));
+    EXPECT_EQ(journal::masked(run.journal), journal::failedInStage3(keyText()));
+    expectNoRows(key);
+}
+
+TEST_P(RunFailureTest, UnknownColumnTypeStopsAtStageThree)
+{
+    fx->db().repository({"UPDATE DtsColumn SET ColType = 8 WHERE ColID = " + columnId("petal_width")});
+    RunOutcome run = runBroken(key);
+    EXPECT_EQ(run.process.err, console::progress(2) + console::error("RepApi.getObjectType(int)",
+                                                                     "Неизвестный логический тип колонки: 8"));
+    EXPECT_EQ(journal::masked(run.journal), journal::failedInStage3(keyText()));
+    expectNoRows(key);
+}
+
+// The sample is read and written to the journal; the object is not.
+TEST_P(RunFailureTest, MissingObjectValueStopsAfterTheSample)
+{
+    fx->db().repository({"UPDATE TskAlgParam SET ParValue2 = NULL WHERE TskID = " + keyText() +
+                         " AND ColID = " + columnId("sepal_width")});
+    RunOutcome run = runBroken(key);
+    EXPECT_EQ(run.process.err, console::progress(2) + console::error("RepApi.getTaskInValues()",
+                                                                     "Не задано значение входной колонки: sepal_width"));
+    // Up to the sample's dump, the journal of the good run.
+    ASSERT_EQ(key, 1);
+    const std::string golden = readFile(goldenDir() / "iris-versicolor.C.log");
+    EXPECT_EQ(journal::masked(run.journal), golden.substr(0, golden.find(journal::modelHeading)));
+    expectNoRows(key);
+}
+
+TEST_P(RunFailureTest, ConstantInputColumnStopsAtTheSearch)
+{
+    fx->db().source({"UPDATE iris SET sepal_width = 3.0"});
+    RunOutcome run = runBroken(key);
+    EXPECT_EQ(run.process.err,
+              console::progress(3) + console::error("TOptimizerC.optimize(Vector*, Log*, TBar*)",
+                                                    "Нулевое стандартное отклонение входной колонки: SEPAL_WIDTH"));
+    EXPECT_EQ(journal::lastStage(run.journal), 4);
+    const std::string search = "\n  TOptimizerC.optimize:";
+    EXPECT_EQ(run.journal.substr(run.journal.size() - std::min(run.journal.size(), search.size())), search);
+    expectNoRows(key);
+}
+
+// An object value that is not a number under the regional settings: the conversion's
+// own error.
+TEST_P(RunFailureTest, ObjectValueThatIsNotANumberStopsAtStageThree)
+{
+    fx->db().repository({"UPDATE TskAlgParam SET ParValue2 = 'abc' WHERE TskID = " + keyText() +
+                         " AND ColID = " + columnId("petal_length")});
+    RunOutcome run = runBroken(key);
+    const std::string& err = run.process.err;
+    ASSERT_EQ(err.substr(0, console::progress(2).size()), console::progress(2));
+    EXPECT_NE(err.find("abc"), std::string::npos) << err;
+    EXPECT_EQ(journal::lastStage(run.journal), 3);
+    expectNoRows(key);
+}
+
+DODOZ_E2E_ON_BOTH_BACKENDS(RunFailureTest);
+
+}  // namespace
+}  // namespace e2e
