@@ -1,8 +1,9 @@
 #pragma once
 // A program started by a test: stdin and stdout are pipes (so the test can talk to it line
 // by line), stderr goes to a file. The environment is the test's own without DISPLAY,
-// DODOZ_NO_GUI and the locale variables, plus the ones given. The process is killed and
-// reaped when the object goes, if it still runs.
+// DODOZ_NO_GUI and the locale variables, plus the ones given, which replace inherited
+// ones of the same name. The process is killed and reaped when the object goes, if it
+// still runs.
 
 #include <cerrno>
 #include <chrono>
@@ -33,13 +34,19 @@ public:
         // tests compare.
         std::string leakOptions = "LSAN_OPTIONS=print_suppressions=0";
         std::vector<std::string> env;
+        auto given = [&extraEnv](const std::string& name) {
+            for (const std::string& e : extraEnv)
+                if (e.substr(0, e.find('=')) == name)
+                    return true;
+            return false;
+        };
         for (char** e = environ; *e; ++e) {
             std::string var = *e;
             std::string name = var.substr(0, var.find('='));
             if (name == "LSAN_OPTIONS")
                 leakOptions = var + ":print_suppressions=0";
             else if (name != "DISPLAY" && name != "DODOZ_NO_GUI" && name != "LANG" && name != "LANGUAGE" &&
-                     name.rfind("LC_", 0) != 0)
+                     name.rfind("LC_", 0) != 0 && !given(name))
                 env.push_back(var);
         }
         env.push_back(leakOptions);
