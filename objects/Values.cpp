@@ -30,10 +30,12 @@ std::string CDouble::toString(int decimals) const
 }
 
 // n is kept in 64 bits (a double beyond that range is left as it is) so values
-// outside the 32-bit range are still rounded instead of wrapping.
+// outside the 32-bit range are still rounded instead of wrapping. The scale is a whole
+// number held in a double, which gives the same results as a 32-bit one where that fits
+// and stays defined for ten and more decimals.
 double CDouble::roundTo(double value, int digits)
 {
-    const int32_t scale = static_cast<int32_t>(std::pow(10.0, digits));
+    const double scale = std::trunc(std::pow(10.0, digits));
     const double scaled = scale * value + 0.555;
     if (!(std::fabs(scaled) < 9.2e18))
         return value;

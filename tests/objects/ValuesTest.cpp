@@ -184,6 +184,7 @@ TEST_F(RoundToTest, LargeValuesAreRoundedInsteadOfWrapping)
     EXPECT_EQ(CDouble::roundTo(30000000.004, 2), 30000000.0);
     EXPECT_EQ(CDouble::roundTo(1e101, 2), 1e101);
     EXPECT_TRUE(std::isnan(CDouble::roundTo(std::nan(""), 2)));
+    EXPECT_EQ(CDouble::roundTo(0.12345678901, 10), 1234567890 / 1e10);
 }
 
 TEST_F(RoundToTest, ClonesAreIndependentCopies)
