@@ -8,12 +8,16 @@ namespace {
 const char* const sampleLoadPlace = "RepApi.getTaskColumnsData(CString)";
 
 // A pack value as SQL: NULL when absent or null, else its text, quoted with quotes
-// inside doubled when asked.
-std::string rendered(const DataPack& pack, const char* name, bool quoted)
+// inside doubled when asked. An unquoted column takes only integers: any other text
+// there would become part of the statement.
+std::string rendered(const DataPack& pack, const char* name, bool quoted, const char* place)
 {
     const ObjectPtr& value = pack.find(name);
     if (!value)
         return "NULL";
+    if (!quoted && value->getType() != TYPE_INTEGER)
+        throw SystemException(place, std::string("Колонка ") + name + " принимает только целые числа: " +
+                                         Object::toText(value));
     std::string text = value->toString();
     return quoted ? "'" + Utils::replaceAll(text, "'", "''") + "'" : text;
 }
@@ -255,14 +259,15 @@ std::string RepApi::resultStatement(const DataPack& pack, int taskId)
                                                     {"ResValue2", true},  {"ResValue3", true}, {"ColID", false},
                                                     {"ResTableName", true}};
     for (const auto& [name, quoted] : columns)
-        sql += rendered(pack, name, quoted) + ", ";
+        sql += rendered(pack, name, quoted, "RepApi.saveResult(DataPack*)") + ", ";
     return sql + IntToStr(taskId) + ");";
 }
 
 std::string RepApi::logStatement(const DataPack& pack, int taskId)
 {
     return "INSERT INTO TskLog (LogID, LogType, LogMessage, TskID) VALUES( GetNextPK('TskLog'), "
-           + rendered(pack, "LogType", false) + ", " + rendered(pack, "LogMessage", true) + ", " + IntToStr(taskId)
+           + rendered(pack, "LogType", false, "RepApi.saveLog(DataPack*)") + ", "
+           + rendered(pack, "LogMessage", true, "RepApi.saveLog(DataPack*)") + ", " + IntToStr(taskId)
            + ");";
 }
 

@@ -500,6 +500,16 @@ TEST_F(RepApiStatementTextTest, AbsentAndNullValuesAreNullAndOtherNamesAreIgnore
               "INSERT INTO TskLog (LogID, LogType, LogMessage, TskID) VALUES( GetNextPK('TskLog'), NULL, NULL, 1);");
 }
 
+TEST_F(RepApiStatementTextTest, UnquotedColumnsTakeOnlyIntegers)
+{
+    setFormatSettings(FormatSettings::russian());
+    DataPackPtr real = pack({{"ResOrder", std::make_shared<CDouble>(0.35)}});
+    EXPECT_EQ(systemErrorOf([&] { RepApi::resultStatement(*real, 1); }),
+              "RepApi.saveResult(DataPack*): Колонка ResOrder принимает только целые числа: 0.35");
+    DataPackPtr smuggled = pack({{"LogType", std::make_shared<CString>("1, 'x', 1); DELETE FROM Task; --")}});
+    EXPECT_EQ(systemErrorOf([&] { RepApi::logStatement(*smuggled, 1); }).rfind("RepApi.saveLog(DataPack*): ", 0), 0u);
+}
+
 TEST_F(RepApiStatementTextTest, QuotesInsideQuotedValuesAreDoubled)
 {
     DataPackPtr quoted = pack({{"ResTableName", std::make_shared<CString>("O'Brien's")}});
