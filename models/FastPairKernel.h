@@ -1,16 +1,16 @@
 #pragma once
-// The innermost loop of the fast search: one query row against a run of sample rows.
-// For every row it finds the first grid point at which the row enters the query's
-// window (its activation) and adds the row's polynomial coefficients to the bucket of
-// its class and activation. Plain data only, so that the vector version can live in a
-// translation unit of its own, compiled for AVX2 and chosen at run time.
+// The vector loops of the fast search. The pair kernels take one query row against a run
+// of sample rows of one class: for every row they find the first grid point at which it
+// enters the query's window (its activation) and add its 4 polynomial coefficients to
+// the bucket cell of that activation. The evaluation turns the buckets into verdicts.
+// Plain data only, so that each instruction set lives in a translation unit of its own
+// and is chosen at run time.
 
 #include <cstdint>
 
 struct PairKernelArgs {
     const double* xc = nullptr;       // columns of the sample, column j at xc + j * stride
     int stride = 0;
-    int columns = 0;                  // padded column count (4 for the vector kernel)
     int from = 0;                     // first row position
     int to = 0;                       // one past the last row position
     const double* xi = nullptr;       // the query's values, one per padded column
@@ -19,7 +19,7 @@ struct PairKernelArgs {
     int points = 0;                   // grid size G; activation G means never active
     double c0 = 0.0;                  // first grid point
     double invStep = 0.0;             // 1 / grid step
-    double* sums = nullptr;           // per cell (class, activation): columns coefficient sums
+    double* sums = nullptr;           // per cell (class, activation): 4 coefficient sums
     std::uint32_t* counts = nullptr;  // per cell: rows
     std::uint16_t* activation = nullptr;  // per row position
     // Per real column j, bound[j * points + g]: the largest |difference| inside the window

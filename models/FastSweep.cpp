@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -121,7 +120,6 @@ std::optional<SweepPlan> buildSweepPlan(const DenseSample& s, const std::vector<
     for (int q = 0; q < s.classes; ++q)
         pl.classStart[q + 1] = pl.classStart[q] + pl.classSize[q];
     pl.count = pl.classStart[s.classes];
-    pl.rowOf.resize(pl.count);
     pl.cls.resize(pl.count);
     pl.xr.resize(static_cast<std::size_t>(pl.count) * d);
     std::vector<int> next(pl.classStart.begin(), pl.classStart.end() - 1);
@@ -129,7 +127,6 @@ std::optional<SweepPlan> buildSweepPlan(const DenseSample& s, const std::vector<
         if (s.cls[r] == -1)
             continue;
         const int p = next[s.cls[r]]++;
-        pl.rowOf[p] = r;
         pl.cls[p] = s.cls[r];
         std::copy(s.x + static_cast<std::size_t>(r) * d, s.x + static_cast<std::size_t>(r + 1) * d,
                   &pl.xr[static_cast<std::size_t>(p) * d]);
@@ -310,7 +307,6 @@ void SweepScorer::fillBuckets(int i)
             PairKernelArgs args;
             args.xc = plan.xc.data();
             args.stride = plan.stride;
-            args.columns = padded;
             args.from = from;
             args.to = from + (to - from) / width * width;
             args.xi = xi;
@@ -347,14 +343,15 @@ void SweepScorer::fillBuckets(int i)
 
 void SweepScorer::leaveOut(int i)
 {
-    --counts[static_cast<std::size_t>(plan.cls[i]) * (plan.points + 1)];
+    leftOut = activation[i];
+    --counts[static_cast<std::size_t>(plan.cls[i]) * (plan.points + 1) + leftOut];
     activation[i] = static_cast<std::uint16_t>(plan.points);
 }
 
 void SweepScorer::putBack(int i)
 {
-    ++counts[static_cast<std::size_t>(plan.cls[i]) * (plan.points + 1)];
-    activation[i] = 0;
+    ++counts[static_cast<std::size_t>(plan.cls[i]) * (plan.points + 1) + leftOut];
+    activation[i] = leftOut;
 }
 
 int SweepScorer::scoreGroup(int group, std::int64_t* errors, std::atomic<unsigned char>* undecided)

@@ -37,7 +37,6 @@ struct SweepPlan {
     std::vector<double> xc;               // padded columns
     std::vector<double> xr;               // rows, d values each
     std::vector<int> cls;                 // class position
-    std::vector<int> rowOf;               // row of the sample
     std::vector<int> classSize;
     std::vector<int> classStart;          // first position of each class; count at the end
     // Rows with identical values share their pair sums; only the self-exclusion differs.
@@ -73,9 +72,10 @@ struct SweepPlan {
     int estimateActivation(double ratio, bool& doubtful) const;
 };
 
-// The plan of a search (vectorWidth: 0, 4 or 8, what the processor offers), or nothing when the inputs leave the ranges the bounds are
-// derived for (non-finite or extreme values, more than 16 columns, a grid that does
-// not increase); those searches run the plain loops.
+// The plan of a search (vectorWidth: 0, 4 or 8, whichever the processor offers), or
+// nothing when the inputs leave the ranges the bounds are derived for (non-finite or
+// extreme values, more than 16 columns, a grid that does not increase); those searches
+// run the plain loops.
 std::optional<SweepPlan> buildSweepPlan(const DenseSample& s, const std::vector<double>& sigma,
                                         const std::vector<double>& grid, bool strict, int vectorWidth);
 
@@ -131,6 +131,7 @@ private:
     double* sums = nullptr;               // per cell: padded coefficient sums (32-byte aligned)
     std::vector<std::uint32_t> counts;    // per cell
     std::vector<std::uint16_t> activation;
+    std::uint16_t leftOut = 0;            // activation of the row left out (0: a duplicate)
     int query = 0;                        // the row being scored
     std::vector<double> lastDiff;         // per column: the last difference placed exactly
     std::vector<int> lastActivation;      // and its activation (few-level columns repeat)

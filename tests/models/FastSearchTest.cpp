@@ -238,6 +238,14 @@ TEST_F(FastSearchTest, MatchesPlainLoopsOnRandomBlobs)
     }
 }
 
+TEST_F(FastSearchTest, MatchesPlainLoopsOnLargerSamples)
+{
+    const Sample continuous = blobs(240, 4, 3, 1.0, 71);
+    expectIdentical(continuous, deviations(continuous), grid);
+    const Sample integers = levels(240, 4, 3, 4, 72);
+    expectIdentical(integers, deviations(integers), grid);
+}
+
 TEST_F(FastSearchTest, MatchesPlainLoopsOnDuplicatesAndFewLevels)
 {
     for (std::uint64_t seed = 1; seed <= 6; ++seed) {
