@@ -12,7 +12,7 @@
 #include "app/Runtime.h"
 #include "tests/app/ChildProcess.h"
 #include "tests/app/SilentXServer.h"
-#include "tests/app/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

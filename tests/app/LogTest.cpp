@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/app/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

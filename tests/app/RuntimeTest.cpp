@@ -12,7 +12,7 @@
 #include <limits>
 #include <sys/stat.h>
 
-#include "tests/app/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

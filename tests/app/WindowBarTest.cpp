@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "tests/app/ChildProcess.h"
-#include "tests/app/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

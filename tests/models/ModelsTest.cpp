@@ -9,6 +9,7 @@
 #include "app/Utils.h"
 #include "models/SampleArrays.h"
 #include "models/TModelClass.h"
+#include "tests/support/Raised.h"
 #include "tests/support/SampleBuilder.h"
 #include "tests/support/TempDir.h"
 
@@ -16,18 +17,6 @@ namespace {
 
 using testsupport::reals;
 using testsupport::sample;
-
-template <class F>
-SystemException raised(F f)
-{
-    try {
-        f();
-    } catch (const SystemException& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no SystemException";
-    return SystemException("", "");
-}
 
 class DensityTest : public ::testing::Test {
 protected:
@@ -269,15 +258,15 @@ TEST_F(SearchTest, NoGridPointWithAResultIsAnError)
 
 class JournalTest : public ::testing::Test {
 protected:
-    testsupport::TempDir dir;
-    std::string journal() { return testsupport::readFile(dir.file("j.log")); }
+    TempDir dir;
+    std::string journal() { return TempDir::read(dir / "j.log"); }
 };
 
 TEST_F(JournalTest, DensityWritesTwoIndentedLines)
 {
     auto ds = sample({{0.0}, {1.0}}, {1, 1});
     {
-        Log log(dir.file("j.log"), false);
+        Log log(dir / "j.log", false);
         log.indent = 1;
         TModelDensity(ds).getOut(*reals({0.5}), *reals({1.0}), -1, &log);
         EXPECT_EQ(log.indent, 1);
@@ -289,7 +278,7 @@ TEST_F(JournalTest, ClassificationOfOneObject)
 {
     auto ds = sample({{0.0}, {1.0}, {3.0}}, {1, 1, 2});
     {
-        Log log(dir.file("j.log"), false);
+        Log log(dir / "j.log", false);
         TModelClass(ds).getOutInt(*reals({0.5}), *handParams(ds, {1.0}), -1, &log);
     }
     EXPECT_EQ(journal(),
@@ -304,7 +293,7 @@ TEST_F(JournalTest, OptimizeAndSearch)
 {
     auto ds = sample({{0.0}, {1.0}, {3.0}, {4.0}}, {1, 1, 2, 2});
     {
-        Log log(dir.file("j.log"), false);
+        Log log(dir / "j.log", false);
         TModelClass(ds).optimize(&log, nullptr);
         EXPECT_EQ(log.indent, 0);
     }
@@ -336,7 +325,7 @@ TEST_F(JournalTest, ShortSampleTextWhenDetailIsOff)
 {
     auto ds = sample({{0.0}, {1.0}, {3.0}, {4.0}}, {1, 1, 2, 2});
     {
-        Log log(dir.file("j.log"), false);
+        Log log(dir / "j.log", false);
         log.detail = 0;
         TModelClass(ds).optimize(&log, nullptr);
     }

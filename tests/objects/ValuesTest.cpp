@@ -7,6 +7,7 @@
 #include "objects/DataPack.h"
 #include "objects/Values.h"
 #include "objects/Vector.h"
+#include "tests/support/Raised.h"
 #include "tests/support/RegionalSettings.h"
 
 namespace {
@@ -14,18 +15,6 @@ namespace {
 ObjectPtr integer(int v) { return std::make_shared<CInteger>(v); }
 ObjectPtr real(double v) { return std::make_shared<CDouble>(v); }
 ObjectPtr text(const char* v) { return std::make_shared<CString>(v); }
-
-template <class F>
-SystemException raised(F f)
-{
-    try {
-        f();
-    } catch (const SystemException& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no SystemException";
-    return SystemException("", "");
-}
 
 class CompareTest : public ::testing::Test {};
 
