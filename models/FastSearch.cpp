@@ -14,9 +14,9 @@ namespace FastSearch {
 namespace {
 
 // Runs work(thread, item) for items 0..items-1 on `threads` threads, the calling thread
-// among them; each item reports how many of the rows it scored. The calling thread alone calls stepIt, between its own chunks and while it
-// waits for the others, as the share of finished rows crosses each 1/steps mark; all
-// remaining calls are made at the end.
+// among them; each item reports how many of the rows it scored. The calling thread alone
+// calls stepIt, between its own chunks and while it waits for the others, as the share
+// of scored rows crosses each 1/steps mark; all remaining calls are made at the end.
 void runRows(int items, int rows, unsigned threads, std::size_t steps, const std::function<void()>& stepIt,
              const std::function<int(unsigned, int)>& work)
 {
