@@ -60,11 +60,14 @@ void pairKernelAvx2(PairKernelArgs& a)
                 const __m256d sj = _mm256_add_pd(fj, tolerance);
                 const __m256d kj = _mm256_floor_pd(sj);
                 const __m256d nearJ = _mm256_cmp_pd(_mm256_sub_pd(sj, kj), twice, _CMP_LT_OQ);
-                const __m256d diff = _mm256_and_pd(_mm256_sub_pd(xis[j], _mm256_loadu_pd(xs[j] + p)), absMask);
-                const __m256d b = _mm256_mask_i32gather_pd(_mm256_setzero_pd(), a.bound + static_cast<long>(j) * a.points,
-                                                           _mm256_cvttpd_epi32(kj), nearJ, 8);
-                const __m256d outside = _mm256_and_pd(_mm256_cmp_pd(diff, b, _CMP_GT_OQ), one);
-                const __m256d aj = _mm256_blendv_pd(_mm256_add_pd(kj, one), _mm256_add_pd(kj, outside), nearJ);
+                __m256d aj = _mm256_add_pd(kj, one);
+                if (_mm256_movemask_pd(nearJ)) {
+                    const __m256d diff = _mm256_and_pd(_mm256_sub_pd(xis[j], _mm256_loadu_pd(xs[j] + p)), absMask);
+                    const __m256d b = _mm256_mask_i32gather_pd(_mm256_setzero_pd(), a.bound + static_cast<long>(j) * a.points,
+                                                               _mm256_cvttpd_epi32(kj), nearJ, 8);
+                    const __m256d inside = _mm256_and_pd(nearJ, _mm256_cmp_pd(diff, b, _CMP_LE_OQ));
+                    aj = _mm256_blendv_pd(aj, kj, inside);
+                }
                 first = _mm256_max_pd(first, aj);
             }
         }

@@ -55,12 +55,14 @@ void pairKernelAvx512(PairKernelArgs& a)
                 const __m512d sj = _mm512_add_pd(fj, tolerance);
                 const __m512d kj = _mm512_roundscale_pd(sj, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
                 const __mmask8 nearJ = _mm512_cmp_pd_mask(_mm512_sub_pd(sj, kj), twice, _CMP_LT_OQ);
-                const __m512d diff = _mm512_abs_pd(_mm512_sub_pd(xis[j], _mm512_loadu_pd(xs[j] + p)));
-                const __m512d b = _mm512_mask_i32gather_pd(_mm512_setzero_pd(), nearJ, _mm512_cvttpd_epi32(kj),
-                                                           a.bound + static_cast<long>(j) * a.points, 8);
-                const __mmask8 outside = _mm512_mask_cmp_pd_mask(nearJ, diff, b, _CMP_GT_OQ);
-                const __m512d aj = _mm512_mask_add_pd(_mm512_add_pd(kj, one), nearJ, kj,
-                                                      _mm512_maskz_mov_pd(outside, one));
+                __m512d aj = _mm512_add_pd(kj, one);
+                if (nearJ) {
+                    const __m512d diff = _mm512_abs_pd(_mm512_sub_pd(xis[j], _mm512_loadu_pd(xs[j] + p)));
+                    const __m512d b = _mm512_mask_i32gather_pd(_mm512_setzero_pd(), nearJ, _mm512_cvttpd_epi32(kj),
+                                                               a.bound + static_cast<long>(j) * a.points, 8);
+                    const __mmask8 inside = _mm512_mask_cmp_pd_mask(nearJ, diff, b, _CMP_LE_OQ);
+                    aj = _mm512_mask_mov_pd(aj, inside, kj);
+                }
                 first = _mm512_max_pd(first, aj);
             }
         }
