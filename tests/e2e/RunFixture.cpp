@@ -89,6 +89,20 @@ std::filesystem::path goldenDir()
     return sourceDir() / "tests/e2e/golden";
 }
 
+namespace iris {
+
+std::string goldenName(Regional regional)
+{
+    return "iris-versicolor." + regionalName(regional) + ".log";
+}
+
+std::string goldenJournal(Regional regional)
+{
+    return readFile(goldenDir() / goldenName(regional));
+}
+
+}  // namespace iris
+
 RunFixture::RunFixture(Backend backend) : db_(backend), runs_("dodoz-e2e-run") {}
 
 std::vector<std::string> RunFixture::environment(Regional regional, const std::vector<std::string>& extra) const

@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -57,6 +58,18 @@ std::filesystem::path sourceDir();  // the checkout
 std::filesystem::path irisCsv();    // data/iris.csv: 150 rows, classes 0, 1, 2
 std::filesystem::path goldenDir();  // tests/e2e/golden
 
+// The iris data: objects well inside each class's region and the class each gets, and
+// the journal of a good run of the versicolor object as task 1 (the first task of fresh
+// databases), masked, from tests/e2e/golden.
+namespace iris {
+inline constexpr const char* setosa = "5.0,3.4,1.5,0.2";      // class 0
+inline constexpr const char* versicolor = "6.0,2.9,4.5,1.5";  // class 1
+inline constexpr const char* virginica = "6.7,3.1,5.8,2.2";   // class 2
+inline constexpr int rows = 150;
+std::string goldenName(Regional regional);  // "iris-versicolor.C.log", "iris-versicolor.Russian.log"
+std::string goldenJournal(Regional regional);
+}  // namespace iris
+
 // What dodoz-register is asked to register.
 struct Registration {
     std::filesystem::path csv = irisCsv();
@@ -85,6 +98,8 @@ struct LogRow {
     Cell logId, type, message;
 };
 
+// Its operations may be called from several threads at once: each starts its own
+// processes, opens its own connections and makes its own directories.
 class RunFixture {
 public:
     static constexpr std::chrono::seconds defaultTimeout{180};
@@ -131,7 +146,7 @@ public:
 private:
     Databases db_;
     TempDir runs_;
-    int runCount_ = 0;
+    std::atomic<int> runCount_{0};
 };
 
 // Runs each test of a fixture derived from it once per backend, with a RunFixture.
