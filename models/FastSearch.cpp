@@ -2,112 +2,16 @@
 
 #include <algorithm>
 #include <atomic>
-#include <exception>
 #include <memory>
 #include <thread>
 
 #include "models/DenseReference.h"
+#include "models/FastRows.h"
 #include "models/FastSweep.h"
 
 namespace FastSearch {
 
 namespace {
-
-// Runs work(thread, item) for items 0..items-1 on `threads` threads, the calling thread
-// among them; each item reports how many of the rows it scored. The calling thread alone
-// calls stepIt, between its own chunks and while it waits for the others, as the share
-// of scored rows crosses each 1/steps mark; all remaining calls are made at the end.
-void runRows(int items, int rows, unsigned threads, std::size_t steps, const std::function<void()>& stepIt,
-             const std::function<int(unsigned, int)>& work)
-{
-    threads = std::max(1u, std::min(threads, static_cast<unsigned>(items)));
-    const int chunk = std::clamp(items / static_cast<int>(threads * 16), 1, 64);
-    std::atomic<int> next{0};
-    std::atomic<int> done{0};
-    std::atomic<unsigned> events{0};
-    std::atomic<bool> stop{false};
-    std::vector<std::exception_ptr> failures(threads);
-
-    auto take = [&](int& from, int& to) {
-        if (stop.load(std::memory_order_relaxed))
-            return false;
-        from = next.fetch_add(chunk);
-        if (from >= items)
-            return false;
-        to = std::min(items, from + chunk);
-        return true;
-    };
-    auto finished = [&](int n) {
-        done.fetch_add(n);
-        events.fetch_add(1);
-        events.notify_one();
-    };
-    auto body = [&](unsigned t) {
-        try {
-            int from = 0;
-            int to = 0;
-            while (take(from, to)) {
-                int scored = 0;
-                for (int k = from; k < to; ++k)
-                    scored += work(t, k);
-                finished(scored);
-            }
-        } catch (...) {
-            failures[t] = std::current_exception();
-            stop = true;
-            events.fetch_add(1);
-            events.notify_one();
-        }
-    };
-
-    std::size_t stepped = 0;
-    auto report = [&] {
-        if (!stepIt)
-            return;
-        const auto target = static_cast<std::size_t>(static_cast<long double>(done.load()) * steps / rows);
-        while (stepped < target) {
-            ++stepped;
-            stepIt();
-        }
-    };
-
-    {
-        std::vector<std::jthread> helpers;
-        try {
-            for (unsigned t = 1; t < threads; ++t)
-                helpers.emplace_back(body, t);
-            int from = 0;
-            int to = 0;
-            while (take(from, to)) {
-                int scored = 0;
-                for (int k = from; k < to; ++k)
-                    scored += work(0, k);
-                finished(scored);
-                report();
-            }
-            for (;;) {
-                const unsigned seen = events.load();
-                if (done.load() >= rows || stop.load())
-                    break;
-                events.wait(seen);
-                report();
-            }
-        } catch (...) {
-            stop = true;
-            throw;
-        }
-    }
-    for (const auto& failure : failures) {
-        if (failure)
-            std::rethrow_exception(failure);
-    }
-    if (stepIt) {
-        while (stepped < steps) {
-            ++stepped;
-            stepIt();
-        }
-    }
-}
 
 // Rows per step of the pair kernel allowed by the options and the processor.
 int vectorWidth(Options::Vectors vectors)
@@ -160,7 +64,7 @@ Result search(const DenseSample& sample, const std::vector<double>& sigma, const
         for (unsigned t = 0; t < used; ++t)
             scorers.push_back(std::make_unique<SweepScorer>(*plan));
         const int groups = static_cast<int>(plan->groupStart.size()) - 1;
-        runRows(groups, plan->count, used, points, stepIt, [&](unsigned t, int group) {
+        FastRows::run(groups, plan->count, used, points, stepIt, [&](unsigned t, int group) {
             return scorers[t]->scoreGroup(group, errors[t].data(), undecided.data());
         });
         Result result = assemble(errors, undecided, points, plan->count, strict);
@@ -185,7 +89,7 @@ Result search(const DenseSample& sample, const std::vector<double>& sigma, const
     const int rows = static_cast<int>(scoredRows.size());
     const unsigned used = std::max(1u, std::min(threads, static_cast<unsigned>(rows)));
     std::vector<std::vector<std::int64_t>> errors(used, std::vector<std::int64_t>(points));
-    runRows(rows, rows, used, points, stepIt, [&](unsigned t, int k) {
+    FastRows::run(rows, rows, used, points, stepIt, [&](unsigned t, int k) {
         const int i = scoredRows[k];
         for (std::size_t g = 0; g < points; ++g) {
             if (strict && undecided[g].load(std::memory_order_relaxed))

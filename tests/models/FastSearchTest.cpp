@@ -5,12 +5,14 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <algorithm>
 #include <random>
 #include <stdexcept>
 #include <thread>
 
 #include "app/Utils.h"
 #include "models/DenseReference.h"
+#include "models/FastRows.h"
 #include "models/FastSearch.h"
 #include "models/FastSweep.h"
 
@@ -537,4 +539,58 @@ TEST_F(FastSearchTest, MalformedSamplesAreRejected)
         c = -1;
     EXPECT_THROW(FastSearch::search(s.view(), {1.0, 1.0}, grid, true), SystemException);
     EXPECT_THROW(DenseReference::search(s.view(), {1.0, 1.0}, grid, true), SystemException);
+}
+
+class FastRowsTest : public ::testing::Test {
+protected:
+    // Runs items that score two rows each and records, at every progress call, how many
+    // items had finished by then.
+    void run(unsigned threads)
+    {
+        finished = 0;
+        seen.clear();
+        const auto caller = std::this_thread::get_id();
+        FastRows::run(
+            200, 400, threads, 300,
+            [&] {
+                seen.push_back(finished.load());
+                foreign = foreign || std::this_thread::get_id() != caller;
+            },
+            [&](unsigned, int) {
+                ++finished;
+                return 2;
+            });
+    }
+
+    std::atomic<int> finished{0};
+    std::vector<int> seen;
+    bool foreign = false;
+};
+
+TEST_F(FastRowsTest, ProgressAdvancesWhileTheWorkRuns)
+{
+    for (const unsigned threads : {1u, 2u, 3u}) {
+        run(threads);
+        ASSERT_EQ(seen.size(), 300u);
+        EXPECT_FALSE(foreign);
+        EXPECT_LT(seen.front(), 200) << "the first step must come before the last item";
+        EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+        // Each step is due only once its share of rows is scored.
+        for (std::size_t k = 0; k < seen.size(); ++k)
+            ASSERT_GE(seen[k] * 2 * 300, static_cast<int>(k + 1) * 400) << "step " << k;
+    }
+}
+
+TEST_F(FastRowsTest, AFailingItemStopsEveryThreadAndSurfaces)
+{
+    std::atomic<int> started{0};
+    EXPECT_THROW(FastRows::run(1000, 1000, 2, 10, {},
+                               [&](unsigned, int item) {
+                                   ++started;
+                                   if (item == 7)
+                                       throw std::runtime_error("item failed");
+                                   return 1;
+                               }),
+                 std::runtime_error);
+    EXPECT_LT(started.load(), 1000);
 }
