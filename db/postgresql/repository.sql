@@ -6,11 +6,14 @@
 -- ConnSettings=SET client_encoding TO 'UTF8' and BoolsAsChar=0.
 --
 -- Texts are VARCHAR so that the driver reports them as strings.
+--
+-- Apart from keys, the columns the program reads may be NULL, as the host's own
+-- repository allows: the program reports a missing value itself.
 
 CREATE TABLE DtsSource (
     SrcID       INTEGER      NOT NULL PRIMARY KEY,
     SrcName     VARCHAR(100),
-    SrcSysName  VARCHAR(100) NOT NULL,   -- the ODBC data source name
+    SrcSysName  VARCHAR(100),            -- the ODBC data source name
     SrcUser     VARCHAR(100),
     SrcPassword VARCHAR(100)
 );
@@ -26,8 +29,8 @@ CREATE TABLE Dataset (
 CREATE TABLE DtsColumn (
     ColID      INTEGER      NOT NULL PRIMARY KEY,
     DtsID      INTEGER      REFERENCES Dataset (DtsID),
-    ColSysName VARCHAR(100) NOT NULL,    -- the column's name in the source database
-    ColType    INTEGER      NOT NULL
+    ColSysName VARCHAR(100),             -- the column's name in the source database
+    ColType    INTEGER
 );
 
 CREATE TABLE Task (

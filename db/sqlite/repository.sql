@@ -7,11 +7,14 @@
 --
 -- Texts are VARCHAR so that the driver reports them as strings; the program keeps them
 -- in UTF-8 here.
+--
+-- Apart from keys, the columns the program reads may be NULL, as the host's own
+-- repository allows: the program reports a missing value itself.
 
 CREATE TABLE DtsSource (
     SrcID       INTEGER      NOT NULL PRIMARY KEY,
     SrcName     VARCHAR(100),
-    SrcSysName  VARCHAR(100) NOT NULL,   -- the ODBC data source name
+    SrcSysName  VARCHAR(100),            -- the ODBC data source name
     SrcUser     VARCHAR(100),
     SrcPassword VARCHAR(100)
 );
@@ -27,8 +30,8 @@ CREATE TABLE Dataset (
 CREATE TABLE DtsColumn (
     ColID      INTEGER      NOT NULL PRIMARY KEY,
     DtsID      INTEGER      REFERENCES Dataset (DtsID),
-    ColSysName VARCHAR(100) NOT NULL,    -- the column's name in the source database
-    ColType    INTEGER      NOT NULL
+    ColSysName VARCHAR(100),             -- the column's name in the source database
+    ColType    INTEGER
 );
 
 CREATE TABLE Task (

@@ -99,9 +99,6 @@ TEST_P(DatabaseSchemaTest, ColumnsTheProgramNeedsMayNotBeEmpty)
     for (const char* incomplete : {
              "INSERT INTO TskAlgParam (ParID, TskID, ColID) VALUES (1, 17, 1)",
              "INSERT INTO TskAlgParam (ParID, ColID, ParSysName) VALUES (1, 1, 'in_col')",
-             "INSERT INTO DtsColumn (ColID, ColType) VALUES (1, 3)",
-             "INSERT INTO DtsColumn (ColID, ColSysName) VALUES (1, 'Age')",
-             "INSERT INTO DtsSource (SrcID) VALUES (1)",
              "INSERT INTO TskLog (LogID, LogType) VALUES (1, 1)",
          })
         EXPECT_NE(errorOf([&] { db->repository({incomplete}); }), "no error") << incomplete;
