@@ -304,8 +304,13 @@ int32_t asInteger(const OdbcValue& value, const OdbcColumn& column)
 
 double asFloat(const OdbcValue& value, const OdbcColumn& column)
 {
-    if (const double* number = std::get_if<double>(&value))
+    // Infinity and NaN, which PostgreSQL and SQLite store, would poison every sum over
+    // the column.
+    if (const double* number = std::get_if<double>(&value)) {
+        if (!std::isfinite(*number))
+            refuse(column, value, "a finite number");
         return *number;
+    }
     const std::string& text = std::get<std::string>(value);
     switch (formOf(column)) {
     case Form::Integral:

@@ -1,5 +1,7 @@
 #include "repository/OdbcStatement.h"
 
+#include <charconv>
+
 #include "app/Runtime.h"
 #include "repository/OdbcConnection.h"
 
@@ -112,14 +114,21 @@ bool OdbcStatement::fetch()
     return true;
 }
 
+// The drivers' own conversion to a double turns a text that is no number into NULL
+// (SQLite keeps any text in a REAL column) without a word. Their text of a double is
+// what that conversion starts from, so parsing it here loses no digit; a text that is
+// no number stays text, which every reader of a number refuses.
 OdbcValue OdbcStatement::readDouble(int index)
 {
-    SQLDOUBLE value = 0;
-    SQLLEN indicator = 0;
-    SQLRETURN rc = SQLGetData(stmt, static_cast<SQLUSMALLINT>(index + 1), SQL_C_DOUBLE, &value, 0, &indicator);
-    checkOdbc(rc, SQL_HANDLE_STMT, stmt);
-    if (indicator == SQL_NULL_DATA)
-        return std::monostate{};
+    OdbcValue cell = readText(index);
+    const std::string* text = std::get_if<std::string>(&cell);
+    if (!text)
+        return cell;
+    double value = 0;
+    const char* end = text->data() + text->size();
+    auto [stop, error] = std::from_chars(text->data(), end, value);
+    if (text->empty() || error != std::errc() || stop != end)
+        return cell;
     return value;
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 // One statement on an open connection: runs SQL text and reads its rows front to back.
-// Floating columns are read as doubles and every other column as text, which callers
-// convert strictly: the drivers' own typed reads turn bad values into 0, NULL or
-// today's date without a word. Texts cross as cp1251 (UTF-8 in the database); a text
-// without a cp1251 form is an error naming its column.
+// Floating columns are read as doubles (their text as it stands when it is no number)
+// and every other column as text, which callers convert strictly: the drivers' own
+// typed reads turn bad values into 0, NULL or today's date without a word. Texts cross
+// as cp1251 (UTF-8 in the database); a text without a cp1251 form is an error naming
+// its column.
 
 #include <string>
 #include <variant>
@@ -22,7 +23,7 @@ struct OdbcColumn {
     bool isFloating() const { return sqlType == SQL_REAL || sqlType == SQL_FLOAT || sqlType == SQL_DOUBLE; }
 };
 
-// A cell as read: NULL, a double (floating columns) or a cp1251 text (all others).
+// A cell as read: NULL, a double (floating columns holding a number) or a cp1251 text.
 using OdbcValue = std::variant<std::monostate, double, std::string>;
 
 class OdbcStatement {
