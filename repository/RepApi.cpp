@@ -1,11 +1,42 @@
 #include "repository/RepApi.h"
 
+#include <string_view>
+
 #include "app/Runtime.h"
 #include "app/Utils.h"
 
 namespace {
 
 const char* const sampleLoadPlace = "RepApi.getTaskColumnsData(CString)";
+
+// A column name goes into the statement unquoted, so it may not carry anything that
+// changes what the statement says: a quote, a semicolon, a comment or a control
+// character. A name wholly in double quotes is a quoted identifier and may stand.
+bool plainColumnName(const std::string& name)
+{
+    std::string_view inner = name;
+    if (inner.size() >= 2 && inner.front() == '"' && inner.back() == '"')
+        inner = inner.substr(1, inner.size() - 2);
+    for (unsigned char c : inner)
+        if (c < 32 || c == '\'' || c == '"' || c == '`' || c == ';')
+            return false;
+    for (const char* comment : {"--", "/*", "*/"})
+        if (inner.find(comment) != std::string_view::npos)
+            return false;
+    return true;
+}
+
+// The dataset's SQL reaches the source as one statement only when it holds no
+// semicolon but a last one: psqlODBC runs each statement of a text in turn. A
+// semicolon inside a literal or a comment is refused as well, since which quotes and
+// comments count differs from one database to the next.
+bool singleStatement(const std::string& sql)
+{
+    std::string text = Trim(sql);
+    if (!text.empty() && text.back() == ';')
+        text.pop_back();
+    return text.find(';') == std::string::npos;
+}
 
 // A pack value as SQL: NULL when absent or null, else its text, quoted with quotes
 // inside doubled when asked. An unquoted column takes only integers: any other text
@@ -93,6 +124,9 @@ ConnectionPtr RepApi::getSourceConnect(int srcId)
     CString systemName = source->getString("SrcSysName");
     CString user = source->getString("SrcUser");
     CString password = source->getString("SrcPassword");
+    // The driver manager would take an empty name for its default data source.
+    if (systemName.getValue().empty())
+        throw SystemException("RepApi.getSourceConnect(int)", "Не задано имя источника данных: SrcID = " + IntToStr(srcId));
     try {
         return CDriver::connect(systemName, user, password);
     } catch (const SystemException&) {
@@ -189,17 +223,25 @@ std::string RepApi::sampleStatement(const DataModel& columns, const std::string&
     std::string list = "SELECT ";
     for (int i = 0; i < columns.getRowCount(); ++i) {
         const ObjectPtr& name = columns.getValue(i, nameColumn);
-        if (!name)
+        const std::string id = Object::toText(columns.getValue(i, "ColID"));
+        if (!name || name->toString().empty())
+            throw SystemException(sampleLoadPlace, "Не задано имя колонки: ColID = " + id);
+        if (!plainColumnName(name->toString()))
             throw SystemException(sampleLoadPlace,
-                                  "Не задано имя колонки: ColID = " + Object::toText(columns.getValue(i, "ColID")));
+                                  "Недопустимое имя колонки (кавычка, точка с запятой или комментарий SQL): " +
+                                      name->toString() + ", ColID = " + id);
         list += name->toString() + ", ";
     }
+    if (!singleStatement(tail))
+        throw SystemException(sampleLoadPlace, "Точка с запятой допускается только в конце запроса набора данных: " + dtsSql);
     return Utils::cutTail(list, 2) + " " + tail;
 }
 
 DatasetPtr RepApi::getTaskColumnsData()
 {
     std::string dtsSql = getDataset()->getString("DtsSql").getValue();
+    if (Trim(dtsSql).empty())
+        throw SystemException(sampleLoadPlace, "Не задан запрос набора данных: DtsID = " + IntToStr(datasetId));
 
     CResultSetPtr columns = getTaskInColumns();
     columns->addModel(*getTaskOutColumns());
@@ -225,6 +267,12 @@ DatasetPtr RepApi::getTaskColumnsData()
     }
 
     CResultSetPtr sample = sourceDriver->executeQuery(statement);
+    // A name that is an expression list ("A, B" or "*") yields other columns than the
+    // task describes.
+    if (sample->getColumnCount() != k)
+        throw SystemException(sampleLoadPlace, "Количество колонок результата не равно числу колонок задачи: " +
+                                                   IntToStr(sample->getColumnCount()) + "<>" + IntToStr(k) +
+                                                   " \nSql = " + statement);
     sample->setTypes(declared);
     sample->load();
     const int n = sample->getRowCount();
@@ -285,6 +333,15 @@ void RepApi::deleteResults()
 {
     driver->executeCommand("DELETE FROM TskResult where TskID = " + IntToStr(taskId));
     driver->executeCommand("DELETE FROM TskLog where TskID = " + IntToStr(taskId));
+}
+
+// Both databases take a write lock here: PostgreSQL on the row, held to the end of the
+// transaction; SQLite on the whole database. Being a write, it also makes a transaction
+// that starts with it wait for SQLite's lock instead of failing at once when it would
+// otherwise have to turn a read lock into a write lock.
+void RepApi::lockTask()
+{
+    driver->executeCommand("UPDATE Task SET TskID = TskID WHERE TskID = " + IntToStr(taskId));
 }
 
 void RepApi::beginTrans()
