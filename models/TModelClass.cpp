@@ -70,7 +70,16 @@ VectorPtr TModelClass::optimize(Log* log, TBar* bar)
         if (!code || code->getType() != TYPE_INTEGER)
             throw SystemException("TModelClass.optimize(Log*, TBar*)",
                                   "Код класса должен быть целым числом: " + Object::toText(code));
+        // The criterion would count an object no class claims as rightly put in this
+        // class, and the host could not tell this class from "no class" in the result.
+        if (codes->getInt(k) == NOT_DEFINED)
+            throw SystemException("TModelClass.optimize(Log*, TBar*)",
+                                  "Код класса совпадает с признаком неопределенного значения: " + IntToStr(NOT_DEFINED));
     }
+    // Without a class there is nothing to tell apart, and the statistics of the search
+    // would be those of no row at all.
+    if (codes->size() == 0)
+        throw SystemException("TModelClass.optimize(Log*, TBar*)", "В выборке нет ни одной строки с заданным классом");
     classCodes = codes;
     if (log) {
         log->writeLine("Кода классов = " + codes->toLine());
