@@ -2,6 +2,7 @@
 
 #include "app/ProgBar.h"
 #include "app/Runtime.h"
+#include "app/TestStop.h"
 #include "app/Utils.h"
 #include "models/TModelClass.h"
 #include "objects/DataPack.h"
@@ -41,14 +42,17 @@ std::unique_ptr<RepApi> Alg::runStages(Log& log, int key)
 {
     setText("Открытие...");
     log.writeLine(" 2. Открытие репозитория: ");
+    testStop("open");
     auto repository = std::make_unique<RepApi>(key);
     log.write("OK");
     repository->beginTrans();
     repository->deleteResults();
+    testStop("clear");
     repository->commitTrans();
 
     setText("Загрузка данных...");
     log.writeLine(" 3. Считывание выборки: \n");
+    testStop("sample");
     repository->intInputsAsReal = true;
     DatasetPtr sample = repository->getTaskColumnsData();
     if (log.detail == 1)
@@ -59,17 +63,23 @@ std::unique_ptr<RepApi> Alg::runStages(Log& log, int key)
 
     setText("Оптимизация модели...");
     log.writeLine(" 4. Оптимизация модели: \n");
+    testStop("model");
     TModelClass model(sample);
     VectorPtr parameters = model.optimize(&log, bar);
     log.writeLine("");
 
     setText("Расчет выхода модели...");
+    testStop("output");
     const int chosen = model.getOutInt(*object, *parameters, -1, &log);
     const double errorProbability = model.getCritery()->getCriterion(*parameters);
 
     setText("Сохранение результатов...");
     log.writeLine("\n 5. Сохранение результатов: ");
+    testStop("save");
     repository->beginTrans();
+    testStop("locked");
+    int inserts = 0;
+    auto inserted = [&inserts] { testStop("insert-" + std::to_string(++inserts)); };
     Vector& densities = *model.getClassDensities();
     double sum = 0.0;
     for (int i = 0; i < densities.size(); ++i) {
@@ -89,6 +99,7 @@ std::unique_ptr<RepApi> Alg::runStages(Log& log, int key)
         pack.put(CString("ResValue1"), std::make_shared<CInteger>(code));
         pack.put(CString("ResValue2"), std::make_shared<CDouble>(share));
         repository->saveResult(pack);
+        inserted();
     }
     {
         DataPack pack;
@@ -96,6 +107,7 @@ std::unique_ptr<RepApi> Alg::runStages(Log& log, int key)
         pack.put(CString("ResOrder"), std::make_shared<CInteger>(0));
         pack.put(CString("ResValue1"), std::make_shared<CInteger>(chosen));
         repository->saveResult(pack);
+        inserted();
     }
     {
         DataPack pack;
@@ -103,14 +115,17 @@ std::unique_ptr<RepApi> Alg::runStages(Log& log, int key)
         pack.put(CString("ResOrder"), std::make_shared<CInteger>(0));
         pack.put(CString("ResValue1"), std::make_shared<CDouble>(CDouble::roundTo(errorProbability * 100.0, 2)));
         repository->saveResult(pack);
+        inserted();
     }
     {
         DataPack pack;
         pack.put(CString("LogType"), std::make_shared<CInteger>(1));
         pack.put(CString("LogMessage"), std::make_shared<CString>("Анализ завершен"));
         repository->saveLog(pack);
+        inserted();
     }
     repository->commitTrans();
+    testStop("committed");
     log.write("OK");
     return repository;
 }

@@ -1,0 +1,19 @@
+#pragma once
+// A switch for the reliability tests, inert unless the environment asks for it:
+// DODOZ_TEST_STOP=<point>[,<point>...] makes the process stop itself (SIGSTOP) when the
+// run reaches one of the named points, so that a test can kill it, stop a server or
+// release it together with other runs exactly there. Without the variable a point costs
+// one getenv and does nothing; the run, its journal and its rows are the same.
+//
+// The points of a run, in order: "open", "clear", "sample", "model", "output", "save",
+// "locked", "insert-1" to "insert-N" (after each INSERT of the result transaction),
+// "committed".
+
+#include <string>
+#include <string_view>
+
+// Stops the process when DODOZ_TEST_STOP lists the point; returns once it is continued.
+void testStop(std::string_view point);
+
+// Whether the comma-separated list names the point (whole names only).
+bool testStopListed(std::string_view list, std::string_view point);
