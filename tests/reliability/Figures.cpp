@@ -1,0 +1,22 @@
+#include "tests/reliability/Figures.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "tests/e2e/Process.h"
+
+namespace reliability {
+
+void writeFigures(const std::string& file, const Figures& figures)
+{
+    const char* dir = std::getenv("DODOZ_FIGURES_DIR");
+    if (!dir || !*dir)
+        return;
+    std::string line;
+    for (const auto& [name, value] : figures)
+        line += (line.empty() ? "" : " ") + name + "=" + value;
+    std::filesystem::create_directories(dir);
+    e2e::writeFile(std::filesystem::path(dir) / (file + ".figures"), line + "\n");
+}
+
+}  // namespace reliability

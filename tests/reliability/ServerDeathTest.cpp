@@ -1,0 +1,117 @@
+// The repository's PostgreSQL server dies under a run, in stage 4 or between the
+// statements of the result transaction: the run shows the error on stderr and ends
+// with 0; once the server is back the task holds no rows at all (the run deleted the
+// earlier ones at its start and committed nothing after), and the next run succeeds.
+// Each test has a server of its own to kill.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "tests/e2e/RunFixture.h"
+#include "tests/reliability/Figures.h"
+#include "tests/reliability/OwnCluster.h"
+#include "tests/reliability/Stops.h"
+#include "tests/reliability/TaskRows.h"
+
+namespace reliability {
+namespace {
+
+using e2e::Backend;
+using e2e::RunFixture;
+
+struct DeathPoint {
+    const char* point;  // where the run is held while its server dies
+    int stage;          // the stage the journal shows there
+};
+
+// The texts libpq and psqlODBC give for a server that went away.
+bool namesLostServer(const std::string& error)
+{
+    for (const char* text : {"server closed the connection", "could not send data to server",
+                             "no connection to the server", "The connection has been lost"}) {
+        if (error.find(text) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+class ServerDeathTest : public ::testing::TestWithParam<DeathPoint> {
+protected:
+    void SetUp() override
+    {
+        DODOZ_E2E_REQUIRE(e2e::backendUnavailable(Backend::PostgreSQL));
+        cluster = std::make_unique<OwnCluster>();
+        fx = std::make_unique<RunFixture>(Backend::PostgreSQL);
+        key = fx->registerTask({.object = e2e::iris::versicolor});
+        e2e::RunOutcome good = fx->runDodoz(key);
+        ASSERT_EQ(good.process.err, e2e::console::progress(5));
+        completeSet = TaskRows::read(*fx, key);
+        ASSERT_TRUE(isCompleteSet(completeSet, {0, 1, 2})) << completeSet.describe();
+    }
+
+    void TearDown() override
+    {
+        fx.reset();
+        cluster.reset();
+    }
+
+    // Declared first, so that the databases on it go before it does.
+    std::unique_ptr<OwnCluster> cluster;
+    std::unique_ptr<RunFixture> fx;
+    int key = 0;
+    TaskRows completeSet;
+};
+
+TEST_P(ServerDeathTest, RunReportsTheLostServerAndLeavesNoRows)
+{
+    const DeathPoint death = GetParam();
+    const std::filesystem::path workDir = fx->newWorkDir();
+    auto run = fx->startDodoz(key, e2e::Regional::C, workDir, {stopAt(death.point)});
+    ASSERT_TRUE(waitUntilStopped(*run)) << run->errSoFar();
+    EXPECT_EQ(e2e::journal::lastStage(RunFixture::journal(workDir)), death.stage);
+
+    cluster->stop();
+    resume(*run);
+    const e2e::ProcessResult ended = run->wait(std::chrono::seconds(120));
+
+    EXPECT_EQ(ended.exitCode, 0) << ended.describe();
+    const std::string progress = e2e::console::progress(5);
+    ASSERT_EQ(ended.err.substr(0, progress.size()), progress) << ended.err;
+    // The driver's own text follows the progress texts, naming the lost server.
+    const std::string error = ended.err.substr(progress.size());
+    const bool clearError = namesLostServer(error);
+    EXPECT_TRUE(clearError) << ended.err;
+
+    cluster->restart();
+    const TaskRows after = TaskRows::read(*fx, key);
+    EXPECT_TRUE(after.empty()) << after.describe();
+
+    e2e::RunOutcome next = fx->runDodoz(key);
+    EXPECT_EQ(next.process.err, progress);
+    const Outcome followUp = outcomeOf(TaskRows::read(*fx, key), completeSet);
+    EXPECT_EQ(followUp, Outcome::Complete);
+
+    writeFigures(std::string("server-") + death.point,
+                 {{"server_stops", "1"},
+                  {"server_clear_errors", clearError ? "1" : "0"},
+                  {"server_partial", after.empty() ? "0" : "1"},
+                  {"server_failed_followups", followUp == Outcome::Complete ? "0" : "1"}});
+}
+
+std::string deathPointName(const ::testing::TestParamInfo<DeathPoint>& info)
+{
+    std::string name = std::string("Stage") + std::to_string(info.param.stage) + "_" + info.param.point;
+    for (char& c : name)
+        if (c == '-')
+            c = '_';
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, ServerDeathTest,
+                         ::testing::Values(DeathPoint{"model", 4}, DeathPoint{"locked", 5},
+                                           DeathPoint{"insert-2", 5}, DeathPoint{"insert-6", 5}),
+                         deathPointName);
+
+}  // namespace
+}  // namespace reliability
