@@ -77,6 +77,12 @@ std::unique_ptr<RepApi> Alg::runStages(Log& log, int key)
     log.writeLine("\n 5. Сохранение результатов: ");
     testStop("save");
     repository->beginTrans();
+    // Another run of the same task may have committed its set since this run cleared the
+    // task in stage 2. Holding the task's lock, the rows are cleared again inside this
+    // transaction, so a commit replaces whatever set was there and the task never holds
+    // two; should this run fail before its commit, the deletion is undone with it.
+    repository->lockTask();
+    repository->deleteResults();
     testStop("locked");
     int inserts = 0;
     auto inserted = [&inserts] { testStop("insert-" + std::to_string(++inserts)); };

@@ -52,6 +52,9 @@ public:
     void saveLog(const DataPack& pack);
     // Removes the task's TskResult and TskLog rows.
     void deleteResults();
+    // Locks the task's Task row until the transaction ends, by a write that changes
+    // nothing; another run of the task that locks it too waits until then.
+    void lockTask();
     void beginTrans();
     void commitTrans();
 
