@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "tests/app/ChildProcess.h"
+#include "tests/e2e/RunFixture.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -281,24 +282,31 @@ protected:
         display = name;
     }
 
-    std::unique_ptr<ChildProcess> start(const std::vector<std::string>& args)
+    std::unique_ptr<ChildProcess> start(const std::vector<std::string>& args,
+                                        const std::vector<std::string>& env = {})
     {
         std::vector<std::string> argv{DODOZ_BINARY};
         argv.insert(argv.end(), args.begin(), args.end());
-        return std::make_unique<ChildProcess>(argv, std::vector<std::string>{"DISPLAY=" + display},
-                                              dir.path().string(), dir / "stderr.txt");
+        std::vector<std::string> fullEnv{"DISPLAY=" + display};
+        fullEnv.insert(fullEnv.end(), env.begin(), env.end());
+        return std::make_unique<ChildProcess>(argv, fullEnv, dir.path().string(), dir / "stderr.txt");
     }
 
     std::string display;
     TempDir dir;
 };
 
+// A whole run, on a task of a real SQLite repository, ends by itself and takes its window
+// away; the progress goes to the window, not to stderr.
 TEST_F(ProgramOnDisplayTest, RunEndsOnItsOwnAndClosesTheWindow)
 {
-    auto program = start({"7"});
-    EXPECT_EQ(program->wait(30s), 0);
+    e2e::RunFixture task(e2e::Backend::SQLite);
+    const int key = task.registerTask({.object = e2e::iris::versicolor});
+    auto program = start({std::to_string(key)}, task.db().odbcEnvironment());
+    EXPECT_EQ(program->wait(60s), 0);
     EXPECT_EQ(TempDir::read(dir / "stderr.txt"), "");
-    EXPECT_NE(TempDir::read(dir / "log/Dodoz.log").find(": 7\n"), std::string::npos);
+    EXPECT_NE(TempDir::read(dir / "log/Dodoz.log").find(" 5. Сохранение результатов: OK"), std::string::npos);
+    EXPECT_EQ(task.logs(key).size(), 1u);
     EXPECT_TRUE(captionedWindows(display).empty());
 }
 

@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ namespace e2e {
 enum class Backend { SQLite, PostgreSQL };
 
 std::string backendName(Backend backend);  // "SQLite", "PostgreSQL"
+// For GoogleTest's messages about parameters.
+inline void PrintTo(Backend backend, std::ostream* out) { *out << backendName(backend); }
 const std::vector<Backend>& allBackends();
 // Why the backend cannot be used here (no PostgreSQL server named), or nothing.
 std::optional<std::string> backendUnavailable(Backend backend);

@@ -38,6 +38,7 @@ namespace e2e {
 // LC_ALL=ru_RU.UTF-8 (decimal comma, 31.12.2024).
 enum class Regional { C, Russian };
 std::string regionalName(Regional regional);  // "C", "Russian"
+inline void PrintTo(Regional regional, std::ostream* out) { *out << regionalName(regional); }
 std::string localeName(Regional regional);    // "C", "ru_RU.UTF-8"
 char decimalSeparator(Regional regional);     // '.', ','
 // Why the locale cannot be used here (not installed), or nothing.
@@ -122,6 +123,9 @@ public:
     // A new empty directory, removed with the fixture.
     std::filesystem::path newWorkDir();
 
+    // registerTask and the runs below fail the test (ADD_FAILURE) when the program's
+    // stderr holds a sanitizer report.
+    //
     // dodoz with the task key as its one argument, in a new working directory; waits for
     // the end (killing it at the timeout).
     RunOutcome runDodoz(int key, Regional regional = Regional::C, const std::vector<std::string>& extraEnv = {});
