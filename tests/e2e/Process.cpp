@@ -42,6 +42,19 @@ std::string ProcessResult::describe() const
     return text + ", stderr:\n" + err;
 }
 
+std::optional<std::string> ProcessResult::sanitizerReport() const
+{
+    for (const char* marker : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:"}) {
+        size_t at = err.find(marker);
+        if (at == std::string::npos)
+            continue;
+        size_t begin = err.rfind('\n', at);
+        begin = begin == std::string::npos ? 0 : begin + 1;
+        return err.substr(begin, err.find('\n', at) - begin);
+    }
+    return std::nullopt;
+}
+
 std::string readFile(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);

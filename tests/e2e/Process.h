@@ -29,6 +29,9 @@ struct ProcessResult {
 
     // "exit code 0", "signal 9", "timed out" with stderr, for failure messages.
     std::string describe() const;
+    // The first line of an AddressSanitizer, LeakSanitizer or UndefinedBehaviorSanitizer
+    // report in stderr (a sanitizer build), or nothing.
+    std::optional<std::string> sanitizerReport() const;
 };
 
 class Process {

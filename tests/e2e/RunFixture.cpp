@@ -45,6 +45,14 @@ std::vector<std::string> lines(const std::string& text)
     }
 }
 
+// A sanitizer build's report in a program of the run fails the test, whatever else the
+// test checks of that program's output.
+void expectNoSanitizerReport(const ProcessResult& result, const std::string& program)
+{
+    if (std::optional<std::string> report = result.sanitizerReport())
+        ADD_FAILURE() << program << ": " << *report << "\n" << result.err;
+}
+
 }  // namespace
 
 std::string regionalName(Regional regional)
@@ -137,6 +145,7 @@ int RunFixture::registerTask(const Registration& registration)
                                   "--object",
                                   registration.object};
     ProcessResult r = Process::run(args, environment(registration.regional), newWorkDir(), defaultTimeout);
+    expectNoSanitizerReport(r, "dodoz-register");
     if (r.exitCode != 0)
         throw std::runtime_error("dodoz-register failed: " + r.describe());
     try {
@@ -161,6 +170,7 @@ RunOutcome RunFixture::runDodozWith(const std::vector<std::string>& args, Region
     argv.insert(argv.end(), args.begin(), args.end());
     RunOutcome outcome;
     outcome.process = Process::run(argv, environment(regional, extraEnv), workDir, timeout);
+    expectNoSanitizerReport(outcome.process, "dodoz");
     outcome.journal = journal(workDir);
     outcome.workDir = workDir;
     return outcome;
