@@ -141,6 +141,17 @@ double peakMegabytes()
     return -1.0;
 }
 
+// The machine is shared: the load average at the start of a case says how much of it the
+// case had.
+std::string loadAverage()
+{
+    std::ifstream in("/proc/loadavg");
+    std::string one;
+    std::string five;
+    in >> one >> five;
+    return one + " " + five;
+}
+
 // The object-model path (TCriteryMinP over a Dataset) on the same sample, once it can be
 // built from these arrays; until then it is not measured.
 std::optional<double> objectModelSeconds(const Sample&, const std::vector<double>&)
@@ -160,6 +171,7 @@ struct Settings {
 
 void runCase(const Settings& settings, const std::string& kind, int rows)
 {
+    const std::string load = loadAverage();
     const Sample s = kind == "blobs"    ? blobs(rows, 1234 + rows)
                      : kind == "binary" ? binary(rows, 555 + rows)
                                         : levels(rows, 4321 + rows);
@@ -187,9 +199,9 @@ void runCase(const Settings& settings, const std::string& kind, int rows)
     const std::size_t best = FastSearch::bestIndex(fast.criterion);
 
     std::printf("%-7s n=%-7d fast %8.3f s wall (%7.3f s cpu, best of %d), peak %6.1f MB, recomputed %lld of %lld decisions, "
-                "progress steps %d\n",
+                "progress steps %d, load average %s\n",
                 kind.c_str(), rows, fastWall, fastCpu, repeat, peak, static_cast<long long>(fast.recomputed),
-                static_cast<long long>(rows) * static_cast<long long>(grid.size()), steps);
+                static_cast<long long>(rows) * static_cast<long long>(grid.size()), steps, load.c_str());
     if (best != FastSearch::npos)
         std::printf("        best c = %.2f, criterion %.6f (%lld wrong)\n", grid[best], fast.criterion[best],
                     static_cast<long long>(fast.errors[best]));
