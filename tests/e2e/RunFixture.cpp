@@ -119,7 +119,7 @@ std::vector<std::string> RunFixture::environment(Regional regional, const std::v
     for (const std::string& entry : db_.odbcEnvironment())
         env.push_back(entry);
     for (const std::string& entry : extra) {
-        const std::string name = entry.substr(0, entry.find('=') + 1);
+        const std::string name = entry.substr(0, entry.find('=')) + "=";
         std::erase_if(env, [&](const std::string& e) { return e.rfind(name, 0) == 0; });
         env.push_back(entry);
     }
