@@ -114,6 +114,32 @@ TEST_P(KillTest, KilledAtEveryPointOfARun)
     writeFigures("kills-points-" + e2e::backendName(GetParam()), tally.figures(GetParam()));
 }
 
+// A run that has cleared another run's committed set inside its own result transaction
+// and dies before its commit leaves that set as it was: the deletion dies with the run.
+TEST_P(KillTest, KilledAfterClearingAnotherRunsSetLeavesThatSet)
+{
+    const int key = fx->registerTask({.object = e2e::iris::versicolor});
+    const TaskRows completeSet = completeSetOf(key);
+    for (const char* point : {"locked", "insert-3", "insert-6"}) {
+        SCOPED_TRACE(point);
+        const std::filesystem::path workDir = fx->newWorkDir();
+        auto run = fx->startDodoz(key, e2e::Regional::C, workDir, {stopAt(std::string("save,") + point)});
+        ASSERT_TRUE(waitUntilStopped(*run)) << run->errSoFar();
+        const e2e::RunOutcome other = fx->runDodoz(key);
+        ASSERT_EQ(other.process.err, e2e::console::progress(5));
+        ASSERT_EQ(outcomeOf(TaskRows::read(*fx, key), completeSet), Outcome::Complete);
+        resume(*run);
+        ASSERT_TRUE(waitUntilStopped(*run)) << run->errSoFar();
+        ASSERT_TRUE(kill(*run, e2e::journal::lastStage(RunFixture::journal(workDir))));
+        if (std::string(point) != "locked" && std::string(point) != "insert-6")
+            ++tally.betweenInserts;
+        const TaskRows left = TaskRows::read(*fx, key);
+        EXPECT_EQ(outcomeOf(left, completeSet), Outcome::Complete) << left.describe();
+        afterKill(key, completeSet, std::string("killed at ") + point + " after clearing another run's set");
+    }
+    writeFigures("kills-cleared-" + e2e::backendName(GetParam()), tally.figures(GetParam()));
+}
+
 // A sample of three overlapping classes, large enough that reading it and the search take
 // most of a run: 3000 rows of four inputs.
 std::filesystem::path largeSample(const std::filesystem::path& dir)
