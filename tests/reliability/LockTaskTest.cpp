@@ -48,11 +48,13 @@ public:
         return locked;
     }
 
+    // What the thread failed with, once it has ended.
+    std::string failure() const { return done ? error : ""; }
+
+private:
     std::atomic<bool> locked{false};
     std::atomic<bool> done{false};
     std::string error;
-
-private:
     std::thread thread;
 };
 
@@ -104,9 +106,9 @@ TEST_P(LockTaskTest, SecondLockOfTheTaskWaitsForTheFirstTransactionToEnd)
     first.lockTask();
     {
         LockOnAThread other(second);
-        EXPECT_FALSE(other.lockedWithin(500ms)) << other.error;
+        EXPECT_FALSE(other.lockedWithin(500ms)) << other.failure();
         first.commitTrans();
-        EXPECT_TRUE(other.lockedWithin(30s)) << other.error;
+        EXPECT_TRUE(other.lockedWithin(30s)) << other.failure();
     }
 }
 
@@ -118,9 +120,9 @@ TEST_P(LockTaskTest, LockOfAnotherTaskWaitsOnlyOnSQLite)
     first.lockTask();
     {
         LockOnAThread other(second);
-        EXPECT_EQ(other.lockedWithin(sqlite() ? 500ms : 30s), !sqlite()) << other.error;
+        EXPECT_EQ(other.lockedWithin(sqlite() ? 500ms : 30s), !sqlite()) << other.failure();
         first.commitTrans();
-        EXPECT_TRUE(other.lockedWithin(30s)) << other.error;
+        EXPECT_TRUE(other.lockedWithin(30s)) << other.failure();
     }
 }
 
