@@ -1,8 +1,5 @@
 #include "models/TOptimizerC.h"
 
-#include <cfloat>
-#include <cmath>
-
 #include "app/ProgBar.h"
 #include "app/Utils.h"
 #include "models/FastSearch.h"
@@ -90,13 +87,11 @@ VectorPtr TOptimizerC::optimize(const Vector* params, Log* log, TBar* bar)
     const Dataset& scored = *critery->getModel()->getDataset();
     VectorPtr sigma = scored.getDeviations();
     // A constant input column would make every width 0 and divide by it. Its computed
-    // deviation is often not exactly 0: the mean is summed in n rounded steps, so it may
-    // miss the constant by up to about n units in the last place, and the deviation comes
-    // out as that miss. Anything within it counts as 0.
+    // deviation need not come out as exactly 0 (the mean is summed in rounded steps and
+    // may miss the constant), so the column's values themselves decide.
     for (int j = 0; j < sigma->size(); ++j) {
         const int column = scored.getInColumns()->getInt(j);
-        const double noise = 4.0 * scored.getValueCount(column) * DBL_EPSILON * std::fabs(scored.getMean(column));
-        if (sigma->getDouble(j) <= noise)
+        if (sigma->getDouble(j) == 0.0 || scored.isConstant(column))
             throw SystemException(kPlace, "Нулевое стандартное отклонение входной колонки: " +
                                               scored.getDataModel()->getColumnName(column).getValue());
     }

@@ -245,6 +245,29 @@ TEST_F(SearchTest, ConstantInputColumnIsRejectedBeforeTheSearch)
     EXPECT_EQ(bar.stepCount, 0);
 }
 
+TEST_F(SearchTest, ConstantColumnIsRejectedWhenRoundingLeavesItADeviation)
+{
+    // Ten cells of 0.1: the mean summed in tenths misses 0.1, and the deviation is not 0.
+    std::vector<std::vector<std::optional<double>>> rows;
+    std::vector<int> classes;
+    for (int i = 0; i < 10; ++i) {
+        rows.push_back({0.1, double(i)});
+        classes.push_back(i % 2);
+    }
+    auto constant = sample(rows, classes);
+    EXPECT_NE(constant->getDeviations()->getDouble(0), 0.0);
+    TModelClass model(constant);
+    EXPECT_EQ(raised([&] { model.optimize(nullptr, nullptr); }).message,
+              "Нулевое стандартное отклонение входной колонки: X1");
+}
+
+TEST_F(SearchTest, NearlyConstantColumnIsNoError)
+{
+    auto near = sample({{45000.0, 0.0}, {45000.0 + 1e-10, 1.0}, {45000.0, 2.0}, {45000.0 + 1e-10, 3.0}}, {1, 2, 1, 2});
+    TModelClass model(near);
+    EXPECT_NO_THROW(model.optimize(nullptr, nullptr));
+}
+
 TEST_F(SearchTest, NoGridPointWithAResultIsAnError)
 {
     // Row 0 is alone in its class and farther than 3 sigma from every other row, so at
