@@ -68,6 +68,9 @@ std::string odbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle)
         if (!SQL_SUCCEEDED(rc))
             break;
         message.resize(std::min(static_cast<size_t>(length), message.size() - 1));
+        // psqlODBC repeats a lost connection as a second record without a text.
+        if (message.empty() && !text.empty())
+            continue;
         if (!text.empty())
             text += '\n';
         text += reinterpret_cast<const char*>(state);
