@@ -575,8 +575,9 @@ TEST_F(FastRowsTest, ProgressAdvancesWhileTheWorkRuns)
         EXPECT_FALSE(foreign);
         // Alone, the calling thread reports between its chunks; with helpers it may find
         // the work already done when it gets to report.
-        if (threads == 1)
+        if (threads == 1) {
             EXPECT_LT(seen.front(), 200) << "the first step must come before the last item";
+        }
         EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
         // Each step is due only once its share of rows is scored.
         for (std::size_t k = 0; k < seen.size(); ++k)
