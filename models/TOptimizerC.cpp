@@ -1,5 +1,7 @@
 #include "models/TOptimizerC.h"
 
+#include <cmath>
+
 #include "app/ProgBar.h"
 #include "app/Utils.h"
 #include "models/FastSearch.h"
@@ -93,6 +95,10 @@ VectorPtr TOptimizerC::optimize(const Vector* params, Log* log, TBar* bar)
         const int column = scored.getInColumns()->getInt(j);
         if (sigma->getDouble(j) == 0.0 || scored.isConstant(column))
             throw SystemException(kPlace, "Нулевое стандартное отклонение входной колонки: " +
+                                              scored.getDataModel()->getColumnName(column).getValue());
+        // Values near the largest doubles overflow the variance; no width can be made of it.
+        if (!std::isfinite(sigma->getDouble(j)))
+            throw SystemException(kPlace, "Стандартное отклонение входной колонки не является конечным числом: " +
                                               scored.getDataModel()->getColumnName(column).getValue());
     }
 

@@ -261,6 +261,14 @@ TEST_F(SearchTest, ConstantColumnIsRejectedWhenRoundingLeavesItADeviation)
               "Нулевое стандартное отклонение входной колонки: X1");
 }
 
+TEST_F(SearchTest, OverflowingDeviationIsAClearError)
+{
+    auto huge = sample({{1e200, 0.0}, {-1e200, 1.0}, {1e200, 2.0}, {-1e200, 3.0}}, {1, 2, 1, 2});
+    TModelClass model(huge);
+    EXPECT_EQ(raised([&] { model.optimize(nullptr, nullptr); }).message,
+              "Стандартное отклонение входной колонки не является конечным числом: X1");
+}
+
 TEST_F(SearchTest, NearlyConstantColumnIsNoError)
 {
     auto near = sample({{45000.0, 0.0}, {45000.0 + 1e-10, 1.0}, {45000.0, 2.0}, {45000.0 + 1e-10, 3.0}}, {1, 2, 1, 2});
