@@ -202,9 +202,19 @@ void runCase(const Settings& settings, const std::string& kind, int rows)
                 "progress steps %d, load average %s\n",
                 kind.c_str(), rows, fastWall, fastCpu, repeat, peak, static_cast<long long>(fast.recomputed),
                 static_cast<long long>(rows) * static_cast<long long>(grid.size()), steps, load.c_str());
-    if (best != FastSearch::npos)
+    if (best != FastSearch::npos) {
         std::printf("        best c = %.2f, criterion %.6f (%lld wrong)\n", grid[best], fast.criterion[best],
                     static_cast<long long>(fast.errors[best]));
+        // The error probability is the criterion once more at the chosen widths.
+        std::vector<double> widths(sigma.size());
+        for (std::size_t j = 0; j < sigma.size(); ++j)
+            widths[j] = sigma[j] * grid[best];
+        const auto p0 = std::chrono::steady_clock::now();
+        const double again = FastSearch::criterionAt(s.view(), widths, true, nullptr, {settings.threads, settings.vectors});
+        std::printf("        criterion at the chosen widths %8.3f s wall, equal to the search's value: %s\n", seconds(p0),
+                    std::bit_cast<std::uint64_t>(again) == std::bit_cast<std::uint64_t>(fast.criterion[best]) ? "yes"
+                                                                                                              : "NO");
+    }
 
     std::vector<std::size_t> points;
     std::string scope;

@@ -29,6 +29,13 @@ void pairKernelAvx512(PairKernelArgs& a)
     char* const bytes = reinterpret_cast<char*>(a.sums);
     std::uint32_t* const counts = a.counts;
     alignas(32) int cells[8];
+    const bool single = a.points == 1;
+    auto active = [&](__m512d first) { return _mm512_cmp_pd_mask(first, one, _CMP_LT_OQ); };
+    __m512d sum1 = _mm512_setzero_pd();
+    __m512d sum2 = _mm512_setzero_pd();
+    __m512d sum3 = _mm512_setzero_pd();
+    __m512d sum4 = _mm512_setzero_pd();
+    std::uint32_t inside = 0;
 
     for (int p = a.from; p < a.to; p += 8) {
         const __m512d p0 = _mm512_mul_pd(_mm512_sub_pd(xi0, _mm512_loadu_pd(x0 + p)), is0);
@@ -83,6 +90,16 @@ void pairKernelAvx512(PairKernelArgs& a)
         const __m512d e3 = _mm512_add_pd(_mm512_mul_pd(p01, s23), _mm512_mul_pd(p23, s01));
         const __m512d e4 = _mm512_mul_pd(p01, p23);
 
+        if (single) {
+            // One grid point: every row in the window goes to the same cell.
+            inside += __builtin_popcount(static_cast<unsigned>(active(first)));
+            sum1 = _mm512_mask_add_pd(sum1, active(first), sum1, e1);
+            sum2 = _mm512_mask_add_pd(sum2, active(first), sum2, e2);
+            sum3 = _mm512_mask_add_pd(sum3, active(first), sum3, e3);
+            sum4 = _mm512_mask_add_pd(sum4, active(first), sum4, e4);
+            continue;
+        }
+
         // Rows (lanes) to one 4-coefficient vector per row: pair k and k+2 share a vector.
         const __m512d t0 = _mm512_unpacklo_pd(e1, e2);  // rows 0 2 4 6: e1 e2
         const __m512d t1 = _mm512_unpackhi_pd(e1, e2);  // rows 1 3 5 7: e1 e2
@@ -105,5 +122,13 @@ void pairKernelAvx512(PairKernelArgs& a)
             _mm256_store_pd(cell, _mm256_add_pd(_mm256_load_pd(cell), v[l]));
             ++counts[cells[l] >> 5];
         }
+    }
+    if (single) {
+        double* const cell = a.sums + static_cast<long>(a.cellBase) * 4;
+        cell[0] = cell[0] + _mm512_reduce_add_pd(sum1);
+        cell[1] = cell[1] + _mm512_reduce_add_pd(sum2);
+        cell[2] = cell[2] + _mm512_reduce_add_pd(sum3);
+        cell[3] = cell[3] + _mm512_reduce_add_pd(sum4);
+        counts[a.cellBase] += inside;
     }
 }

@@ -515,11 +515,30 @@ TEST_F(FastSearchTest, CriterionAtWidthsMatchesThePlainLoopsAndTheSearch)
     EXPECT_EQ(bits(atBest), bits(result.criterion[best]));
     EXPECT_EQ(errors, result.errors[best]);
 
-    const std::vector<double> odd{0.3, 1.7, 0.05, 2.2};
-    std::int64_t plainErrors = 0;
-    EXPECT_EQ(bits(FastSearch::criterionAt(s.view(), odd, true, &errors)),
-              bits(DenseReference::criterion(s.view(), odd.data(), true, &plainErrors)));
-    EXPECT_EQ(errors, plainErrors);
+    using V = FastSearch::Options::Vectors;
+    const Sample integers = levels(80, 4, 3, 3, 54);
+    const Sample edges = [] {
+        Sample e = levels(60, 3, 2, 6, 55);
+        for (double& v : e.x)
+            v = v * 0.25;
+        return e;
+    }();
+    const struct {
+        const Sample* sample;
+        std::vector<double> widths;
+    } cases[] = {{&s, {0.3, 1.7, 0.05, 2.2}}, {&s, {1.0, 1.0, 1.0, 1.0}}, {&integers, {1.0, 2.0, 0.5, 1.5}}, {&integers, {3.0, 3.0, 3.0, 3.0}},
+                 {&integers, deviations(integers)}, {&edges, {0.25, 0.5, 0.75}}, {&edges, {1.0, 1.0, 1.0}}};
+    for (const auto& c : cases) {
+        for (const bool strict : {true, false}) {
+            std::int64_t plainErrors = 0;
+            const double plain = DenseReference::criterion(c.sample->view(), c.widths.data(), strict, &plainErrors);
+            for (const auto vectors : {V::None, V::Avx2, V::Widest}) {
+                EXPECT_EQ(bits(FastSearch::criterionAt(c.sample->view(), c.widths, strict, &errors, {2, vectors})),
+                          bits(plain));
+                EXPECT_EQ(errors, plainErrors);
+            }
+        }
+    }
 }
 
 TEST_F(FastSearchTest, BestIndexKeepsTheFirstSmallestValue)
