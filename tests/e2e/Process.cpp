@@ -69,20 +69,6 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes)
         throw std::runtime_error("cannot write " + path.string());
 }
 
-TempDir::TempDir(const std::string& prefix)
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed for " + pattern);
-    path_ = std::filesystem::canonical(pattern);
-}
-
-TempDir::~TempDir()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
 std::vector<std::string> Process::childEnvironment(const std::vector<std::string>& env)
 {
     std::set<std::string> given;

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TempDir.h"
+
 namespace e2e {
 
 struct ProcessResult {
@@ -75,19 +77,7 @@ private:
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
 
-// A fresh directory below the system temp directory, removed with its content when the
-// object goes.
-class TempDir {
-public:
-    explicit TempDir(const std::string& prefix = "dodoz-e2e");
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    ~TempDir();
-
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+// The tests' temporary directory, here under the fixture's namespace.
+using ::TempDir;
 
 }  // namespace e2e

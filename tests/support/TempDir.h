@@ -11,9 +11,9 @@
 
 class TempDir {
 public:
-    TempDir()
+    explicit TempDir(const std::string& prefix = "dodoz-test")
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "dodoz-test-XXXXXX").string();
+        std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
         if (!mkdtemp(pattern.data()))
             throw std::runtime_error("mkdtemp failed for " + pattern);
         path_ = std::filesystem::canonical(pattern);
