@@ -9,24 +9,14 @@
 namespace hostile {
 namespace {
 
-class BrokenSourceTest : public HostileTest {
+class BrokenSourceTest : public IrisTaskTest {
 protected:
-    void SetUp() override
-    {
-        HostileTest::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        task = irisTask();
-    }
-
     void source(const std::string& statement) { db().source({statement}); }
     void setClassType(int type)
     {
         db().repository({"UPDATE DtsColumn SET ColType = " + std::to_string(type) + " WHERE ColID = " +
                          task.columnId("class")});
     }
-
-    Task task;
 };
 
 // SQLite keeps any text in a REAL column, and its driver's own conversion reads it as

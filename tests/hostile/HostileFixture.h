@@ -105,4 +105,18 @@ private:
     e2e::RunFixture* fixture = nullptr;
 };
 
+// The cases that break one part of a good iris task, registered and run once first.
+class IrisTaskTest : public HostileTest {
+protected:
+    void SetUp() override
+    {
+        HostileTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        task = irisTask();
+    }
+
+    Task task;
+};
+
 }  // namespace hostile

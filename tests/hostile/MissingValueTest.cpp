@@ -8,22 +8,12 @@
 namespace hostile {
 namespace {
 
-class MissingValueTest : public HostileTest {
+class MissingValueTest : public IrisTaskTest {
 protected:
-    void SetUp() override
-    {
-        HostileTest::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        task = irisTask();
-    }
-
     void setColumn(const std::string& name, const std::string& assignment)
     {
         db().repository({"UPDATE DtsColumn SET " + assignment + " WHERE ColID = " + task.columnId(name)});
     }
-
-    Task task;
 };
 
 TEST_P(MissingValueTest, NullDatasetSql)

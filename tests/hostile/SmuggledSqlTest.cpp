@@ -9,16 +9,8 @@
 namespace hostile {
 namespace {
 
-class SmuggledSqlTest : public HostileTest {
+class SmuggledSqlTest : public IrisTaskTest {
 protected:
-    void SetUp() override
-    {
-        HostileTest::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        task = irisTask();
-    }
-
     void setDatasetSql(const std::string& sql)
     {
         std::string quoted;
@@ -44,8 +36,6 @@ protected:
                            "Недопустимое имя колонки (кавычка, точка с запятой или комментарий SQL): " + name +
                                ", ColID = " + task.columnId(column));
     }
-
-    Task task;
 };
 
 TEST_P(SmuggledSqlTest, SecondStatementDeletingTheSource)

@@ -8,25 +8,15 @@
 #include "repository/CDriver.h"
 #include "tests/repository/Errors.h"
 #include "tests/repository/TestDatabases.h"
+#include "tests/repository/ValueAs.h"
 #include "tests/support/RegionalSettings.h"
 
+using testsupport::as;
 using testsupport::Backend;
 using testsupport::TestDatabases;
 using testsupport::errorOf;
 
 namespace {
-
-
-template <typename T>
-const T& as(const ObjectPtr& value)
-{
-    if (!value)
-        throw std::runtime_error("null value");
-    const T* typed = dynamic_cast<const T*>(value.get());
-    if (!typed)
-        throw std::runtime_error("value of type " + std::to_string(value->getType()) + ": " + value->toString());
-    return *typed;
-}
 
 VectorPtr codes(std::initializer_list<int> values)
 {

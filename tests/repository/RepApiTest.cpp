@@ -10,24 +10,15 @@
 #include "repository/RepApi.h"
 #include "tests/repository/Errors.h"
 #include "tests/repository/TestDatabases.h"
+#include "tests/repository/ValueAs.h"
 
+using testsupport::as;
 using testsupport::Backend;
 using testsupport::errorOf;
 using testsupport::systemErrorOf;
 using testsupport::TestDatabases;
 
 namespace {
-
-template <typename T>
-const T& as(const ObjectPtr& value)
-{
-    if (!value)
-        throw std::runtime_error("null value");
-    const T* typed = dynamic_cast<const T*>(value.get());
-    if (!typed)
-        throw std::runtime_error("value of type " + std::to_string(value->getType()) + ": " + value->toString());
-    return *typed;
-}
 
 std::vector<int> integers(const VectorPtr& values)
 {
