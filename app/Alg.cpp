@@ -85,7 +85,17 @@ std::unique_ptr<RepApi> Alg::runStages(Log& log, int key)
     repository->deleteResults();
     testStop("locked");
     int inserts = 0;
-    auto inserted = [&inserts] { testStop("insert-" + std::to_string(++inserts)); };
+    // One TskResult row; ResValue2 stays out of the pack (NULL) when it is not given.
+    auto saveResult = [&](const char* name, int order, ObjectPtr value1, ObjectPtr value2) {
+        DataPack pack;
+        pack.put(CString("ResSysName"), std::make_shared<CString>(name));
+        pack.put(CString("ResOrder"), std::make_shared<CInteger>(order));
+        pack.put(CString("ResValue1"), std::move(value1));
+        if (value2)
+            pack.put(CString("ResValue2"), std::move(value2));
+        repository->saveResult(pack);
+        testStop("insert-" + std::to_string(++inserts));
+    };
     Vector& densities = *model.getClassDensities();
     double sum = 0.0;
     for (int i = 0; i < densities.size(); ++i) {
@@ -95,40 +105,18 @@ std::unique_ptr<RepApi> Alg::runStages(Log& log, int key)
     }
     const Vector& codes = *model.getClassCodes();
     for (int i = 0; i < densities.size(); ++i) {
-        const int code = codes.getInt(i);
         const double d = densities.getDouble(i);
-        double share = sum > 0.0 ? d / sum * 100.0 : 0.0;
-        share = CDouble::roundTo(share, 2);
-        DataPack pack;
-        pack.put(CString("ResSysName"), std::make_shared<CString>("dens"));
-        pack.put(CString("ResOrder"), std::make_shared<CInteger>(i));
-        pack.put(CString("ResValue1"), std::make_shared<CInteger>(code));
-        pack.put(CString("ResValue2"), std::make_shared<CDouble>(share));
-        repository->saveResult(pack);
-        inserted();
+        const double share = CDouble::roundTo(sum > 0.0 ? d / sum * 100.0 : 0.0, 2);
+        saveResult("dens", i, std::make_shared<CInteger>(codes.getInt(i)), std::make_shared<CDouble>(share));
     }
-    {
-        DataPack pack;
-        pack.put(CString("ResSysName"), std::make_shared<CString>("class"));
-        pack.put(CString("ResOrder"), std::make_shared<CInteger>(0));
-        pack.put(CString("ResValue1"), std::make_shared<CInteger>(chosen));
-        repository->saveResult(pack);
-        inserted();
-    }
-    {
-        DataPack pack;
-        pack.put(CString("ResSysName"), std::make_shared<CString>("p_min"));
-        pack.put(CString("ResOrder"), std::make_shared<CInteger>(0));
-        pack.put(CString("ResValue1"), std::make_shared<CDouble>(CDouble::roundTo(errorProbability * 100.0, 2)));
-        repository->saveResult(pack);
-        inserted();
-    }
+    saveResult("class", 0, std::make_shared<CInteger>(chosen), nullptr);
+    saveResult("p_min", 0, std::make_shared<CDouble>(CDouble::roundTo(errorProbability * 100.0, 2)), nullptr);
     {
         DataPack pack;
         pack.put(CString("LogType"), std::make_shared<CInteger>(1));
         pack.put(CString("LogMessage"), std::make_shared<CString>("Анализ завершен"));
         repository->saveLog(pack);
-        inserted();
+        testStop("insert-" + std::to_string(++inserts));
     }
     repository->commitTrans();
     testStop("committed");
