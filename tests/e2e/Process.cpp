@@ -95,11 +95,6 @@ Process::Process(const std::vector<std::string>& args, const std::vector<std::st
 {
     if (args.empty())
         throw std::runtime_error("Process: no program");
-    std::string pattern = (std::filesystem::temp_directory_path() / "dodoz-e2e-io-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed for " + pattern);
-    captureDir_ = pattern;
-
     const std::vector<std::string> environment = childEnvironment(env);
     std::vector<char*> argv, envp;
     for (const std::string& a : args)
@@ -109,14 +104,14 @@ Process::Process(const std::vector<std::string>& args, const std::vector<std::st
         envp.push_back(const_cast<char*>(e.c_str()));
     envp.push_back(nullptr);
 
-    const std::string outPath = (captureDir_ / "stdout").string();
-    const std::string errPath = (captureDir_ / "stderr").string();
+    const std::string outPath = (capture_.path() / "stdout").string();
+    const std::string errPath = (capture_.path() / "stderr").string();
     const std::string dir = workDir.string();
     int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
     int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (in == -1 || out == -1 || err == -1)
-        throw std::runtime_error("Process: cannot open the capture files in " + captureDir_.string());
+        throw std::runtime_error("Process: cannot open the capture files in " + capture_.path().string());
     started_ = std::chrono::steady_clock::now();
     pid_ = fork();
     if (pid_ == 0) {
@@ -142,8 +137,6 @@ Process::~Process()
         kill(pid_, SIGKILL);
         reap(std::chrono::seconds(30));
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(captureDir_, ignored);
 }
 
 bool Process::running()
@@ -159,12 +152,12 @@ void Process::signal(int number)
 
 std::string Process::outSoFar() const
 {
-    return readFile(captureDir_ / "stdout");
+    return readFile(capture_.path() / "stdout");
 }
 
 std::string Process::errSoFar() const
 {
-    return readFile(captureDir_ / "stderr");
+    return readFile(capture_.path() / "stderr");
 }
 
 ProcessResult Process::wait(std::chrono::milliseconds timeout)

@@ -69,7 +69,7 @@ private:
     pid_t pid_ = -1;
     int status_ = 0;
     bool ended_ = false;
-    std::filesystem::path captureDir_;
+    TempDir capture_{"dodoz-e2e-io"};
     std::chrono::steady_clock::time_point started_, finished_;
 };
 

@@ -105,20 +105,10 @@ TestDatabases::TestDatabases(Backend backend) : backend_(backend)
     if (auto conflict = backendConflict(backend))
         throw std::runtime_error(*conflict);
     processBackend = backend;
-    std::string pattern = (std::filesystem::temp_directory_path() / "dodoz-db-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed");
-    dir_ = pattern;
-    try {
-        if (backend == Backend::SQLite)
-            makeDsn(dir_, "sqlite " + shellQuoted(dir_) + " --ext " + shellQuoted(DODOZ_GETNEXTPK));
-        else
-            makeDsn(dir_, "postgresql " + shellQuoted(dir_));
-    } catch (...) {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
-        throw;
-    }
+    if (backend == Backend::SQLite)
+        makeDsn(dir_, "sqlite " + shellQuoted(dir_) + " --ext " + shellQuoted(DODOZ_GETNEXTPK));
+    else
+        makeDsn(dir_, "postgresql " + shellQuoted(dir_));
     savedSysIni = environment("ODBCSYSINI");
     savedIni = environment("ODBCINI");
     setenv("ODBCSYSINI", dir_.c_str(), 1);
@@ -139,8 +129,6 @@ TestDatabases::~TestDatabases()
     }
     restore("ODBCSYSINI", savedSysIni);
     restore("ODBCINI", savedIni);
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
 }
 
 std::unique_ptr<OdbcConnection> TestDatabases::connect(const std::string& dsn) const

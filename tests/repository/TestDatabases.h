@@ -25,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include "repository/OdbcConnection.h"
+#include "tests/support/TempDir.h"
 
 #define DODOZ_REQUIRE_BACKEND(backend)                                          \
     do {                                                                        \
@@ -94,7 +95,8 @@ public:
 
 private:
     Backend backend_;
-    std::string dir_;
+    TempDir temp_{"dodoz-db"};
+    std::string dir_ = temp_.path().string();
     std::optional<std::string> savedSysIni;
     std::optional<std::string> savedIni;
 };
