@@ -18,12 +18,7 @@ double density(const DenseSample& s, int i, int q, const double* h, double width
         }
         sum = sum + kernelProduct(xi, s.x + static_cast<std::size_t>(r) * s.columns, h, s.columns);
     }
-    const int n = s.rows - left;
-    double d = n * widthProduct;
-    if (d == 0.0)
-        d = 0.001;
-    const double f = sum / d;
-    return f == 0.0 ? NO_DENSITY : f;
+    return DensityCore::density(sum, s.rows - left, widthProduct);
 }
 
 int classify(const DenseSample& s, int i, const double* h, double widthProduct)

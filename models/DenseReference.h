@@ -6,6 +6,7 @@
 // bounds do not cover.
 
 #include "models/DenseSample.h"
+#include "models/DensityCore.h"
 
 namespace DenseReference {
 
@@ -18,15 +19,8 @@ constexpr double UNDECIDED = 1e101;
 // lies outside its window.
 inline double kernelProduct(const double* x, const double* v, const double* h, int columns)
 {
-    double g = 1.0;
-    for (int j = 0; j < columns; ++j) {
-        const double u = (x[j] - v[j]) / h[j];
-        const double k = (u < -1.0 || u > 1.0) ? 0.0 : 0.75 * (1.0 - u * u);
-        if (k == 0.0)
-            return 0.0;
-        g = g * k;
-    }
-    return g;
+    return DensityCore::rowProduct(
+        columns, [x](int j) { return x[j]; }, [v](int j) { return v[j]; }, [h](int j) { return h[j]; });
 }
 
 // The density of class q at row i with row i itself left out, or NO_DENSITY.
