@@ -74,13 +74,13 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "nonparametric classification of one object for the Mirelon host")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-The batch program dodoz reads an analysis task from the repository database of
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "The batch program dodoz reads an analysis task from the repository database of
 the analysis environment Mirelon over ODBC, loads the task's training sample,
 fits a classifier that compares per-class kernel density estimates and writes
 the class of the task's object, the class shares and the error probability back
-to the repository. dodoz-register registers a CSV file as a dataset with a task,
-dodoz-make-dsn creates SQLite or PostgreSQL databases with their data sources.")
+to the repository. dodoz-register registers a CSV file as a dataset with a
+task, dodoz-make-dsn creates SQLite or PostgreSQL databases with their data
+sources.")
 set(DODOZ_PACKAGE_MAINTAINER "dodoz maintainers <dodoz@example.org>" CACHE STRING
     "The Maintainer field of the Debian package")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${DODOZ_PACKAGE_MAINTAINER}")
