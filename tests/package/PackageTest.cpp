@@ -121,6 +121,16 @@ TEST_F(PackageTest, ControlFieldsComeFromTheProjectAndTheBinaries)
     EXPECT_NE(field("Suggests").find("odbc-postgresql"), std::string::npos);
 }
 
+// Warnings depend on the build flags (scripts/package adds Debian's hardening flags,
+// this build does not); errors do not.
+TEST_F(PackageTest, LintianFindsNoError)
+{
+    ProcessResult r = Process::run({programOnPath("lintian"), "--fail-on", "error", deb_.string()}, {},
+                                   work_->path(), 600s);
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.describe();
+    EXPECT_EQ(("\n" + r.out).find("\nE: "), std::string::npos) << r.out;
+}
+
 TEST_F(PackageTest, PackagedProgramsClassifyTheIrisFlowerOnSQLite)
 {
     const fs::path usr = root_ / "usr";
