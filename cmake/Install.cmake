@@ -44,6 +44,7 @@ install(PROGRAMS ${CMAKE_BINARY_DIR}/install/dodoz-make-dsn DESTINATION ${CMAKE_
 set(VERSION ${PROJECT_VERSION})
 set(LIBDIR ${CMAKE_INSTALL_FULL_LIBDIR})
 set(DATADIR ${CMAKE_INSTALL_FULL_DATADIR})
+set(DOCDIR ${CMAKE_INSTALL_FULL_DOCDIR})
 set(dodoz_compressed)
 foreach(page dodoz dodoz-register dodoz-make-dsn)
   configure_file(man/${page}.1 ${CMAKE_BINARY_DIR}/install/${page}.1 @ONLY)
@@ -65,6 +66,7 @@ install(FILES ${CMAKE_BINARY_DIR}/install/dodoz.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md packaging/copyright ${CMAKE_BINARY_DIR}/install/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES data/iris.csv DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
 # The Debian package (scripts/package). Its dependencies are read off the binaries by
 # dpkg-shlibdeps; the ODBC drivers are loaded at run time, so they are named here.

@@ -106,7 +106,7 @@ TEST_F(PackageTest, HoldsTheProgramsTheExtensionTheSchemasAndTheDocumentation)
         EXPECT_TRUE(fs::is_regular_file(usr / "share/dodoz" / script)) << script;
     for (const char* page : {"dodoz.1.gz", "dodoz-register.1.gz", "dodoz-make-dsn.1.gz"})
         EXPECT_TRUE(fs::is_regular_file(usr / "share/man/man1" / page)) << page;
-    for (const char* doc : {"copyright", "changelog.gz", "README.md"})
+    for (const char* doc : {"copyright", "changelog.gz", "README.md", "examples/iris.csv"})
         EXPECT_TRUE(fs::is_regular_file(usr / "share/doc/dodoz" / doc)) << doc;
 }
 
@@ -147,7 +147,7 @@ TEST_F(PackageTest, PackagedProgramsClassifyTheIrisFlowerOnSQLite)
                                        "DODOZ_NO_GUI=1"};
 
     const std::string key = trimmed(succeed({(usr / "bin/dodoz-register").string(), "--csv",
-                                             std::string(DODOZ_SOURCE_DIR) + "/data/iris.csv", "--class", "class",
+                                             (usr / "share/doc/dodoz/examples/iris.csv").string(), "--class", "class",
                                              "--table", "iris", "--object", "6.0,2.9,4.5,1.5"},
                                             dir.path(), env));
     ASSERT_FALSE(key.empty());
