@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -335,9 +336,13 @@ public:
 
     void stop()
     {
+        process.sendSignal(SIGCONT);
         process.sendSignal(SIGTERM);
         process.wait(20s);
     }
+
+    // The server keeps its connections open and stops answering on them.
+    void freeze() { process.sendSignal(SIGSTOP); }
 
     std::string display;
     ChildProcess process;
@@ -373,6 +378,76 @@ TEST_F(LostDisplayTest, ErrorBoxGoesAwayWithItsDisplay)
     driver("step 1");
     EXPECT_EQ(driver.quit(), 0);
     EXPECT_EQ(driver.err(), "failed\n" + u8s(u8"Расчет выхода модели...\n"));
+}
+
+// A server that stops answering is given up after the display's deadline, like one that
+// went away; the test holds it stopped far longer than that.
+class StoppedDisplayTest : public testing::Test {
+protected:
+    ~StoppedDisplayTest() override { server.stop(); }
+
+    TempDir dir;
+    OwnServer server{dir};
+};
+
+// The state letter of /proc/<pid>/stat: 'T' for a stopped process.
+char processState(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t close = stat.rfind(')');
+    return close == std::string::npos || close + 2 >= stat.size() ? 0 : stat[close + 2];
+}
+
+bool waitUntilStopped(const ChildProcess& process)
+{
+    for (auto deadline = std::chrono::steady_clock::now() + 60s; std::chrono::steady_clock::now() < deadline;
+         std::this_thread::sleep_for(5ms))
+        if (processState(process.id()) == 'T')
+            return true;
+    return false;
+}
+
+TEST_F(StoppedDisplayTest, RunInStageFourFinishesWithItsRowsOnTheConsole)
+{
+    e2e::RunFixture task(e2e::Backend::SQLite);
+    const int key = task.registerTask({.object = e2e::iris::versicolor});
+    std::vector<std::string> env = task.db().odbcEnvironment();
+    env.push_back("DISPLAY=" + server.display);
+    env.push_back("DODOZ_TEST_STOP=output");
+    ChildProcess program({DODOZ_BINARY, std::to_string(key)}, env, dir.path().string(), dir / "stderr.txt");
+    ASSERT_TRUE(waitUntilStopped(program));
+    ASSERT_EQ(captionedWindows(server.display).size(), 1u) << "the run shows its window until the server stops";
+    server.freeze();
+    program.sendSignal(SIGCONT);
+
+    EXPECT_EQ(program.wait(60s), 0) << "the run waits for a stopped display";
+    EXPECT_EQ(TempDir::read(dir / "stderr.txt"), u8s(u8"Сохранение результатов...\n"));
+    EXPECT_NE(TempDir::read(dir / "log/Dodoz.log").find(" 5. Сохранение результатов: OK"), std::string::npos);
+    EXPECT_EQ(task.logs(key).size(), 1u);
+    EXPECT_EQ(task.results(key).size(), 5u);
+}
+
+TEST_F(StoppedDisplayTest, ErrorBoxGoesAwayWhenTheServerStopsAnswering)
+{
+    Driver driver{server.display, dir};
+    driver("text 3");
+    driver.send("alert failed");
+    ASSERT_EQ(waitForMessageBox(server.display).size(), 2u);
+    server.freeze();
+    EXPECT_EQ(driver.readLine(60s), "ok") << "the message box waits for a stopped display";
+    driver("step 1");
+    EXPECT_EQ(driver.quit(), 0);
+    EXPECT_EQ(driver.err(), "failed\n" + u8s(u8"Расчет выхода модели...\n"));
+}
+
+TEST_F(StoppedDisplayTest, ProgramEndsWhileTheServerIsStopped)
+{
+    Driver driver{server.display, dir};
+    driver("text 0");
+    server.freeze();
+    EXPECT_EQ(driver.quit(), 0);
+    EXPECT_EQ(driver.err(), "");
 }
 
 }  // namespace
