@@ -84,6 +84,7 @@ void TApplication::ShowException(const Exception& error)
     if (!window || !window->visible())
         return;
     fl_message_title(Cp1251ToUtf8(WindowBar::caption).c_str());
+    fl_close = alertButton;
     XDisplay::Deadline boxShown(*display);
     Fl::add_check(closeWindowsOnLostDisplay, display.get());
     Fl::add_timeout(kHeartbeatSeconds, heartbeat, display.get());

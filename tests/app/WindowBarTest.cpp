@@ -93,6 +93,19 @@ public:
         return count;
     }
 
+    // The longest horizontal run of dark pixels in the rows of the region.
+    int longestDarkRun(const Rect& r) const
+    {
+        int longest = 0;
+        for (int y = r.y; y < r.y + r.height; ++y)
+            for (int x = r.x, run = 0; x < r.x + r.width; ++x) {
+                auto p = at(x, y);
+                run = p[0] + p[1] + p[2] < 3 * 100 ? run + 1 : 0;
+                longest = std::max(longest, run);
+            }
+        return longest;
+    }
+
     int width = 0, height = 0;
     std::vector<unsigned char> rgb;
 };
@@ -270,6 +283,22 @@ TEST_F(WindowBarTest, ErrorBoxCarriesTheCaptionAndTheTextGoesToStderr)
     EXPECT_EQ(windows.size(), 2u) << "the message box is a second window with the caption as its title";
     EXPECT_EQ(driver->err(), "user@host: 100% failed\n");
     EXPECT_EQ(driver->readLine(200ms), std::nullopt) << "the message box waits for the user";
+    quitAtEnd = false;
+}
+
+// FLTK sizes the button to its label, and the bottom edge of its frame is the longest dark
+// line of the box's lower rows: 58 pixels with "OK" on the test server's fonts, 79 with
+// FLTK's own "Close".
+TEST_F(WindowBarTest, ErrorBoxButtonReadsOk)
+{
+    driver->send("alert failed");
+    std::vector<TopWindow> windows = waitForMessageBox(display);
+    ASSERT_EQ(windows.size(), 2u);
+    const TopWindow& box = windows[0].width == window.width && windows[0].height == window.height ? windows[1]
+                                                                                                   : windows[0];
+    int button = shot().longestDarkRun({box.x, box.y + box.height - 20, box.width, 20});
+    EXPECT_GT(button, 40);
+    EXPECT_LT(button, 70) << "the button is as wide as FLTK's \"Close\" button";
     quitAtEnd = false;
 }
 
