@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
@@ -70,7 +71,15 @@ Display* openDisplay()
 // reports through the handlers above like a server that went away.
 class XDisplay::Watchdog {
 public:
-    explicit Watchdog(int connection) : connection(connection), thread([this] { watch(); }) {}
+    explicit Watchdog(int connection) : connection(connection)
+    {
+        // The process's signals are the run's business; the thread takes none of them.
+        sigset_t all, previous;
+        sigfillset(&all);
+        pthread_sigmask(SIG_SETMASK, &all, &previous);
+        thread = std::thread([this] { watch(); });
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    }
     Watchdog(const Watchdog&) = delete;
     Watchdog& operator=(const Watchdog&) = delete;
     ~Watchdog()
