@@ -28,21 +28,30 @@ ConsoleBar::ConsoleBar(std::FILE* out, bool terminal, Clock clock)
 }
 
 ConsoleBar::ConsoleBar(std::FILE* out, bool terminal, const std::string& text, const BarRange& range, Clock clock)
+    : ConsoleBar(out, terminal, text, range, clock, clock())
+{
+}
+
+ConsoleBar::ConsoleBar(std::FILE* out, bool terminal, const std::string& text, const BarRange& range, Clock clock,
+                       std::chrono::steady_clock::time_point runStarted)
     : ConsoleBar(out, terminal, std::move(clock))
 {
+    started = runStarted;
     this->text = text;
     this->range = range;
     startStage();
     if (terminal)
-        drawLine(started);
+        drawLine(stageStarted);
     else if (!text.empty())
         std::fputs((Cp1251ToUtf8(text) + "\n").c_str(), out);
     std::fflush(out);
 }
 
-std::unique_ptr<ConsoleBar> ConsoleBar::onStderr(const std::string& text, const BarRange& range)
+std::unique_ptr<ConsoleBar> ConsoleBar::onStderr(const std::string& text, const BarRange& range,
+                                                 std::chrono::steady_clock::time_point runStarted)
 {
-    return std::make_unique<ConsoleBar>(stderr, isatty(STDERR_FILENO) == 1, text, range);
+    return std::make_unique<ConsoleBar>(stderr, isatty(STDERR_FILENO) == 1, text, range,
+                                        std::chrono::steady_clock::now, runStarted);
 }
 
 void ConsoleBar::Show()

@@ -24,13 +24,17 @@ public:
     static constexpr std::chrono::seconds plainInterval{30};
 
     ConsoleBar(std::FILE* out, bool terminal, Clock clock = std::chrono::steady_clock::now);
-    // Goes on with a bar that was shown somewhere else so far: shows its text (and, on a
-    // terminal, its position) at once.
+    // Goes on with a bar that was shown somewhere else so far, since runStarted: shows its
+    // text (and, on a terminal, its position) at once.
+    ConsoleBar(std::FILE* out, bool terminal, const std::string& text, const BarRange& range, Clock clock,
+               std::chrono::steady_clock::time_point runStarted);
     ConsoleBar(std::FILE* out, bool terminal, const std::string& text, const BarRange& range,
                Clock clock = std::chrono::steady_clock::now);
 
     // On stderr, rewriting in place when stderr is a terminal.
-    static std::unique_ptr<ConsoleBar> onStderr(const std::string& text = std::string(), const BarRange& range = {});
+    static std::unique_ptr<ConsoleBar> onStderr(
+        const std::string& text = std::string(), const BarRange& range = {},
+        std::chrono::steady_clock::time_point runStarted = std::chrono::steady_clock::now());
 
     // Shows the caption, as the window does before the first stage text.
     void Show() override;

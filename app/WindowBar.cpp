@@ -138,5 +138,5 @@ void WindowBar::repaint()
         display.sync();
     }
     if (display.lost())
-        console = ConsoleBar::onStderr(text, range);
+        console = ConsoleBar::onStderr(text, range, started);
 }

@@ -250,6 +250,13 @@ TEST_F(ConsoleBarTest, TakingOverBeforeAnyTextPrintsNothingInPlainOutput)
     EXPECT_EQ(output(), "");
 }
 
+TEST_F(ConsoleBarTest, TakingOverCountsTheTimeFromTheStartOfTheRun)
+{
+    now += 200s;
+    ConsoleBar terminal(stream, true, "Расчет выхода модели...", BarRange{}, clock(), now - 90s);
+    EXPECT_EQ(output(), "\r" + u8s(u8"Расчет выхода модели...") + " [" + cells(0) + "] 0%, 1:30\x1b[K\n");
+}
+
 TEST_F(ConsoleBarTest, TakingOverDoesNotShowTheCaptionAgain)
 {
     ConsoleBar plain(stream, false, "Загрузка данных...", BarRange{}, clock());
