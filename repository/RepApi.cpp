@@ -72,7 +72,8 @@ public:
         else if (offered & SQL_TXN_SERIALIZABLE)
             wanted = SQL_TXN_SERIALIZABLE;
         else
-            throw SystemException(sampleLoadPlace, "Репозиторий не поддерживает согласованное чтение (REPEATABLE READ или SERIALIZABLE)");
+            throw SystemException(sampleLoadPlace,
+                                  "Репозиторий не поддерживает согласованное чтение (REPEATABLE READ или SERIALIZABLE)");
         checkOdbc(SQLGetConnectAttr(dbc, SQL_ATTR_TXN_ISOLATION, &saved, sizeof saved, nullptr), SQL_HANDLE_DBC, dbc);
         if (saved != wanted)
             setLevel(wanted);
@@ -86,8 +87,8 @@ public:
     ReadSnapshot(const ReadSnapshot&) = delete;
     ReadSnapshot& operator=(const ReadSnapshot&) = delete;
 
-    // Reached only on the way out of a failure, which is the error to report; an open
-    // transaction is rolled back when the connection closes.
+    // Still open only on the way out of a failure, which is the error to report: should
+    // the rollback fail too, the transaction ends when the connection closes.
     ~ReadSnapshot()
     {
         if (!open)
@@ -110,9 +111,8 @@ private:
     void setLevel(SQLUINTEGER level)
     {
         const SQLHDBC dbc = connection.handle();
-        checkOdbc(SQLSetConnectAttr(dbc, SQL_ATTR_TXN_ISOLATION, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(level)),
-                                    SQL_IS_UINTEGER),
-                  SQL_HANDLE_DBC, dbc);
+        const auto value = reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(level));
+        checkOdbc(SQLSetConnectAttr(dbc, SQL_ATTR_TXN_ISOLATION, value, SQL_IS_UINTEGER), SQL_HANDLE_DBC, dbc);
     }
     void restoreLevel()
     {
@@ -250,7 +250,7 @@ VectorPtr RepApi::getTaskInValues()
 {
     CResultSetPtr rows = std::exchange(objectRows, nullptr);
     if (!rows)
-        return objectValues(*getTaskInColumns(), {});
+        rows = getTaskInColumns();
     return objectValues(*rows, sampleInputIds);
 }
 
@@ -279,7 +279,8 @@ VectorPtr RepApi::objectValues(const DataModel& inputRows, const std::vector<Obj
                 found = i;
             }
             if (found < 0)
-                throw SystemException(place, "Не найдено значение объекта для входной колонки: ColID = " + Object::toText(id));
+                throw SystemException(place,
+                                      "Не найдено значение объекта для входной колонки: ColID = " + Object::toText(id));
             order.push_back(found);
         }
     }

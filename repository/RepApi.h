@@ -44,8 +44,9 @@ public:
     CResultSetPtr getTaskInColumns();
     CResultSetPtr getTaskOutColumns();
     // ParValue2 of every input column, converted to the column's value class, in the
-    // order of the sample's input columns. After getTaskColumnsData these are the rows
-    // it read in its own snapshot of the repository; otherwise they are read here.
+    // order of the sample's input columns once a sample is loaded (else in row order).
+    // Right after getTaskColumnsData the rows are those it read in its snapshot of the
+    // repository; otherwise they are read here.
     VectorPtr getTaskInValues();
     // The object out of input parameter rows: for each ColID in turn, the ParValue2 of
     // the one row of that ColID converted to its column's value class. Rows are matched

@@ -74,11 +74,14 @@ TEST_F(ObjectValuesTest, WithoutColumnsTheRowsGiveTheOrder)
 
 TEST_F(ObjectValuesTest, EveryColumnNeedsExactlyOneRow)
 {
-    EXPECT_EQ(systemErrorOf([] { RepApi::objectValues(*inputRows({{11, 2, "1", "Age"}, {12, 2, "2", "Debt"}}), ids({11, 13})); }),
+    auto valuesOf = [](const DataModelPtr& rows, std::initializer_list<int> columns) {
+        return systemErrorOf([&] { RepApi::objectValues(*rows, ids(columns)); });
+    };
+    EXPECT_EQ(valuesOf(inputRows({{11, 2, "1", "Age"}, {12, 2, "2", "Debt"}}), {11, 13}),
               "RepApi.getTaskInValues(): Не найдено значение объекта для входной колонки: ColID = 13");
-    EXPECT_EQ(systemErrorOf([] { RepApi::objectValues(*inputRows({{11, 2, "1", "Age"}, {11, 2, "2", "Age"}}), ids({11, 12})); }),
+    EXPECT_EQ(valuesOf(inputRows({{11, 2, "1", "Age"}, {11, 2, "2", "Age"}}), {11, 12}),
               "RepApi.getTaskInValues(): Значение объекта задано дважды: ColID = 11");
-    EXPECT_EQ(systemErrorOf([] { RepApi::objectValues(*inputRows({{11, 2, "1", "Age"}}), ids({11, 12})); }),
+    EXPECT_EQ(valuesOf(inputRows({{11, 2, "1", "Age"}}), {11, 12}),
               "RepApi.getTaskInValues(): Число значений объекта не равно числу входных колонок выборки: 1<>2");
 }
 
