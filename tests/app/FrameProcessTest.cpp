@@ -31,9 +31,10 @@ const std::string kHeading = "\n 1. Считывание ключа задачи
 const std::string kStage2 = "\n 2. Открытие репозитория: ";
 
 // stderr of a run that read its key and found no repository: the console bar's first
-// text, then the error of stage 2.
+// text, then the error of stage 2 and the driver manager's reason.
 const std::string kNoRepository = reinterpret_cast<const char*>(
-    u8"Открытие...\n RepApi(int):\nОшибка соединения с репозиторием системы MIRELON\n");
+    u8"Открытие...\n RepApi(int):\nОшибка соединения с репозиторием системы MIRELON\n"
+    u8"IM002 [unixODBC][Driver Manager]Data source name not found and no default driver specified\n");
 
 std::string platformError(const std::string& key)
 {
