@@ -24,7 +24,8 @@ public:
 
     // "DSN=<dataSource>;UID=<user>;PWD=<password>;" without the UID and PWD items when
     // they are empty (an empty UID would replace the user the data source names). A
-    // value holding ";" or a brace is put in braces.
+    // value holding ";" or a brace is put in braces, which the SQLite driver does not
+    // honour: only for values the caller trusts, never for repository contents.
     static std::string connectionString(const std::string& dataSource, const std::string& user,
                                         const std::string& password);
 
