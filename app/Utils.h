@@ -6,14 +6,17 @@
 #include "app/Runtime.h"
 
 // Every failure the system detects itself: where it arose ("Vector.elementAt(int)")
-// and what went wrong. The text of the base Exception is the message alone.
+// and what went wrong. The text of the base Exception is the message alone. The detail,
+// when there is one, is the lower layer's own account (a driver's SQLSTATE and text)
+// behind a fixed message; it is for the console only.
 class SystemException : public Exception {
 public:
-    SystemException(std::string place, std::string message)
-        : Exception(message), place(std::move(place)), message(std::move(message)) {}
+    SystemException(std::string place, std::string message, std::string detail = {})
+        : Exception(message), place(std::move(place)), message(std::move(message)), detail(std::move(detail)) {}
 
     std::string place;
     std::string message;
+    std::string detail;
 };
 
 // The journal: unbuffered, every write reaches the file at once so that it holds

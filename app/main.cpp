@@ -1,12 +1,42 @@
 #include <clocale>
+#include <cstdio>
 #include <exception>
 #include <iostream>
+#include <string>
 
 #include "app/Alg.h"
 #include "app/Application.h"
 #include "app/Runtime.h"
 #include "app/Usage.h"
 #include "app/Utils.h"
+
+namespace {
+
+// A fixed message such as a failed connection keeps its wording in the box; the driver's
+// SQLSTATE and text follow it on stderr, as one line.
+void printDetail(const std::string& detail)
+{
+    std::string text = detail;
+    try {
+        text = Cp1251ToUtf8(detail);
+    } catch (const Exception&) {
+        // A driver text that was no cp1251 came through unconverted.
+    }
+    std::string line;
+    for (char c : text) {
+        const bool blank = c == '\n' || c == '\r' || c == '\t' || c == ' ';
+        if (!blank)
+            line += c;
+        else if (!line.empty() && line.back() != ' ')
+            line += ' ';
+    }
+    while (!line.empty() && line.back() == ' ')
+        line.pop_back();
+    std::fputs((line + "\n").c_str(), stderr);
+    std::fflush(stderr);
+}
+
+}  // namespace
 
 // The host learns the outcome from the repository alone, so the exit code is 0 on every
 // path. Errors of the standard library (out of memory, a bad index) count as the
@@ -25,8 +55,10 @@ int main(int argc, char** argv)
     setCommandLine(argc, argv);
 
     TApplication Application;
-    auto showAndEnd = [&Application](const Exception& error) {
+    auto showAndEnd = [&Application](const Exception& error, const std::string& detail = {}) {
         Application.ShowException(error);
+        if (!detail.empty())
+            printDetail(detail);
         Application.Terminate();
         return 0;
     };
@@ -38,7 +70,7 @@ int main(int argc, char** argv)
             Alg alg(Bar);
             alg.run();
         } catch (const SystemException& e) {
-            return showAndEnd(Exception(" " + e.place + ":\n" + e.message));
+            return showAndEnd(Exception(" " + e.place + ":\n" + e.message), e.detail);
         } catch (const Exception& e) {
             return showAndEnd(e);
         } catch (const std::exception& e) {

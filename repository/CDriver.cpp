@@ -11,7 +11,7 @@ CString CDriver::getConnectionString(const CString& dataSource, const CString& u
 ConnectionPtr CDriver::connect(const CString& dataSource, const CString& user, const CString& password)
 {
     auto connection = std::make_shared<OdbcConnection>();
-    connection->open(OdbcConnection::connectionString(dataSource.getValue(), user.getValue(), password.getValue()));
+    connection->openDataSource(dataSource.getValue(), user.getValue(), password.getValue());
     return connection;
 }
 
@@ -31,6 +31,11 @@ int CDriver::executeCommand(const CString& sql)
 {
     connection->execute(sql.getValue());
     return 0;
+}
+
+long CDriver::executeUpdate(const CString& sql)
+{
+    return connection->executeCounted(sql.getValue());
 }
 
 void CDriver::beginTrans()

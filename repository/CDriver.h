@@ -16,7 +16,8 @@ public:
     // "Provider=MSDASQL.1;Password=<password>;Persist Security Info=True;User ID=<user>;
     // Data Source=<dataSource>;", the values as given.
     static CString getConnectionString(const CString& dataSource, const CString& user, const CString& password);
-    // Opens the ODBC data source with this user and password (left out when empty).
+    // Opens the ODBC data source with this user and password (the data source's own
+    // when empty), each handed to the driver as a value of its own.
     static ConnectionPtr connect(const CString& dataSource, const CString& user, const CString& password);
 
     // Opens the connection again when it was closed.
@@ -26,6 +27,8 @@ public:
     CResultSetPtr executeQuery(const CString& sql);
     // Runs a command; always 0, whether or not it changed a row.
     int executeCommand(const CString& sql);
+    // Runs a command and gives the number of rows it inserted, changed or deleted.
+    long executeUpdate(const CString& sql);
     void beginTrans();
     void commitTrans();
 

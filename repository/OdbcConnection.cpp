@@ -51,6 +51,42 @@ std::string OdbcConnection::connectionString(const std::string& dataSource, cons
     return text;
 }
 
+namespace {
+
+// The driver receives the bytes with their length; a NUL would still end the value for
+// every driver that hands it on as a C string.
+SQLSMALLINT argumentLength(const std::string& utf8, const char* what)
+{
+    if (utf8.find('\0') != std::string::npos)
+        throw Exception(std::string("The ") + what + " holds a NUL byte");
+    if (utf8.size() > 32767)
+        throw Exception(std::string("The ") + what + " is longer than 32767 bytes");
+    return static_cast<SQLSMALLINT>(utf8.size());
+}
+
+}  // namespace
+
+void OdbcConnection::openDataSource(const std::string& dataSource, const std::string& user,
+                                    const std::string& password)
+{
+    if (connected)
+        throw Exception("The connection is already open");
+    std::string name = Cp1251ToUtf8(dataSource);
+    std::string uid = Cp1251ToUtf8(user);
+    std::string pwd = Cp1251ToUtf8(password);
+    const SQLSMALLINT nameLength = argumentLength(name, "data source name");
+    const SQLSMALLINT uidLength = argumentLength(uid, "user name");
+    const SQLSMALLINT pwdLength = argumentLength(pwd, "password");
+    // psqlODBC would take an empty user for a given one and lose the data source's.
+    SQLRETURN rc = SQLConnect(dbc, reinterpret_cast<SQLCHAR*>(name.data()), nameLength,
+                              uid.empty() ? nullptr : reinterpret_cast<SQLCHAR*>(uid.data()), uidLength,
+                              pwd.empty() ? nullptr : reinterpret_cast<SQLCHAR*>(pwd.data()), pwdLength);
+    checkOdbc(rc, SQL_HANDLE_DBC, dbc);
+    lastLogin = Login{dataSource, user, password};
+    lastConnectionString.clear();
+    finishOpen();
+}
+
 void OdbcConnection::open(const std::string& connectionString)
 {
     if (connected)
@@ -61,9 +97,15 @@ void OdbcConnection::open(const std::string& connectionString)
     SQLRETURN rc = SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(utf8.data()), SQL_NTS, completed,
                                     sizeof completed, &completedLength, SQL_DRIVER_NOPROMPT);
     checkOdbc(rc, SQL_HANDLE_DBC, dbc);
+    lastConnectionString = connectionString;
+    lastLogin.reset();
+    finishOpen();
+}
+
+void OdbcConnection::finishOpen()
+{
     connected = true;
     transaction = false;
-    lastConnectionString = connectionString;
     // A transaction left open by an earlier use of this handle must not carry over.
     setAutocommit(true);
 }
@@ -72,9 +114,14 @@ void OdbcConnection::open()
 {
     if (connected)
         return;
-    if (lastConnectionString.empty())
+    if (lastLogin) {
+        Login login = *lastLogin;
+        openDataSource(login.dataSource, login.user, login.password);
+    } else if (!lastConnectionString.empty()) {
+        open(lastConnectionString);
+    } else {
         throw Exception("The connection has never been opened");
-    open(lastConnectionString);
+    }
 }
 
 void OdbcConnection::close()
@@ -148,6 +195,13 @@ void OdbcConnection::execute(const std::string& sql)
 {
     OdbcStatement statement(*this);
     statement.execute(sql);
+}
+
+long OdbcConnection::executeCounted(const std::string& sql)
+{
+    OdbcStatement statement(*this);
+    statement.execute(sql);
+    return statement.rowCount();
 }
 
 void OdbcConnection::requireOpen() const

@@ -1,10 +1,13 @@
 #pragma once
-// One database connection through an ODBC data source, opened with SQLDriverConnect.
+// One database connection through an ODBC data source: by its name with a user and a
+// password (SQLConnect), or by a connection string composed from trusted parts
+// (SQLDriverConnect).
 // Closing it (destroying it too) first frees the statements still open on it and rolls
 // back an open transaction: nothing uncommitted is ever committed by closing.
 // Texts given to it are cp1251; they travel as UTF-8.
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,13 +24,20 @@ public:
 
     // "DSN=<dataSource>;UID=<user>;PWD=<password>;" without the UID and PWD items when
     // they are empty (an empty UID would replace the user the data source names). A
-    // value holding ";" or a brace is put in braces.
+    // value holding ";" or a brace is put in braces, which the SQLite driver does not
+    // honour: only for values the caller trusts, never for repository contents.
     static std::string connectionString(const std::string& dataSource, const std::string& user,
                                         const std::string& password);
 
+    // Connects to the named data source. The three values travel as three separate
+    // arguments and never as connection-string syntax, so no value can add a setting
+    // (a library to load, another database file) whatever it holds; an empty user or
+    // password leaves the data source's own. A value holding a NUL byte or too long for
+    // the call is refused, since it cannot reach the driver whole.
+    void openDataSource(const std::string& dataSource, const std::string& user, const std::string& password);
     // Connects without prompting; raises the driver's error when that fails.
     void open(const std::string& connectionString);
-    // Connects again with the last connection string; nothing when already open.
+    // Connects again the way it was last opened; nothing when already open.
     void open();
     bool isOpen() const { return connected; }
     void close();
@@ -40,6 +50,8 @@ public:
 
     // Runs SQL that returns no rows; a statement that matches no row is no error.
     void execute(const std::string& sql);
+    // The same, giving the number of rows the statement changed.
+    long executeCounted(const std::string& sql);
 
     SQLHDBC handle() const { return dbc; }
 
@@ -53,7 +65,15 @@ private:
 
     std::shared_ptr<OdbcEnvironment> environment;
     SQLHDBC dbc = SQL_NULL_HDBC;
+    struct Login {
+        std::string dataSource;
+        std::string user;
+        std::string password;
+    };
+    void finishOpen();
+
     std::string lastConnectionString;
+    std::optional<Login> lastLogin;
     bool connected = false;
     bool transaction = false;
     std::vector<OdbcStatement*> statements;

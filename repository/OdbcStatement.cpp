@@ -58,7 +58,8 @@ void OdbcStatement::execute(const std::string& sql)
     row.clear();
     std::string utf8 = Cp1251ToUtf8(sql);
     SQLRETURN rc = SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(utf8.data()), SQL_NTS);
-    if (rc == SQL_NO_DATA)
+    matchedNothing = rc == SQL_NO_DATA;
+    if (matchedNothing)
         return;
     checkOdbc(rc, SQL_HANDLE_STMT, stmt);
 
@@ -81,6 +82,16 @@ void OdbcStatement::execute(const std::string& sql)
         column.name = toCp1251(name, "The name of column " + std::to_string(i));
         columns.push_back(std::move(column));
     }
+}
+
+long OdbcStatement::rowCount() const
+{
+    requireOpen();
+    if (matchedNothing)
+        return 0;
+    SQLLEN count = 0;
+    checkOdbc(SQLRowCount(stmt, &count), SQL_HANDLE_STMT, stmt);
+    return static_cast<long>(count);
 }
 
 const OdbcColumn& OdbcStatement::getColumn(int index) const

@@ -37,6 +37,9 @@ public:
     // statement that matches no row (SQL_NO_DATA) is no error.
     void execute(const std::string& sql);
 
+    // The rows the last command inserted, changed or deleted (0 when it matched none).
+    long rowCount() const;
+
     int getColumnCount() const { return static_cast<int>(columns.size()); }
     const OdbcColumn& getColumn(int index) const;
 
@@ -58,4 +61,5 @@ private:
     SQLHSTMT stmt = SQL_NULL_HSTMT;
     std::vector<OdbcColumn> columns;
     std::vector<OdbcValue> row;
+    bool matchedNothing = false;
 };

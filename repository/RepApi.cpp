@@ -135,8 +135,9 @@ RepApi::RepApi(int taskKey, Unbound) : taskId(taskKey)
         driver = std::make_unique<CDriver>(connection);
     } catch (const SystemException&) {
         throw;
-    } catch (const Exception&) {
-        throw SystemException("RepApi(int)", std::string("Ошибка соединения с репозиторием системы ") + repositoryDataSource);
+    } catch (const Exception& e) {
+        throw SystemException("RepApi(int)", std::string("Ошибка соединения с репозиторием системы ") + repositoryDataSource,
+                              e.text());
     }
 }
 
@@ -208,8 +209,9 @@ ConnectionPtr RepApi::getSourceConnect(int srcId)
         return CDriver::connect(systemName, user, password);
     } catch (const SystemException&) {
         throw;
-    } catch (const Exception&) {
-        throw SystemException("RepApi.getSourceConnect(int)", "Ошибка соединения с источником " + systemName.getValue());
+    } catch (const Exception& e) {
+        throw SystemException("RepApi.getSourceConnect(int)", "Ошибка соединения с источником " + systemName.getValue(),
+                              e.text());
     }
 }
 
@@ -492,20 +494,47 @@ std::string RepApi::logStatement(const DataPack& pack, int taskId)
            + ");";
 }
 
+// A trigger or a rule may turn a write into nothing without an error; a set with a row
+// missing, or an old row left beside the new ones, would reach the host as complete.
 void RepApi::saveResult(const DataPack& pack)
 {
-    driver->executeCommand(resultStatement(pack, taskId));
+    const long rows = driver->executeUpdate(resultStatement(pack, taskId));
+    if (rows != 1)
+        throw SystemException("RepApi.saveResult(DataPack*)",
+                              "Строка результата не добавлена в TskResult (добавлено строк: " + std::to_string(rows) +
+                                  "), ResSysName = " + Object::toText(pack.find("ResSysName")) +
+                                  ", TskID = " + IntToStr(taskId));
 }
 
 void RepApi::saveLog(const DataPack& pack)
 {
-    driver->executeCommand(logStatement(pack, taskId));
+    const long rows = driver->executeUpdate(logStatement(pack, taskId));
+    if (rows != 1)
+        throw SystemException("RepApi.saveLog(DataPack*)", "Строка журнала не добавлена в TskLog (добавлено строк: " +
+                                                               std::to_string(rows) + "), TskID = " + IntToStr(taskId));
+}
+
+long RepApi::countTaskRows(const std::string& table)
+{
+    CResultSetPtr result = driver->executeQuery("SELECT COUNT(*) FROM " + table + " where TskID = " + IntToStr(taskId));
+    result->load();
+    if (result->getRowCount() != 1 || result->getColumnCount() != 1)
+        throw SystemException("RepApi.deleteResults()", "Не удалось подсчитать строки задачи в " + table);
+    return StrToInt(Object::toText(result->getValue(0, 0)));
 }
 
 void RepApi::deleteResults()
 {
-    driver->executeCommand("DELETE FROM TskResult where TskID = " + IntToStr(taskId));
-    driver->executeCommand("DELETE FROM TskLog where TskID = " + IntToStr(taskId));
+    const std::string key = IntToStr(taskId);
+    driver->executeCommand("DELETE FROM TskResult where TskID = " + key);
+    driver->executeCommand("DELETE FROM TskLog where TskID = " + key);
+    for (const char* table : {"TskResult", "TskLog"}) {
+        const long left = countTaskRows(table);
+        if (left != 0)
+            throw SystemException("RepApi.deleteResults()", std::string("Строки задачи не удалены из ") + table +
+                                                                " (осталось строк: " + std::to_string(left) +
+                                                                "), TskID = " + key);
+    }
 }
 
 // Both databases take a write lock here: PostgreSQL on the row, held to the end of the

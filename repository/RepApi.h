@@ -63,10 +63,11 @@ public:
     DatasetPtr getTaskColumnsData();
 
     // One TskResult row (ResSysName, ResOrder, ResValue1..3, ColID, ResTableName of the
-    // pack) / one TskLog row (LogType, LogMessage), keyed by GetNextPK.
+    // pack) / one TskLog row (LogType, LogMessage), keyed by GetNextPK; an error unless
+    // exactly that one row was added.
     void saveResult(const DataPack& pack);
     void saveLog(const DataPack& pack);
-    // Removes the task's TskResult and TskLog rows.
+    // Removes the task's TskResult and TskLog rows; an error when any is left.
     void deleteResults();
     // Locks the task's Task row until the transaction ends, by a write that changes
     // nothing; another run of the task that locks it too waits until then.
@@ -96,6 +97,7 @@ public:
 private:
     DataPackPtr readRow(const std::string& sql, const char* place, const std::string& emptyMessage);
     void checkTaskColumns();
+    long countTaskRows(const std::string& table);
 
     ConnectionPtr connection;
     std::unique_ptr<CDriver> driver;

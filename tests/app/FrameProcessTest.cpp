@@ -34,10 +34,12 @@ const std::string kStage2 = "\n 2. Открытие репозитория: ";
 const std::string kCaptionLine = reinterpret_cast<const char*>(u8"Анализ данных\n");
 
 // stderr of a run that read its key and found no repository: the caption, the console
-// bar's first text, then the error of stage 2.
+// bar's first text, then the error of stage 2 and the driver manager's reason.
 const std::string kNoRepository =
     kCaptionLine +
-    reinterpret_cast<const char*>(u8"Открытие...\n RepApi(int):\nОшибка соединения с репозиторием системы MIRELON\n");
+    reinterpret_cast<const char*>(
+        u8"Открытие...\n RepApi(int):\nОшибка соединения с репозиторием системы MIRELON\n"
+        u8"IM002 [unixODBC][Driver Manager]Data source name not found and no default driver specified\n");
 
 std::string platformError(const std::string& key)
 {

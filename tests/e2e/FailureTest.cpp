@@ -12,6 +12,9 @@
 namespace e2e {
 namespace {
 
+// The line after a failed connection's message: the driver manager's reason.
+const std::string kNoDataSource =
+    "IM002 [unixODBC][Driver Manager]Data source name not found and no default driver specified\n";
 const std::string kSampleStatement = "SELECT sepal_length, sepal_width, petal_length, petal_width, class FROM iris";
 
 class RunFailureTest : public BackendTest {
@@ -130,8 +133,10 @@ TEST_P(RunFailureTest, SourceDataSourceThatCannotBeOpenedStopsAtStageTwo)
     fx->db().repository({"UPDATE DtsSource SET SrcSysName = 'DODOZ_NO_SUCH_SOURCE' WHERE SrcID = " +
                          std::to_string(sourceId)});
     RunOutcome run = runBroken(key);
-    EXPECT_EQ(run.process.err, console::progress(1) + console::error("RepApi.getSourceConnect(int)",
-                                                                     "Ошибка соединения с источником DODOZ_NO_SUCH_SOURCE"));
+    EXPECT_EQ(run.process.err, console::progress(1) +
+                                   console::error("RepApi.getSourceConnect(int)",
+                                                  "Ошибка соединения с источником DODOZ_NO_SUCH_SOURCE") +
+                                   kNoDataSource);
     EXPECT_EQ(journal::masked(run.journal), journal::failedInStage2(keyText()));
     expectNoRows(key);
 }
@@ -142,8 +147,9 @@ TEST_P(RunFailureTest, RepositoryDataSourceThatCannotBeOpenedStopsAtStageTwo)
     RunOutcome run = fx->runDodozWith({keyText()}, Regional::C,
                                       {"ODBCSYSINI=" + nowhere.string(), "ODBCINI=" + (nowhere / "odbc.ini").string()});
     EXPECT_EQ(run.process.exitCode, 0) << run.process.describe();
-    EXPECT_EQ(run.process.err, console::progress(1) + console::error("RepApi(int)",
-                                                                     "Ошибка соединения с репозиторием системы MIRELON"));
+    EXPECT_EQ(run.process.err, console::progress(1) +
+                                   console::error("RepApi(int)", "Ошибка соединения с репозиторием системы MIRELON") +
+                                   kNoDataSource);
     EXPECT_EQ(journal::masked(run.journal), journal::failedInStage2(keyText()));
     expectEarlierRowsKept();
 }

@@ -1,12 +1,13 @@
 #pragma once
 // Whole runs over hostile or broken repository and source contents. Every case of one
 // backend shares one pair of databases (made once per process and dropped by
-// releaseDatabases); each case registers a task over a source table of its own and
-// breaks only that task's rows, so cases never see each other's damage.
+// releaseDatabases); each case registers a task over a source table and a DtsSource row
+// of its own and breaks only that task's rows, so cases never see each other's damage.
 //
 // A case ends in one of two outcomes:
 // - refused: exit code 0, no crash and no sanitizer report, stderr holding the progress
-//   texts of the stage that failed and then exactly the expected error, a journal that
+//   texts of the stage that failed and then exactly the expected error (followed, for a
+//   failed connection, by one line with the driver's SQLSTATE and text), a journal that
 //   stops at that stage, no TskResult or TskLog row written, and none of the earlier
 //   run's rows left (even a failure of stage 2 comes after they are deleted);
 // - completed: a complete, consistent result set and the closing log row.
@@ -16,11 +17,14 @@
 //       crashed=<0|1> rows=<rows written> message=<1 when the error shown was the expected one>
 //   case=<name> backend=<...> expect=result exit=<...> crashed=<0|1> rows=<rows written>
 //       complete=<1 when the result set was complete and consistent>
+// A case that checks for effects outside the run adds escaped=<1 when a library from the
+// repository's contents was loaded or a file appeared that the run had no business making>.
 // "crashed" counts a signal, a timeout, a nonzero exit code and a sanitizer report.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -30,7 +34,7 @@
 namespace hostile {
 
 // The stage whose heading the journal of a refused run ends with.
-enum class Stage { Open = 2, Sample = 3, Model = 4 };
+enum class Stage { Open = 2, Sample = 3, Model = 4, Save = 5 };
 
 // A registered task and the keys of its repository rows.
 struct Task {
@@ -78,8 +82,10 @@ protected:
     std::filesystem::path writeCsv(const std::string& utf8Text);
 
     // Runs the task and checks the refused outcome: stderr is the progress texts shown
-    // before the stage failed and then `shown`.
-    e2e::RunOutcome expectRefused(const Task& task, Stage stage, const std::string& shown);
+    // before the stage failed and then `shown`, and when driverState is given one more
+    // line that starts with that SQLSTATE.
+    e2e::RunOutcome expectRefused(const Task& task, Stage stage, const std::string& shown,
+                                  const std::string& driverState = {});
     // Runs the task and checks the completed outcome with `classes` "dens" rows.
     Outcome expectCompleted(const Task& task, size_t classes);
     // The same for a run that only gives the results to compare a case with; it writes
@@ -89,9 +95,18 @@ protected:
     // What the run shows for an error with a place, and for a platform error.
     static std::string systemError(const std::string& place, const std::string& message);
     static std::string platformError(const std::string& message);
+    // The SQLSTATE of a data source name that names none: the driver manager looks up a
+    // name of up to 32 bytes and refuses a longer one outright as a bad length.
+    static std::string missingDataSourceState(const std::string& name);
 
     // The row count of a source table, or -1 when it is gone.
     long sourceRows(const std::string& table);
+
+    // Environment the runs of the case get besides the fixture's own.
+    std::vector<std::string> runEnvironment;
+    // Set before a run: looks, after it, for effects outside the run (true when there
+    // are any); its answer goes into the figure line.
+    std::function<bool()> escapedCheck;
 
     static constexpr long kIrisRows = 150;
 

@@ -1,4 +1,4 @@
-// Repository texts that end up inside SQL or a connection string: the dataset's SQL,
+// Repository texts that end up inside SQL or reach the driver: the dataset's SQL,
 // the column names and the source's data source name. Whatever they hold, the source
 // database sees at most the one SELECT of the sample: psqlODBC runs every statement of
 // a text it is given, so a second statement must be refused before it is sent, and the
@@ -98,15 +98,15 @@ TEST_P(SmuggledSqlTest, ColumnListInAColumnName)
                                   task.table));
 }
 
-// The name goes into the connection string braced, as one value: no other database
-// is reached.
+// The name is only looked up among the data sources: no other database is reached.
 TEST_P(SmuggledSqlTest, ConnectionSettingsInTheDataSourceName)
 {
     const std::string name = std::string(e2e::Databases::sourceDsn) +
                              (sqlite() ? ";Database=" + (db().dir() / "elsewhere.db").string() : ";Database=postgres");
     db().repository({"UPDATE DtsSource SET SrcSysName = '" + name + "' WHERE SrcID = " + std::to_string(task.source)});
     expectRefused(task, Stage::Open,
-                  systemError("RepApi.getSourceConnect(int)", "Ошибка соединения с источником " + name));
+                  systemError("RepApi.getSourceConnect(int)", "Ошибка соединения с источником " + name),
+                  missingDataSourceState(name));
     EXPECT_FALSE(std::filesystem::exists(db().dir() / "elsewhere.db"));
 }
 

@@ -101,6 +101,33 @@ TEST_P(OdbcTest, RejectedSqlIsAnExceptionWithTheDriverText)
     connection->execute("DELETE FROM TskLog where TskID = 1");
 }
 
+TEST_P(OdbcTest, CountedCommandGivesTheRowsItChanged)
+{
+    auto connection = repository();
+    EXPECT_EQ(connection->executeCounted("INSERT INTO Task (TskID) VALUES (1)"), 1);
+    EXPECT_EQ(connection->executeCounted("DELETE FROM Task where TskID = 99"), 0);
+    EXPECT_EQ(connection->executeCounted("DELETE FROM Task where TskID = 1"), 1);
+}
+
+TEST_P(OdbcTest, DataSourceOpensWithTheUserAndPasswordAsValues)
+{
+    OdbcConnection connection;
+    connection.openDataSource(TestDatabases::repositoryDsn, "", "");
+    EXPECT_TRUE(connection.isOpen());
+    connection.close();
+    connection.open();
+    EXPECT_TRUE(connection.isOpen());
+}
+
+TEST_P(OdbcTest, ValueWithANulByteIsRefusedBeforeTheDriverSeesIt)
+{
+    OdbcConnection connection;
+    std::string error =
+        errorOf([&] { connection.openDataSource(TestDatabases::repositoryDsn, "", std::string("p\0;LoadExt=x", 13)); });
+    EXPECT_NE(error.find("password holds a NUL byte"), std::string::npos) << error;
+    EXPECT_FALSE(connection.isOpen());
+}
+
 TEST_P(OdbcTest, DeleteMatchingNothingIsNoError)
 {
     auto connection = repository();

@@ -1,0 +1,109 @@
+// Connections that cannot be made. The message stays the fixed one the host's users
+// know; the driver's SQLSTATE and text follow it on stderr as one line of their own, so
+// that a missing data source, a wrong database file and a server that is not there can
+// be told apart.
+
+#include <fstream>
+#include <sstream>
+
+#include "app/Runtime.h"
+#include "tests/hostile/HostileFixture.h"
+
+namespace hostile {
+namespace {
+
+class ConnectionDetailTest : public IrisTaskTest {
+protected:
+    // A copy of the DSN file with one setting of one data source changed; the runs read
+    // it instead of the original.
+    void changeDataSource(const std::string& dsn, const std::string& key, const std::string& value)
+    {
+        std::ifstream in(db().dir() / "odbc.ini");
+        std::stringstream changed;
+        std::string line;
+        std::string section;
+        bool replaced = false;
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.front() == '[')
+                section = line.substr(1, line.find(']') - 1);
+            const auto equals = line.find('=');
+            if (section == dsn && equals != std::string::npos && Trim(line.substr(0, equals)) == key) {
+                changed << key << " = " << value << "\n";
+                replaced = true;
+            } else {
+                changed << line << "\n";
+            }
+        }
+        ASSERT_TRUE(replaced) << "no " << key << " in [" << dsn << "]";
+        const std::filesystem::path ini = db().dir() / ("odbc-" + task.keyText() + ".ini");
+        e2e::writeFile(ini, changed.str());
+        runEnvironment = {"ODBCINI=" + ini.string()};
+    }
+
+    // SQLite: a database file that is not there (the DSN forbids creating it);
+    // PostgreSQL: a port where no server listens.
+    std::string unreachable(const std::string& dsn)
+    {
+        if (sqlite()) {
+            missing = db().dir() / ("missing-" + task.keyText() + ".db");
+            changeDataSource(dsn, "Database", missing.string());
+            return "HY000";
+        }
+        changeDataSource(dsn, "Port", "1");
+        return "08001";
+    }
+
+    void expectRepositoryRefused(const std::string& driverState)
+    {
+        expectRefused(task, Stage::Open,
+                      systemError("RepApi(int)", "Ошибка соединения с репозиторием системы MIRELON"), driverState);
+    }
+
+    void expectSourceRefused(const std::string& name, const std::string& driverState)
+    {
+        expectRefused(task, Stage::Open,
+                      systemError("RepApi.getSourceConnect(int)", "Ошибка соединения с источником " + name), driverState);
+    }
+
+    void TearDown() override
+    {
+        if (!missing.empty()) {
+            EXPECT_FALSE(std::filesystem::exists(missing)) << "the missing database was created";
+        }
+    }
+
+    std::filesystem::path missing;
+};
+
+TEST_P(ConnectionDetailTest, RepositoryDataSourceMissing)
+{
+    const std::filesystem::path empty = db().dir() / ("empty-" + task.keyText());
+    std::filesystem::create_directories(empty);
+    e2e::writeFile(empty / "odbc.ini", "");
+    runEnvironment = {"ODBCSYSINI=" + empty.string(), "ODBCINI=" + (empty / "odbc.ini").string()};
+    expectRepositoryRefused("IM002");
+}
+
+TEST_P(ConnectionDetailTest, SourceDataSourceMissing)
+{
+    db().repository({"UPDATE DtsSource SET SrcSysName = 'DODOZ_NO_SUCH_SOURCE' WHERE SrcID = " +
+                     std::to_string(task.source)});
+    expectSourceRefused("DODOZ_NO_SUCH_SOURCE", "IM002");
+}
+
+TEST_P(ConnectionDetailTest, RepositoryUnreachable)
+{
+    const std::string state = unreachable(e2e::Databases::repositoryDsn);
+    expectRepositoryRefused(state);
+}
+
+TEST_P(ConnectionDetailTest, SourceUnreachable)
+{
+    const std::string state = unreachable(e2e::Databases::sourceDsn);
+    expectSourceRefused(e2e::Databases::sourceDsn, state);
+}
+
+DODOZ_E2E_ON_BOTH_BACKENDS(ConnectionDetailTest);
+
+}  // namespace
+}  // namespace hostile

@@ -1,0 +1,27 @@
+// A shared library that only proves it was loaded: its constructor appends a line to the
+// file named by HOSTILE_MARKER, or to "hostile-marker" in the current directory. Cases
+// smuggle its path into settings that would make a driver load it.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace {
+
+__attribute__((constructor)) void leaveMarker()
+{
+    const char* path = std::getenv("HOSTILE_MARKER");
+    if (!path || !*path)
+        path = "hostile-marker";
+    int fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return;
+    const char line[] = "loaded\n";
+    if (write(fd, line, sizeof line - 1) < 0) {
+        // Nothing to report to: the marker's absence tells the test.
+    }
+    close(fd);
+}
+
+}  // namespace

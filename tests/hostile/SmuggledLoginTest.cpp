@@ -1,0 +1,161 @@
+// The source's user and password, and its data source name, are repository contents
+// that reach the ODBC driver. Whatever they hold, they must not become settings of the
+// connection: the SQLite driver would load a library named by LoadExt (and run its
+// constructor) or open, even create, any database file named by Database. Each case
+// watches for a marker the library leaves and for any file the run had no business
+// making, and ends either refused at stage 2 or with the unbroken task's results.
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <set>
+
+#include "repository/OdbcConnection.h"
+#include "tests/hostile/HostileFixture.h"
+
+namespace hostile {
+namespace {
+
+std::set<std::string> filesBelow(const std::filesystem::path& dir)
+{
+    std::set<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir))
+        files.insert(entry.path().string());
+    return files;
+}
+
+class SmuggledLoginTest : public IrisTaskTest {
+protected:
+    void SetUp() override
+    {
+        IrisTaskTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        expected = referenceRun(task, 3).rows;
+        watched = db().dir() / ("watched-" + task.keyText());
+        std::filesystem::create_directories(watched);
+        marker = watched / "marker";
+        otherDatabase = watched / "other.db";
+        runEnvironment = {"HOSTILE_MARKER=" + marker.string()};
+        before = filesBelow(db().dir());
+        escapedCheck = [this] { return escapedSomething(); };
+    }
+
+    void TearDown() override
+    {
+        EXPECT_FALSE(std::filesystem::exists(marker)) << "the smuggled library was loaded";
+        EXPECT_FALSE(std::filesystem::exists(otherDatabase)) << "the smuggled database file was made";
+        EXPECT_EQ(filesBelow(db().dir()), before) << "the run made files";
+    }
+
+    bool escapedSomething()
+    {
+        return std::filesystem::exists(marker) || filesBelow(db().dir()) != before;
+    }
+
+    void setSource(const std::string& column, const std::string& value)
+    {
+        std::string quoted;
+        for (char c : value)
+            quoted += c == '\'' ? std::string("''") : std::string(1, c);
+        db().repository({"UPDATE DtsSource SET " + column + " = '" + quoted + "' WHERE SrcID = " +
+                         std::to_string(task.source)});
+    }
+
+    // The source's connection failed; the driver's reason follows on its own line.
+    void expectSourceRefused(const std::string& name, const std::string& driverState)
+    {
+        expectRefused(task, Stage::Open, systemError("RepApi.getSourceConnect(int)", "Ошибка соединения с источником " + name),
+                      driverState);
+    }
+
+    void expectUnbrokenResults() { EXPECT_EQ(expectCompleted(task, 3).rows, expected); }
+
+    static std::string library() { return HOSTILE_MARKER_LIBRARY; }
+    static std::string databaseUser()
+    {
+        const char* user = std::getenv("DODOZ_PG_USER");
+        return user ? user : "";
+    }
+
+    std::vector<std::string> expected;
+    std::filesystem::path watched;
+    std::filesystem::path marker;
+    std::filesystem::path otherDatabase;
+    std::set<std::string> before;
+};
+
+// SQLite ignores the user; PostgreSQL knows no such role.
+TEST_P(SmuggledLoginTest, LibraryInTheUser)
+{
+    setSource("SrcUser", "u};LoadExt=" + library() + ";X={");
+    if (sqlite())
+        expectUnbrokenResults();
+    else
+        expectSourceRefused(e2e::Databases::sourceDsn, "08001");
+}
+
+// Neither driver asks for a password here (SQLite has none, the test server trusts).
+TEST_P(SmuggledLoginTest, LibraryInThePassword)
+{
+    setSource("SrcPassword", "p;LoadExt=" + library());
+    expectUnbrokenResults();
+}
+
+TEST_P(SmuggledLoginTest, LibraryInTheBracedPassword)
+{
+    setSource("SrcPassword", "p};LoadExt=" + library() + ";X={");
+    expectUnbrokenResults();
+}
+
+TEST_P(SmuggledLoginTest, OtherDatabaseInThePassword)
+{
+    setSource("SrcPassword", "p;Database=" + otherDatabase.string() + ";NoCreat=0");
+    expectUnbrokenResults();
+}
+
+// On PostgreSQL the user is the real one followed by another database: were it parsed,
+// the run would reach the database "postgres" and fail only at the sample.
+TEST_P(SmuggledLoginTest, OtherDatabaseInTheUser)
+{
+    if (sqlite()) {
+        setSource("SrcUser", "u;Database=" + otherDatabase.string() + ";NoCreat=0");
+        expectUnbrokenResults();
+    } else {
+        setSource("SrcUser", databaseUser() + ";Database=postgres");
+        expectSourceRefused(e2e::Databases::sourceDsn, "08001");
+    }
+}
+
+// The name is looked up as it stands: no data source is called that.
+TEST_P(SmuggledLoginTest, LibraryInTheDataSourceName)
+{
+    const std::string name = std::string(e2e::Databases::sourceDsn) + ";LoadExt=" + library();
+    setSource("SrcSysName", name);
+    expectSourceRefused(name, missingDataSourceState(name));
+}
+
+// Not a case: the marker library does leave its marker once loaded, and the SQLite
+// driver does load it when a connection string names it, so the cases above would see
+// a smuggled setting that took effect.
+TEST_P(SmuggledLoginTest, MarkerAppearsWhenTheLibraryIsLoaded)
+{
+    escapedCheck = nullptr;
+    ASSERT_EQ(setenv("HOSTILE_MARKER", marker.c_str(), 1), 0);
+    if (sqlite()) {
+        OdbcConnection connection;
+        connection.open(db().connectionString(e2e::Databases::sourceDsn) + "LoadExt=" + library() + ";");
+    } else {
+        void* handle = dlopen(library().c_str(), RTLD_NOW);
+        ASSERT_NE(handle, nullptr) << dlerror();
+        dlclose(handle);
+    }
+    EXPECT_TRUE(std::filesystem::exists(marker));
+    std::filesystem::remove(marker);
+    unsetenv("HOSTILE_MARKER");
+}
+
+DODOZ_E2E_ON_BOTH_BACKENDS(SmuggledLoginTest);
+
+}  // namespace
+}  // namespace hostile
