@@ -56,7 +56,8 @@ TEST_F(CsvTableTest, QuotedFields)
 
 TEST_F(CsvTableTest, MalformedRowsNameTheirLine)
 {
-    EXPECT_EQ(error("a,class\n1,0\n1,2,3\n"), "data.csv, line 3: 3 fields where the header has 2");
+    EXPECT_EQ(error("a,class\n1,0\n1,2,3\n"), "data.csv, line 3: 3 fields where the header has 2 (separated by ','); if the file uses another "
+                                          "separator, give --delimiter");
     EXPECT_EQ(error("a,class\n\"1,0\n"), "data.csv, line 2: a quoted field is not closed");
     EXPECT_EQ(error("a,class\n\"1\"x,0\n"), "data.csv, line 2: text after a closing quote");
     EXPECT_EQ(error("a,class\n1\"2,0\n"), "data.csv, line 2: a quote inside an unquoted field");
