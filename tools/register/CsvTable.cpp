@@ -138,7 +138,7 @@ CsvTable CsvTable::read(std::istream& in, const std::string& sourceName, char de
             in.seekg(start);
         }
     }
-    table.delimiter = delimiter ? delimiter : detectDelimiter(in);
+    table.delimiter = delimiter ? delimiter : in.peek() == EOF ? ',' : detectDelimiter(in);
     Parser parser(in, sourceName, table.delimiter);
     std::vector<std::optional<std::string>> fields;
     if (!parser.record(fields))
