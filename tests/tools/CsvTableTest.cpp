@@ -54,16 +54,17 @@ TEST_F(CsvTableTest, QuotedFields)
     EXPECT_EQ(t.rows[1][0], "");
 }
 
-TEST_F(CsvTableTest, MalformedRowsNameTheirLine)
+TEST_F(CsvTableTest, MalformedRowsNameTheirLineAndTheRemedy)
 {
+    const std::string kQuoteHint = "; quote the whole field and double each quote inside it";
     EXPECT_EQ(error("a,class\n1,0\n1,2,3\n"), "data.csv, line 3: 3 fields where the header has 2 (separated by ','); if the file uses another "
                                           "separator, give --delimiter");
-    EXPECT_EQ(error("a,class\n\"1,0\n"), "data.csv, line 2: a quoted field is not closed");
-    EXPECT_EQ(error("a,class\n\"1\"x,0\n"), "data.csv, line 2: text after a closing quote");
-    EXPECT_EQ(error("a,class\n1\"2,0\n"), "data.csv, line 2: a quote inside an unquoted field");
+    EXPECT_EQ(error("a,class\n\"1,0\n"), "data.csv, line 2: a quoted field is not closed; close it with a quote");
+    EXPECT_EQ(error("a,class\n\"1\"x,0\n"), "data.csv, line 2: text after a closing quote" + kQuoteHint);
+    EXPECT_EQ(error("a,class\n1\"2,0\n"), "data.csv, line 2: a quote inside an unquoted field" + kQuoteHint);
     EXPECT_EQ(error(""), "data.csv: the file is empty, a header row is needed");
-    EXPECT_EQ(error("a,,class\n"), "data.csv, line 1: the header has an empty column name");
-    EXPECT_EQ(error(std::string("a,class\n1,\0\n", 12)), "data.csv, line 2: a NUL byte");
+    EXPECT_EQ(error("a,,class\n"), "data.csv, line 1: the header has an empty column name; give every column a name");
+    EXPECT_EQ(error(std::string("a,class\n1,\0\n", 12)), "data.csv, line 2: a NUL byte; a UTF-16 file needs --encoding UTF-16");
 }
 
 TEST_F(CsvTableTest, SeparatorIsTheOneTheHeaderLineUsesMost)

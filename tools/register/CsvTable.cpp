@@ -45,11 +45,11 @@ public:
                 continue;
             }
             if (quoted)
-                fail("text after a closing quote");
+                fail("text after a closing quote; quote the whole field and double each quote inside it");
             if (c == '"')
-                fail("a quote inside an unquoted field");
+                fail("a quote inside an unquoted field; quote the whole field and double each quote inside it");
             if (c == '\0')
-                fail("a NUL byte");
+                fail("a NUL byte; a UTF-16 file needs --encoding UTF-16");
             field.push_back(static_cast<char>(c));
             any = true;
         }
@@ -68,7 +68,7 @@ private:
         for (;;) {
             int c = in.get();
             if (c == EOF)
-                fail("a quoted field is not closed");
+                fail("a quoted field is not closed; close it with a quote");
             if (c == '"') {
                 if (in.peek() != '"')
                     return;
@@ -76,7 +76,7 @@ private:
             } else if (c == '\n') {
                 ++line;
             } else if (c == '\0') {
-                fail("a NUL byte");
+                fail("a NUL byte; a UTF-16 file needs --encoding UTF-16");
             }
             field.push_back(static_cast<char>(c));
         }
@@ -145,7 +145,7 @@ CsvTable CsvTable::read(std::istream& in, const std::string& sourceName, char de
         throw Exception(sourceName + ": the file is empty, a header row is needed");
     for (auto& f : fields) {
         if (!f || Trim(*f).empty())
-            parser.fail("the header has an empty column name");
+            parser.fail("the header has an empty column name; give every column a name");
         table.header.push_back(Trim(*f));
     }
     while (parser.record(fields)) {

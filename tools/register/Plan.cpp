@@ -154,9 +154,9 @@ RegistrationPlan planRegistration(const RegistrationRequest& request)
         inputIndex.push_back(at->second);
     }
     if (inputIndex.empty())
-        throw Exception(file + ": there is no input column besides the class column");
+        throw Exception(file + ": there is no input column besides the class column; a task needs at least one");
     if (csv.rows.empty())
-        throw Exception(file + ": there are no data rows");
+        throw Exception(file + ": there are no data rows below the header");
 
     ColumnNames names;
     for (const auto& name : inputColumns)

@@ -244,14 +244,23 @@ std::string sqlText(const std::string& text)
 int registerTask(RegistrationPlan& plan, const std::string& repositoryDsn, const std::string& sourceDsn)
 {
     try {
+        auto connect = [](OdbcConnection& connection, const std::string& dsn, const char* what) {
+            try {
+                connection.open(OdbcConnection::connectionString(dsn, "", ""));
+            } catch (const Exception& e) {
+                throw Exception(std::string("cannot connect to the ") + what + " " + dsn + ": " + e.text() +
+                                " (ODBCINI and ODBCSYSINI name the ini files that define it; --repository and "
+                                "--source choose other data sources)");
+            }
+        };
         OdbcConnection repository;
-        repository.open(OdbcConnection::connectionString(repositoryDsn, "", ""));
+        connect(repository, repositoryDsn, "repository");
         // One database behind both names: a second connection would wait for the first
         // one's write lock (SQLite) until its timeout.
         std::unique_ptr<OdbcConnection> separateSource;
         if (sourceDsn != repositoryDsn) {
             separateSource = std::make_unique<OdbcConnection>();
-            separateSource->open(OdbcConnection::connectionString(sourceDsn, "", ""));
+            connect(*separateSource, sourceDsn, "source database");
         }
         OdbcConnection& source = separateSource ? *separateSource : repository;
 
