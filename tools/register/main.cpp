@@ -112,7 +112,10 @@ Options parse(int argc, char** argv)
         case 'f': o.csvPath = value; break;
         case 'c': o.request.classColumn = value; break;
         case 'o': o.objectText = value; o.haveObject = true; break;
-        case 'i': o.request.inputColumns = split(value, ','); break;
+        case 'i':
+            for (const std::string& name : split(value, ','))
+                o.request.inputColumns.push_back(Trim(name));
+            break;
         case 't': o.request.table = value; break;
         case 'n': o.request.taskName = value; break;
         case 'd': o.delimiter = separatorOption(value, "--delimiter"); break;
