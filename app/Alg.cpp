@@ -36,19 +36,21 @@ void Alg::setText(const char* text)
         bar->SetText(text);
 }
 
-// A failure anywhere below leaves the task without result and log rows: the earlier
-// ones are deleted and committed first, the new ones are committed together at the end.
+// A failure anywhere below, once the repository is open, leaves the task without result
+// and log rows: the earlier ones are deleted and committed first, before the task is read
+// or its source opened, and the new ones are committed together at the end.
 std::unique_ptr<RepApi> Alg::runStages(Log& log, int key)
 {
     setText("Открытие...");
     log.writeLine(" 2. Открытие репозитория: ");
     testStop("open");
-    auto repository = std::make_unique<RepApi>(key);
-    log.write("OK");
+    auto repository = std::make_unique<RepApi>(key, RepApi::Unbound{});
     repository->beginTrans();
     repository->deleteResults();
     testStop("clear");
     repository->commitTrans();
+    repository->setTask(key);
+    log.write("OK");
 
     setText("Загрузка данных...");
     log.writeLine(" 3. Считывание выборки: \n");

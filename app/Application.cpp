@@ -37,6 +37,17 @@ void closeWindowsOnLostDisplay(void* display)
             window->hide();
 }
 
+// Nor can anybody close it on a server that has stopped answering, and there the event
+// loop has nothing to wake it: a round trip every second proves the server alive, or
+// ends in the display's deadline and then in the check above.
+constexpr double kHeartbeatSeconds = 1.0;
+
+void heartbeat(void* display)
+{
+    static_cast<const XDisplay*>(display)->sync();
+    Fl::repeat_timeout(kHeartbeatSeconds, heartbeat, display);
+}
+
 }  // namespace
 
 TApplication::TApplication() = default;
@@ -73,8 +84,12 @@ void TApplication::ShowException(const Exception& error)
     if (!window || !window->visible())
         return;
     fl_message_title(Cp1251ToUtf8(WindowBar::caption).c_str());
+    fl_close = alertButton;
+    XDisplay::Deadline boxShown(*display);
     Fl::add_check(closeWindowsOnLostDisplay, display.get());
+    Fl::add_timeout(kHeartbeatSeconds, heartbeat, display.get());
     fl_alert("%s", alertText(error.text()).c_str());
+    Fl::remove_timeout(heartbeat, display.get());
     Fl::remove_check(closeWindowsOnLostDisplay, display.get());
 }
 

@@ -36,6 +36,8 @@ public:
     // The error text as the message box wants it: UTF-8 with every "@" doubled, since
     // FLTK reads "@" in a label as the start of a symbol.
     static std::string alertText(const std::string& text);
+    // The message box's only button, in place of FLTK's English "Close".
+    static constexpr const char* alertButton = "OK";
 
 private:
     std::unique_ptr<XDisplay> display;

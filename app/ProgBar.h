@@ -43,6 +43,9 @@ private:
     }
 };
 
+// The progress window's caption and first text, which the console shows first too (cp1251).
+inline constexpr const char* progressCaption = "Анализ данных";
+
 // Operations that take a TBar* accept null and then show nothing.
 class TBar {
 public:

@@ -12,7 +12,7 @@
 #include "app/Runtime.h"
 #include "app/XDisplay.h"
 
-const char* const WindowBar::caption = "Анализ данных";
+const char* const WindowBar::caption = progressCaption;
 
 namespace {
 
@@ -57,18 +57,29 @@ struct WindowBar::Widgets {
 
 WindowBar::WindowBar(const XDisplay& display) : display(display), widgets(std::make_unique<Widgets>()) {}
 
-WindowBar::~WindowBar() = default;
+// Taking the window down talks to the server as well.
+WindowBar::~WindowBar()
+{
+    XDisplay::Deadline closing(display);
+    widgets.reset();
+}
 
 void WindowBar::Show()
 {
     Fl_Double_Window& window = widgets->window;
-    window.show();
+    {
+        XDisplay::Deadline showing(display);
+        window.show();
+        display.sync();
+    }
     // Fl_Window::wait_for_expose() would wait forever for a window that never gets mapped
     // or a display that breaks meanwhile.
     auto deadline = std::chrono::steady_clock::now() + kExposeWait;
     while (!display.lost() && window.shown() && Fl_X::i(&window) && Fl_X::i(&window)->wait_for_expose &&
-           std::chrono::steady_clock::now() < deadline)
+           std::chrono::steady_clock::now() < deadline) {
+        XDisplay::Deadline waiting(display);
         Fl::wait(0.05);
+    }
     repaint();
 }
 
@@ -121,10 +132,11 @@ bool WindowBar::visible() const
 void WindowBar::repaint()
 {
     if (!display.lost()) {
+        XDisplay::Deadline painting(display);
         widgets->window.redraw();
         Fl::flush();
         display.sync();
     }
     if (display.lost())
-        console = ConsoleBar::onStderr(text, range);
+        console = ConsoleBar::onStderr(text, range, started);
 }

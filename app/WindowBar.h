@@ -2,6 +2,7 @@
 // The progress window: a small window with the stage text and a bar, repainted on every
 // change because no message loop runs. When the display breaks, the console takes over.
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -38,6 +39,8 @@ private:
     void repaint();
 
     const XDisplay& display;
+    // The console that may take over counts the run's time from here.
+    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
     std::unique_ptr<Widgets> widgets;
     std::string text;
     BarRange range;

@@ -8,8 +8,14 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 #include "app/Runtime.h"
@@ -59,6 +65,90 @@ Display* openDisplay()
 }
 
 }  // namespace
+
+// Xlib offers no timeout on a call that waits for the server. Shutting the socket down
+// from another thread wakes the waiting call with the end of the connection, which Xlib
+// reports through the handlers above like a server that went away.
+class XDisplay::Watchdog {
+public:
+    explicit Watchdog(int connection) : connection(connection)
+    {
+        // The process's signals are the run's business; the thread takes none of them.
+        sigset_t all, previous;
+        sigfillset(&all);
+        pthread_sigmask(SIG_SETMASK, &all, &previous);
+        thread = std::thread([this] { watch(); });
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    }
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+    ~Watchdog()
+    {
+        {
+            std::lock_guard lock(mutex);
+            ending = true;
+        }
+        changed.notify_one();
+        thread.join();
+    }
+
+    void enter()
+    {
+        {
+            std::lock_guard lock(mutex);
+            ++depth;
+            deadline = std::chrono::steady_clock::now() + roundTripLimit;
+        }
+        changed.notify_one();
+    }
+
+    void leave()
+    {
+        {
+            std::lock_guard lock(mutex);
+            --depth;
+            deadline = std::chrono::steady_clock::now() + roundTripLimit;
+        }
+        changed.notify_one();
+    }
+
+    bool fired() const { return gaveUp.load(); }
+
+private:
+    void watch()
+    {
+        std::unique_lock lock(mutex);
+        while (!ending) {
+            if (depth == 0 || gaveUp.load()) {
+                changed.wait(lock);
+            } else if (std::chrono::steady_clock::now() < deadline) {
+                changed.wait_until(lock, deadline);
+            } else {
+                gaveUp = true;
+                shutdown(connection, SHUT_RDWR);
+            }
+        }
+    }
+
+    const int connection;
+    std::mutex mutex;
+    std::condition_variable changed;
+    int depth = 0;
+    std::chrono::steady_clock::time_point deadline;
+    bool ending = false;
+    std::atomic<bool> gaveUp{false};
+    std::thread thread;
+};
+
+XDisplay::Deadline::Deadline(const XDisplay& display) : display(display)
+{
+    display.watchdog->enter();
+}
+
+XDisplay::Deadline::~Deadline()
+{
+    display.watchdog->leave();
+}
 
 bool XDisplay::answers(std::chrono::milliseconds timeout)
 {
@@ -120,12 +210,17 @@ XDisplay::XDisplay()
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGPIPE, &ignore, &savedPipeAction);
+    watchdog = std::make_unique<Watchdog>(ConnectionNumber(display));
     fl_open_display(display);
 }
 
 XDisplay::~XDisplay()
 {
-    fl_close_display();
+    {
+        Deadline closing(*this);
+        fl_close_display();
+    }
+    watchdog.reset();
     fl_display = nullptr;
     XSetErrorHandler(nullptr);
     XSetIOErrorHandler(nullptr);
@@ -134,11 +229,12 @@ XDisplay::~XDisplay()
 
 bool XDisplay::lost() const
 {
-    return connectionLost;
+    return connectionLost || watchdog->fired();
 }
 
 void XDisplay::sync() const
 {
-    if (!connectionLost)
+    Deadline roundTrip(*this);
+    if (!lost())
         XSync(fl_display, False);
 }

@@ -1,9 +1,11 @@
 #include <clocale>
 #include <exception>
+#include <iostream>
 
 #include "app/Alg.h"
 #include "app/Application.h"
 #include "app/Runtime.h"
+#include "app/Usage.h"
 #include "app/Utils.h"
 
 // The host learns the outcome from the repository alone, so the exit code is 0 on every
@@ -11,6 +13,9 @@
 // platform's own errors and are shown with their text.
 int main(int argc, char** argv)
 {
+    if (std::optional<int> answered = answerUsageQuestion(argc, argv, std::cout))
+        return *answered;
+
     // The user's regional settings are read once into our own settings; the C library
     // then goes back to "C" numbers, because the ODBC drivers parse and print numbers
     // with it and would misread "5.1" under a decimal comma.

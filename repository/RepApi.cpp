@@ -1,6 +1,7 @@
 #include "repository/RepApi.h"
 
 #include <string_view>
+#include <utility>
 
 #include "app/Runtime.h"
 #include "app/Utils.h"
@@ -53,9 +54,81 @@ std::string rendered(const DataPack& pack, const char* name, bool quoted, const 
     return quoted ? "'" + Utils::replaceAll(text, "'", "''") + "'" : text;
 }
 
+// A read-only snapshot of the repository: the reads between its start and its end see
+// one state of the database, whatever other sessions commit meanwhile. PostgreSQL gives
+// that at REPEATABLE READ; the SQLite driver offers SERIALIZABLE only, which is as good
+// here (its read transaction keeps its read lock to the end). The connection's own level
+// comes back afterwards: at REPEATABLE READ the result transaction would fail on a task
+// row that another run locked and changed instead of waiting for it.
+class ReadSnapshot {
+public:
+    explicit ReadSnapshot(OdbcConnection& connection) : connection(connection)
+    {
+        const SQLHDBC dbc = connection.handle();
+        SQLUINTEGER offered = 0;
+        checkOdbc(SQLGetInfo(dbc, SQL_TXN_ISOLATION_OPTION, &offered, sizeof offered, nullptr), SQL_HANDLE_DBC, dbc);
+        if (offered & SQL_TXN_REPEATABLE_READ)
+            wanted = SQL_TXN_REPEATABLE_READ;
+        else if (offered & SQL_TXN_SERIALIZABLE)
+            wanted = SQL_TXN_SERIALIZABLE;
+        else
+            throw SystemException(sampleLoadPlace,
+                                  "Репозиторий не поддерживает согласованное чтение (REPEATABLE READ или SERIALIZABLE)");
+        checkOdbc(SQLGetConnectAttr(dbc, SQL_ATTR_TXN_ISOLATION, &saved, sizeof saved, nullptr), SQL_HANDLE_DBC, dbc);
+        if (saved != wanted)
+            setLevel(wanted);
+        try {
+            connection.beginTransaction();
+        } catch (const Exception&) {
+            restoreLevel();
+            throw;
+        }
+    }
+    ReadSnapshot(const ReadSnapshot&) = delete;
+    ReadSnapshot& operator=(const ReadSnapshot&) = delete;
+
+    // Still open only on the way out of a failure, which is the error to report: should
+    // the rollback fail too, the transaction ends when the connection closes.
+    ~ReadSnapshot()
+    {
+        if (!open)
+            return;
+        try {
+            end();
+        } catch (const Exception&) {
+        }
+    }
+
+    // Nothing was written, so nothing is committed.
+    void end()
+    {
+        open = false;
+        connection.rollback();
+        restoreLevel();
+    }
+
+private:
+    void setLevel(SQLUINTEGER level)
+    {
+        const SQLHDBC dbc = connection.handle();
+        const auto value = reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(level));
+        checkOdbc(SQLSetConnectAttr(dbc, SQL_ATTR_TXN_ISOLATION, value, SQL_IS_UINTEGER), SQL_HANDLE_DBC, dbc);
+    }
+    void restoreLevel()
+    {
+        if (saved != wanted)
+            setLevel(saved);
+    }
+
+    OdbcConnection& connection;
+    SQLUINTEGER wanted = 0;
+    SQLUINTEGER saved = 0;
+    bool open = true;
+};
+
 }  // namespace
 
-RepApi::RepApi(int taskKey)
+RepApi::RepApi(int taskKey, Unbound) : taskId(taskKey)
 {
     try {
         connection = CDriver::connect(repositoryDataSource, "", "");
@@ -65,6 +138,10 @@ RepApi::RepApi(int taskKey)
     } catch (const Exception&) {
         throw SystemException("RepApi(int)", std::string("Ошибка соединения с репозиторием системы ") + repositoryDataSource);
     }
+}
+
+RepApi::RepApi(int taskKey) : RepApi(taskKey, Unbound{})
+{
     setTask(taskKey);
 }
 
@@ -171,17 +248,50 @@ CResultSetPtr RepApi::getTaskOutColumns()
 
 VectorPtr RepApi::getTaskInValues()
 {
+    CResultSetPtr rows = std::exchange(objectRows, nullptr);
+    if (!rows)
+        rows = getTaskInColumns();
+    return objectValues(*rows, sampleInputIds);
+}
+
+VectorPtr RepApi::objectValues(const DataModel& inputRows, const std::vector<ObjectPtr>& columnIds)
+{
+    const char* const place = "RepApi.getTaskInValues()";
+    const int idColumn = inputRows.getColumnIndex("ColID");
+    const int typeColumn = inputRows.getColumnIndex("ColType");
+    const int valueColumn = inputRows.getColumnIndex("ParValue2");
+    std::vector<int> order;
+    if (columnIds.empty()) {
+        for (int i = 0; i < inputRows.getRowCount(); ++i)
+            order.push_back(i);
+    } else {
+        if (static_cast<int>(columnIds.size()) != inputRows.getRowCount())
+            throw SystemException(place, "Число значений объекта не равно числу входных колонок выборки: " +
+                                             IntToStr(inputRows.getRowCount()) + "<>" +
+                                             IntToStr(static_cast<int>(columnIds.size())));
+        for (const ObjectPtr& id : columnIds) {
+            int found = -1;
+            for (int i = 0; i < inputRows.getRowCount(); ++i) {
+                if (Object::compare(inputRows.getValue(i, idColumn), id) != 0)
+                    continue;
+                if (found >= 0)
+                    throw SystemException(place, "Значение объекта задано дважды: ColID = " + Object::toText(id));
+                found = i;
+            }
+            if (found < 0)
+                throw SystemException(place,
+                                      "Не найдено значение объекта для входной колонки: ColID = " + Object::toText(id));
+            order.push_back(found);
+        }
+    }
     auto values = std::make_shared<Vector>();
-    CResultSetPtr columns = getTaskInColumns();
-    int typeColumn = columns->getColumnIndex("ColType");
-    int valueColumn = columns->getColumnIndex("ParValue2");
-    for (int i = 0; i < columns->getRowCount(); ++i) {
-        int type = getObjectType(columns->getValue(i, typeColumn));
-        const ObjectPtr& value = columns->getValue(i, valueColumn);
+    for (int i : order) {
+        int type = getObjectType(inputRows.getValue(i, typeColumn));
+        const ObjectPtr& value = inputRows.getValue(i, valueColumn);
         // A missing value would reach the model as a missing input it cannot classify.
         if (!value)
-            throw SystemException("RepApi.getTaskInValues()",
-                                  "Не задано значение входной колонки: " + Object::toText(columns->getValue(i, "ColSysName")));
+            throw SystemException(place,
+                                  "Не задано значение входной колонки: " + Object::toText(inputRows.getValue(i, "ColSysName")));
         values->add(Object::convert(value, type));
     }
     return values;
@@ -237,14 +347,72 @@ std::string RepApi::sampleStatement(const DataModel& columns, const std::string&
     return Utils::cutTail(list, 2) + " " + tail;
 }
 
+// The parameter rows as a whole, before they are used: the reads that follow join them
+// with DtsColumn and would silently drop a row whose column is not described there, let
+// the class column in as an input (the answer leaking into the question), or give a
+// column two values of the object. No parameter row of a name at all is left to those
+// reads, which say so.
+void RepApi::checkTaskColumns()
+{
+    const std::string task = IntToStr(taskId);
+    CResultSetPtr parameters = driver->executeQuery(
+        "SELECT ColID, ParSysName FROM TskAlgParam WHERE TskID = " + task +
+        " AND ParSysName IN ('in_col', 'out_col') ORDER BY ColID");
+    parameters->load();
+    CResultSetPtr described = driver->executeQuery(
+        "SELECT ColID FROM DtsColumn WHERE ColID IN (SELECT ColID FROM TskAlgParam WHERE TskID = " + task + ")");
+    described->load();
+
+    auto count = [](const DataModel& rows, const ObjectPtr& id) {
+        int n = 0;
+        for (int i = 0; i < rows.getRowCount(); ++i)
+            n += Object::compare(rows.getValue(i, 0), id) == 0;
+        return n;
+    };
+    auto fail = [](const std::string& rule, const ObjectPtr& id) {
+        throw SystemException(sampleLoadPlace, rule + ": ColID = " + Object::toText(id));
+    };
+    std::vector<ObjectPtr> inputs;
+    std::vector<ObjectPtr> outputs;
+    for (int i = 0; i < parameters->getRowCount(); ++i) {
+        const ObjectPtr& id = parameters->getValue(i, 0);
+        const int descriptions = id ? count(*described, id) : 0;
+        if (descriptions == 0)
+            fail("Колонка параметра задачи не описана в DtsColumn", id);
+        if (descriptions > 1)
+            fail("Колонка параметра задачи описана в DtsColumn более одного раза", id);
+        (Object::toText(parameters->getValue(i, 1)) == "out_col" ? outputs : inputs).push_back(id);
+    }
+    if (outputs.size() > 1)
+        fail("В задаче больше одной колонки классов (out_col)", outputs[1]);
+    for (size_t j = 0; j < inputs.size(); ++j) {
+        if (!outputs.empty() && Object::compare(inputs[j], outputs[0]) == 0)
+            fail("Колонка классов не может быть входной колонкой", inputs[j]);
+        if (j > 0 && Object::compare(inputs[j], inputs[j - 1]) == 0)
+            fail("Входная колонка задана в задаче дважды", inputs[j]);
+    }
+}
+
 DatasetPtr RepApi::getTaskColumnsData()
 {
-    std::string dtsSql = getDataset()->getString("DtsSql").getValue();
-    if (Trim(dtsSql).empty())
-        throw SystemException(sampleLoadPlace, "Не задан запрос набора данных: DtsID = " + IntToStr(datasetId));
-
-    CResultSetPtr columns = getTaskInColumns();
-    columns->addModel(*getTaskOutColumns());
+    // The columns and the object's values come from one state of the task: a host that
+    // saves the task again meanwhile must not pair the columns of one version with the
+    // values of another. The snapshot ends before the source is read, so the repository
+    // is not held while the sample loads.
+    std::string dtsSql;
+    CResultSetPtr columns;
+    CResultSetPtr inputRows;
+    {
+        ReadSnapshot snapshot(*connection);
+        checkTaskColumns();
+        dtsSql = getDataset()->getString("DtsSql").getValue();
+        if (Trim(dtsSql).empty())
+            throw SystemException(sampleLoadPlace, "Не задан запрос набора данных: DtsID = " + IntToStr(datasetId));
+        columns = getTaskInColumns();
+        columns->addModel(*getTaskOutColumns());
+        inputRows = getTaskInColumns();
+        snapshot.end();
+    }
     const int k = columns->getRowCount();
     std::string statement = sampleStatement(*columns, dtsSql);
 
@@ -296,6 +464,11 @@ DatasetPtr RepApi::getTaskColumnsData()
         dataset->setInColumns(Vector::range(0, k - 1));
     }
     dataset->setMask(mask);
+
+    sampleInputIds.clear();
+    for (int j = 0; j < inputCount; ++j)
+        sampleInputIds.push_back(columns->getValue(j, "ColID"));
+    objectRows = inputRows;
     return dataset;
 }
 

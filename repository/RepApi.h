@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "objects/DataModel.h"
 #include "objects/DataPack.h"
@@ -19,6 +20,11 @@ public:
 
     // Opens the repository and binds to the task; fails as a whole.
     explicit RepApi(int taskKey);
+    // Opens the repository for the task of that key without reading anything of the
+    // task yet; setTask binds to it. The run clears the task's earlier rows in between,
+    // so that no later failure can leave them standing.
+    struct Unbound {};
+    RepApi(int taskKey, Unbound);
     RepApi(const RepApi&) = delete;
     RepApi& operator=(const RepApi&) = delete;
     ~RepApi();
@@ -37,13 +43,23 @@ public:
     // The "in_col" rows; with intInputsAsReal, ColType 2, 3 and 4 read as 1.
     CResultSetPtr getTaskInColumns();
     CResultSetPtr getTaskOutColumns();
-    // ParValue2 of every input column, converted to the column's value class.
+    // ParValue2 of every input column, converted to the column's value class, in the
+    // order of the sample's input columns once a sample is loaded (else in row order).
+    // Right after getTaskColumnsData the rows are those it read in its snapshot of the
+    // repository; otherwise they are read here.
     VectorPtr getTaskInValues();
+    // The object out of input parameter rows: for each ColID in turn, the ParValue2 of
+    // the one row of that ColID converted to its column's value class. Rows are matched
+    // by ColID, never by position.
+    static VectorPtr objectValues(const DataModel& inputRows, const std::vector<ObjectPtr>& columnIds);
     // The value type code of a logical column type (DtsColumn.ColType).
     static int getObjectType(int colType);
     // The same for a ColType cell; a NULL or a non-integer is an unknown type.
     static int getObjectType(const ObjectPtr& colType);
-    // The sample: the task's columns selected from the source database.
+    // The sample: the task's columns selected from the source database. The task's
+    // parameters are checked first (each column once, described in DtsColumn, one class
+    // column that is not an input); they, the dataset row and the rows of the object's
+    // values are read in one read-only snapshot of the repository.
     DatasetPtr getTaskColumnsData();
 
     // One TskResult row (ResSysName, ResOrder, ResValue1..3, ColID, ResTableName of the
@@ -79,6 +95,7 @@ public:
 
 private:
     DataPackPtr readRow(const std::string& sql, const char* place, const std::string& emptyMessage);
+    void checkTaskColumns();
 
     ConnectionPtr connection;
     std::unique_ptr<CDriver> driver;
@@ -87,4 +104,8 @@ private:
     int sourceId = 0;
     ConnectionPtr sourceConnection;
     std::unique_ptr<CDriver> sourceDriver;
+    // Left by getTaskColumnsData for getTaskInValues: the input rows of the object,
+    // read in the sample's snapshot, and the ColIDs of the sample's input columns.
+    CResultSetPtr objectRows;
+    std::vector<ObjectPtr> sampleInputIds;
 };

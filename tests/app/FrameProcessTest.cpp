@@ -30,10 +30,14 @@ const std::string kStart = "\n Время начала: DT\n";
 const std::string kHeading = "\n 1. Считывание ключа задачи: ";
 const std::string kStage2 = "\n 2. Открытие репозитория: ";
 
-// stderr of a run that read its key and found no repository: the console bar's first
-// text, then the error of stage 2.
-const std::string kNoRepository = reinterpret_cast<const char*>(
-    u8"Открытие...\n RepApi(int):\nОшибка соединения с репозиторием системы MIRELON\n");
+// The console bar's first line, before anything else goes to stderr.
+const std::string kCaptionLine = reinterpret_cast<const char*>(u8"Анализ данных\n");
+
+// stderr of a run that read its key and found no repository: the caption, the console
+// bar's first text, then the error of stage 2.
+const std::string kNoRepository =
+    kCaptionLine +
+    reinterpret_cast<const char*>(u8"Открытие...\n RepApi(int):\nОшибка соединения с репозиторием системы MIRELON\n");
 
 std::string platformError(const std::string& key)
 {
@@ -79,7 +83,7 @@ TEST_F(FrameProcessTest, NoArgumentShowsThePlaceAndStopsAfterTheHeading)
 {
     Outcome r = run({});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.err, std::string(reinterpret_cast<const char*>(
+    EXPECT_EQ(r.err, kCaptionLine + std::string(reinterpret_cast<const char*>(
                          u8" DifType.init():\n Данный файл запускается только из программы Мирелон\n")));
     EXPECT_EQ(maskedJournal(), kStart + kHeading);
 }
@@ -112,7 +116,7 @@ TEST_F(FrameProcessTest, KeyThatIsNotANumberShowsThePlatformTextWithoutAPlace)
 {
     Outcome r = run({"abc"});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.err, Cp1251ToUtf8(platformError("abc")) + "\n");
+    EXPECT_EQ(r.err, kCaptionLine + Cp1251ToUtf8(platformError("abc")) + "\n");
     EXPECT_EQ(r.err.find("DifType"), std::string::npos);
     EXPECT_EQ(maskedJournal(), kStart + kHeading);
 }
@@ -121,7 +125,7 @@ TEST_F(FrameProcessTest, KeyBeyondThirtyTwoBitsIsAConversionError)
 {
     Outcome r = run({"99999999999"});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.err, Cp1251ToUtf8(platformError("99999999999")) + "\n");
+    EXPECT_EQ(r.err, kCaptionLine + Cp1251ToUtf8(platformError("99999999999")) + "\n");
     EXPECT_EQ(maskedJournal(), kStart + kHeading);
 }
 
@@ -129,7 +133,7 @@ TEST_F(FrameProcessTest, EmptyArgumentIsAConversionErrorNotAMissingOne)
 {
     Outcome r = run({""});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.err, Cp1251ToUtf8(platformError("")) + "\n");
+    EXPECT_EQ(r.err, kCaptionLine + Cp1251ToUtf8(platformError("")) + "\n");
 }
 
 TEST_F(FrameProcessTest, SecondRunLeavesOnlyItsOwnJournal)
@@ -157,7 +161,7 @@ TEST_F(FrameProcessTest, LogPathThatIsAFileCannotBecomeTheDirectory)
     TempDir::write(dir / "log", "not a directory");
     Outcome r = run({"5"});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.err, Cp1251ToUtf8(" Log.Log():\nОшибка создания каталога: " + (dir / "log")) + "\n");
+    EXPECT_EQ(r.err, kCaptionLine + Cp1251ToUtf8(" Log.Log():\nОшибка создания каталога: " + (dir / "log")) + "\n");
     EXPECT_EQ(TempDir::read(dir / "log"), "not a directory");
 }
 
@@ -166,7 +170,7 @@ TEST_F(FrameProcessTest, JournalPathThatIsADirectoryCannotBeOpened)
     std::filesystem::create_directories(dir / "log/Dodoz.log");
     Outcome r = run({"5"});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.err, Cp1251ToUtf8(" Log.Log():\nОшибка открытия файла журнала: log/Dodoz.log") + "\n");
+    EXPECT_EQ(r.err, kCaptionLine + Cp1251ToUtf8(" Log.Log():\nОшибка открытия файла журнала: log/Dodoz.log") + "\n");
 }
 
 TEST_F(FrameProcessTest, DateAndTimeFollowTheRegionalSettings)

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -90,6 +91,19 @@ public:
                 count += p[0] + p[1] + p[2] < 3 * 100;
             }
         return count;
+    }
+
+    // The longest horizontal run of dark pixels in the rows of the region.
+    int longestDarkRun(const Rect& r) const
+    {
+        int longest = 0;
+        for (int y = r.y; y < r.y + r.height; ++y)
+            for (int x = r.x, run = 0; x < r.x + r.width; ++x) {
+                auto p = at(x, y);
+                run = p[0] + p[1] + p[2] < 3 * 100 ? run + 1 : 0;
+                longest = std::max(longest, run);
+            }
+        return longest;
     }
 
     int width = 0, height = 0;
@@ -272,6 +286,22 @@ TEST_F(WindowBarTest, ErrorBoxCarriesTheCaptionAndTheTextGoesToStderr)
     quitAtEnd = false;
 }
 
+// FLTK sizes the button to its label, and the bottom edge of its frame is the longest dark
+// line of the box's lower rows: 58 pixels with "OK" on the test server's fonts, 79 with
+// FLTK's own "Close".
+TEST_F(WindowBarTest, ErrorBoxButtonReadsOk)
+{
+    driver->send("alert failed");
+    std::vector<TopWindow> windows = waitForMessageBox(display);
+    ASSERT_EQ(windows.size(), 2u);
+    const TopWindow& box = windows[0].width == window.width && windows[0].height == window.height ? windows[1]
+                                                                                                   : windows[0];
+    int button = shot().longestDarkRun({box.x, box.y + box.height - 20, box.width, 20});
+    EXPECT_GT(button, 40);
+    EXPECT_LT(button, 70) << "the button is as wide as FLTK's \"Close\" button";
+    quitAtEnd = false;
+}
+
 // The program itself with the window.
 class ProgramOnDisplayTest : public testing::Test {
 protected:
@@ -335,9 +365,13 @@ public:
 
     void stop()
     {
+        process.sendSignal(SIGCONT);
         process.sendSignal(SIGTERM);
         process.wait(20s);
     }
+
+    // The server keeps its connections open and stops answering on them.
+    void freeze() { process.sendSignal(SIGSTOP); }
 
     std::string display;
     ChildProcess process;
@@ -373,6 +407,76 @@ TEST_F(LostDisplayTest, ErrorBoxGoesAwayWithItsDisplay)
     driver("step 1");
     EXPECT_EQ(driver.quit(), 0);
     EXPECT_EQ(driver.err(), "failed\n" + u8s(u8"Расчет выхода модели...\n"));
+}
+
+// A server that stops answering is given up after the display's deadline, like one that
+// went away; the test holds it stopped far longer than that.
+class StoppedDisplayTest : public testing::Test {
+protected:
+    ~StoppedDisplayTest() override { server.stop(); }
+
+    TempDir dir;
+    OwnServer server{dir};
+};
+
+// The state letter of /proc/<pid>/stat: 'T' for a stopped process.
+char processState(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t close = stat.rfind(')');
+    return close == std::string::npos || close + 2 >= stat.size() ? 0 : stat[close + 2];
+}
+
+bool waitUntilStopped(const ChildProcess& process)
+{
+    for (auto deadline = std::chrono::steady_clock::now() + 60s; std::chrono::steady_clock::now() < deadline;
+         std::this_thread::sleep_for(5ms))
+        if (processState(process.id()) == 'T')
+            return true;
+    return false;
+}
+
+TEST_F(StoppedDisplayTest, RunInStageFourFinishesWithItsRowsOnTheConsole)
+{
+    e2e::RunFixture task(e2e::Backend::SQLite);
+    const int key = task.registerTask({.object = e2e::iris::versicolor});
+    std::vector<std::string> env = task.db().odbcEnvironment();
+    env.push_back("DISPLAY=" + server.display);
+    env.push_back("DODOZ_TEST_STOP=output");
+    ChildProcess program({DODOZ_BINARY, std::to_string(key)}, env, dir.path().string(), dir / "stderr.txt");
+    ASSERT_TRUE(waitUntilStopped(program));
+    ASSERT_EQ(captionedWindows(server.display).size(), 1u) << "the run shows its window until the server stops";
+    server.freeze();
+    program.sendSignal(SIGCONT);
+
+    EXPECT_EQ(program.wait(60s), 0) << "the run waits for a stopped display";
+    EXPECT_EQ(TempDir::read(dir / "stderr.txt"), u8s(u8"Сохранение результатов...\n"));
+    EXPECT_NE(TempDir::read(dir / "log/Dodoz.log").find(" 5. Сохранение результатов: OK"), std::string::npos);
+    EXPECT_EQ(task.logs(key).size(), 1u);
+    EXPECT_EQ(task.results(key).size(), 5u);
+}
+
+TEST_F(StoppedDisplayTest, ErrorBoxGoesAwayWhenTheServerStopsAnswering)
+{
+    Driver driver{server.display, dir};
+    driver("text 3");
+    driver.send("alert failed");
+    ASSERT_EQ(waitForMessageBox(server.display).size(), 2u);
+    server.freeze();
+    EXPECT_EQ(driver.readLine(60s), "ok") << "the message box waits for a stopped display";
+    driver("step 1");
+    EXPECT_EQ(driver.quit(), 0);
+    EXPECT_EQ(driver.err(), "failed\n" + u8s(u8"Расчет выхода модели...\n"));
+}
+
+TEST_F(StoppedDisplayTest, ProgramEndsWhileTheServerIsStopped)
+{
+    Driver driver{server.display, dir};
+    driver("text 0");
+    server.freeze();
+    EXPECT_EQ(driver.quit(), 0);
+    EXPECT_EQ(driver.err(), "");
 }
 
 }  // namespace

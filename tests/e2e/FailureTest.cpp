@@ -1,8 +1,8 @@
 // Whole runs that fail: a task whose repository rows or source data are broken. Each
 // failure exits with 0, shows " place:\n message" on stderr after the progress texts,
 // leaves a journal that stops at the stage that failed, and commits no TskResult or
-// TskLog row: a failure in stage 2 comes before the earlier rows are deleted and leaves
-// them, a later one after, so the task is left with none.
+// TskLog row. The earlier rows are deleted as soon as the repository is open, so the
+// task is left with none, unless the repository itself cannot be reached.
 
 #include <gtest/gtest.h>
 
@@ -47,7 +47,7 @@ protected:
         return run;
     }
 
-    // A failure before the deletion of stage 2: the good run's rows are still there.
+    // A failure before the repository is open: the good run's rows are still there.
     void expectEarlierRowsKept()
     {
         const std::vector<ResultRow> now = fx->results(key);
@@ -99,7 +99,7 @@ TEST_P(RunFailureTest, MissingDatasetRowStopsAtStageTwo)
                                                     " Результат запроса из Dataset с ключом DtsID = " +
                                                         std::to_string(datasetId) + " пуст."));
     EXPECT_EQ(journal::masked(run.journal), journal::failedInStage2(keyText()));
-    expectEarlierRowsKept();
+    expectNoRows(key);
 }
 
 TEST_P(RunFailureTest, TaskWithoutDatasetKeyLooksForDatasetZero)
@@ -110,7 +110,7 @@ TEST_P(RunFailureTest, TaskWithoutDatasetKeyLooksForDatasetZero)
               console::progress(1) + console::error("RepApi.getDataset()",
                                                     " Результат запроса из Dataset с ключом DtsID = 0 пуст."));
     EXPECT_EQ(journal::masked(run.journal), journal::failedInStage2(keyText()));
-    expectEarlierRowsKept();
+    expectNoRows(key);
 }
 
 TEST_P(RunFailureTest, MissingSourceRowStopsAtStageTwo)
@@ -122,7 +122,7 @@ TEST_P(RunFailureTest, MissingSourceRowStopsAtStageTwo)
                                                     " Результат запроса из DtsSource с ключом SrcID = " +
                                                         std::to_string(sourceId) + " пуст."));
     EXPECT_EQ(journal::masked(run.journal), journal::failedInStage2(keyText()));
-    expectEarlierRowsKept();
+    expectNoRows(key);
 }
 
 TEST_P(RunFailureTest, SourceDataSourceThatCannotBeOpenedStopsAtStageTwo)
@@ -133,7 +133,7 @@ TEST_P(RunFailureTest, SourceDataSourceThatCannotBeOpenedStopsAtStageTwo)
     EXPECT_EQ(run.process.err, console::progress(1) + console::error("RepApi.getSourceConnect(int)",
                                                                      "Ошибка соединения с источником DODOZ_NO_SUCH_SOURCE"));
     EXPECT_EQ(journal::masked(run.journal), journal::failedInStage2(keyText()));
-    expectEarlierRowsKept();
+    expectNoRows(key);
 }
 
 TEST_P(RunFailureTest, RepositoryDataSourceThatCannotBeOpenedStopsAtStageTwo)

@@ -281,7 +281,7 @@ std::string progress(int texts)
 {
     static const char* const all[] = {"Открытие...", "Загрузка данных...", "Оптимизация модели...",
                                       "Расчет выхода модели...", "Сохранение результатов..."};
-    std::string text;
+    std::string text = Cp1251ToUtf8("Анализ данных") + "\n";
     for (int i = 0; i < texts && i < 5; ++i)
         text += Cp1251ToUtf8(all[i]) + "\n";
     return text;

@@ -202,10 +202,10 @@ int lastStage(const std::string& journal);
 }  // namespace journal
 
 // What the run writes to stderr when it has no display: the console progress bar prints
-// each text it is given on a line of its own; an error follows as " " place ":\n"
-// message. UTF-8, from cp1251 texts.
+// the caption "Анализ данных" and then each text it is given on a line of its own; an
+// error follows as " " place ":\n" message. UTF-8, from cp1251 texts.
 namespace console {
-// The progress texts of the first `texts` steps: 1 "Открытие...", 2 "Загрузка данных...",
+// The caption and the progress texts of the first `texts` steps: 1 "Открытие...", 2 "Загрузка данных...",
 // 3 "Оптимизация модели...", 4 "Расчет выхода модели...", 5 "Сохранение результатов...".
 std::string progress(int texts);
 // An error the run raised with a place.

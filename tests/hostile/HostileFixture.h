@@ -7,8 +7,8 @@
 // A case ends in one of two outcomes:
 // - refused: exit code 0, no crash and no sanitizer report, stderr holding the progress
 //   texts of the stage that failed and then exactly the expected error, a journal that
-//   stops at that stage, and no TskResult or TskLog row written (a failure after stage 2
-//   also leaves none of the earlier run's rows);
+//   stops at that stage, no TskResult or TskLog row written, and none of the earlier
+//   run's rows left (even a failure of stage 2 comes after they are deleted);
 // - completed: a complete, consistent result set and the closing log row.
 //
 // With DODOZ_FIGURES_DIR set, every case appends one line to hostile.txt there:

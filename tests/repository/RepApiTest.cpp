@@ -9,12 +9,15 @@
 #include "app/Runtime.h"
 #include "repository/RepApi.h"
 #include "tests/repository/Errors.h"
+#include "tests/repository/SeedTask.h"
 #include "tests/repository/TestDatabases.h"
 #include "tests/repository/ValueAs.h"
 
 using testsupport::as;
 using testsupport::Backend;
 using testsupport::errorOf;
+using testsupport::seedClients;
+using testsupport::seedTask;
 using testsupport::systemErrorOf;
 using testsupport::TestDatabases;
 
@@ -26,36 +29,6 @@ std::vector<int> integers(const VectorPtr& values)
     for (int i = 0; i < values->size(); ++i)
         result.push_back(values->getInt(i));
     return result;
-}
-
-// Task 17 works on dataset 5, which selects from the table Clients of source 1 (the
-// DSN DODOZ_SOURCE, no user, no password): inputs Age (coded) and Debt (real), class
-// Risk (coded). Further columns are described but not used.
-void seedTask(const TestDatabases& db, const std::string& dtsSql = "SELECT * FROM Clients")
-{
-    db.repository({
-        "INSERT INTO DtsSource (SrcID, SrcName, SrcSysName, SrcUser, SrcPassword)"
-        " VALUES (1, 'Клиенты', 'DODOZ_SOURCE', NULL, NULL)",
-        "INSERT INTO Dataset (DtsID, DtsName, SrcID, DtsSql) VALUES (5, 'Клиенты банка', 1, '" + dtsSql + "')",
-        "INSERT INTO DtsColumn (ColID, DtsID, ColSysName, ColType) VALUES (11, 5, 'Age', 3), (12, 5, 'Debt', 1),"
-        " (13, 5, 'Risk', 2), (14, 5, 'BirthDate', 5), (15, 5, 'Name', 10), (16, 5, 'Children', 4),"
-        " (17, 5, 'Income', 8)",
-        "INSERT INTO Task (TskID, TskName, DtsID) VALUES (17, 'Классификация', 5)",
-        "INSERT INTO TskAlgParam (ParID, TskID, ColID, ParSysName, ParValue2) VALUES (1, 17, 11, 'in_col', '35'),"
-        " (2, 17, 12, 'in_col', '0,5'), (3, 17, 13, 'out_col', NULL)",
-    });
-}
-
-void seedClients(const TestDatabases& db)
-{
-    db.source({
-        "INSERT INTO Clients (ClientID, Name, Age, Debt, Risk, BirthDate, Children)"
-        " VALUES (1, 'Анна', 30, 1.5, 1, '1973-01-02', 0)",
-        "INSERT INTO Clients (ClientID, Name, Age, Debt, Risk, BirthDate, Children)"
-        " VALUES (2, 'Борис', 45, NULL, 2, '1958-03-04', 2)",
-        "INSERT INTO Clients (ClientID, Name, Age, Debt, Risk, BirthDate, Children)"
-        " VALUES (3, 'Вера', NULL, 0.25, 1, NULL, 1)",
-    });
 }
 
 DataPackPtr pack(std::initializer_list<std::pair<const char*, ObjectPtr>> values)
@@ -382,16 +355,13 @@ TEST_P(RepApiSampleTest, SqlCutInsideAColumnNameIsRejectedByTheSource)
     EXPECT_EQ(systemErrorOf([&] { load(); }).rfind("not a SystemException: ", 0), 0u);
 }
 
-TEST_P(RepApiSampleTest, WithTwoClassColumnsTheLastGivesTheClassesAndTheOtherIsAnInput)
+// Only the last class column would give the classes, and the other would enter the
+// sample as an input.
+TEST_P(RepApiSampleTest, TwoClassColumnsAreRefused)
 {
     db->repository({"INSERT INTO TskAlgParam (ParID, TskID, ColID, ParSysName) VALUES (4, 17, 16, 'out_col')"});
-    DatasetPtr sample = load();
-    const DataModel& table = *sample->getDataModel();
-    ASSERT_EQ(table.getColumnCount(), 4);
-    EXPECT_EQ(table.getColumnName(2).getValue(), "RISK");
-    EXPECT_EQ(table.getColumnName(3).getValue(), "CHILDREN");
-    EXPECT_EQ(integers(sample->getInColumns()), (std::vector<int>{0, 1, 2}));
-    EXPECT_EQ(integers(sample->getOutValues()), (std::vector<int>{0, 2, 1}));
+    EXPECT_EQ(systemErrorOf([&] { load(); }),
+              "RepApi.getTaskColumnsData(CString): В задаче больше одной колонки классов (out_col): ColID = 16");
 }
 
 TEST_P(RepApiSampleTest, RowsWithoutAClassBelongToNoClass)
