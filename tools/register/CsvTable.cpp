@@ -89,7 +89,7 @@ private:
 };
 
 // The separator the header line uses most often outside quotes; a comma when it uses none.
-char detectDelimiter(std::istream& in)
+char detectDelimiter(std::istream& in, const std::string& sourceName)
 {
     const std::streampos start = in.tellg();
     std::string line;
@@ -104,7 +104,7 @@ char detectDelimiter(std::istream& in)
     in.clear();
     in.seekg(start);
     if (!in)
-        throw Exception("the input cannot be read twice to find its separator; give --delimiter");
+        throw Exception(sourceName + ": the input cannot be read twice to find its separator; give --delimiter");
     char best = ',';
     long bestCount = 0;
     for (char candidate : {',', ';', '\t'}) {
@@ -138,7 +138,7 @@ CsvTable CsvTable::read(std::istream& in, const std::string& sourceName, char de
             in.seekg(start);
         }
     }
-    table.delimiter = delimiter ? delimiter : in.peek() == EOF ? ',' : detectDelimiter(in);
+    table.delimiter = delimiter ? delimiter : in.peek() == EOF ? ',' : detectDelimiter(in, sourceName);
     Parser parser(in, sourceName, table.delimiter);
     std::vector<std::optional<std::string>> fields;
     if (!parser.record(fields))
