@@ -1,5 +1,11 @@
-# Throwaway PostgreSQL cluster for the database tests, sourced by scripts/test (or by
-# hand: `source scripts/pg-cluster.sh; pg_cluster_start`).
+#!/usr/bin/env bash
+# Throwaway PostgreSQL cluster for the database tests and the demo. Sourced (as
+# scripts/test and scripts/demo do, or by hand):
+#   source scripts/pg-cluster.sh; pg_cluster_start; ...; pg_cluster_stop
+# Run as a command:
+#   eval "$(scripts/pg-cluster.sh start)"   starts one and sets the variables below
+#   scripts/pg-cluster.sh stop              stops the one DODOZ_PG_DIR names
+#   scripts/pg-cluster.sh --help            this text
 #
 # pg_cluster_start creates a cluster in a fresh directory under /tmp, starts it on
 # 127.0.0.1 at a free port with fsync off, and exports what the tests need:
@@ -89,3 +95,25 @@ pg_cluster_stop() {
     unset DODOZ_PG_HOST DODOZ_PG_PORT DODOZ_PG_USER DODOZ_PG_BIN DODOZ_PG_DIR
     return 0
 }
+
+# Run as a command rather than sourced.
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+    set -u
+    case "${1:-}" in
+        -h|--help)
+            sed -n '2,/^$/p' "$0" | sed 's/^# \{0,1\}//'
+            exit 0 ;;
+        start)
+            pg_cluster_start >&2 || exit 1
+            for name in DODOZ_PG_HOST DODOZ_PG_PORT DODOZ_PG_USER DODOZ_PG_BIN DODOZ_PG_DIR; do
+                echo "export $name=${!name}"
+            done
+            echo "pg-cluster: stop it with: scripts/pg-cluster.sh stop" >&2 ;;
+        stop)
+            [ -n "${DODOZ_PG_DIR:-}" ] || { echo "pg-cluster: DODOZ_PG_DIR is not set: no server to stop" >&2; exit 1; }
+            pg_cluster_stop ;;
+        *)
+            echo "pg-cluster: give start, stop or --help" >&2
+            exit 2 ;;
+    esac
+fi

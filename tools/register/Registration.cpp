@@ -1,7 +1,9 @@
 #include "tools/register/Registration.h"
 
+#include <algorithm>
 #include <charconv>
-#include <cmath>
+#include <cstdio>
+#include <memory>
 #include <set>
 
 #include "app/Runtime.h"
@@ -10,62 +12,8 @@
 
 namespace {
 
-bool isLetter(unsigned char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0xC0 || c == 0xA8 || c == 0xB8;
-}
-
-// Names go into SQL unquoted (the program builds its SELECT that way), so they must be
-// plain identifiers that no database reads as a keyword.
-std::string identifier(const std::string& utf8, const std::string& what)
-{
-    static const std::set<std::string> reserved = {
-        "ALL", "AND", "AS", "ASC", "BETWEEN", "BY", "CASE", "CAST", "CHECK", "COLUMN", "CREATE", "DEFAULT",
-        "DELETE", "DESC", "DISTINCT", "DROP", "ELSE", "END", "EXISTS", "FOR", "FOREIGN", "FROM", "GROUP",
-        "HAVING", "IN", "INDEX", "INSERT", "INTO", "IS", "JOIN", "KEY", "LIKE", "LIMIT", "NOT", "NULL", "ON",
-        "OR", "ORDER", "PRIMARY", "REFERENCES", "SELECT", "SET", "TABLE", "THEN", "TO", "UNION", "UNIQUE",
-        "UPDATE", "USER", "VALUES", "WHEN", "WHERE", "WITH"};
-    std::string name;
-    try {
-        name = Utf8ToCp1251(utf8);
-    } catch (const Exception& e) {
-        throw Exception(what + " '" + utf8 + "': " + e.text());
-    }
-    bool ok = !name.empty() && isLetter(static_cast<unsigned char>(name[0]));
-    for (unsigned char c : name)
-        ok = ok && (isLetter(c) || (c >= '0' && c <= '9'));
-    if (!ok)
-        throw Exception(what + " '" + utf8 + "' is not a plain name (letters, digits and _, starting with a letter)");
-    if (reserved.count(AnsiUpperCase(name)))
-        throw Exception(what + " '" + utf8 + "' is an SQL keyword; rename it");
-    return name;
-}
-
-std::optional<double> number(const std::optional<std::string>& field, const std::string& where)
-{
-    if (!field)
-        return std::nullopt;
-    const std::string text = Trim(*field);
-    if (text.empty())
-        return std::nullopt;
-    double value = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
-        throw Exception(where + ": '" + *field + "' is not a number");
-    return value;
-}
-
-std::optional<int> classCode(const std::optional<std::string>& field, const std::string& where)
-{
-    if (!field || Trim(*field).empty())
-        return std::nullopt;
-    const std::string text = Trim(*field);
-    int value = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size())
-        throw Exception(where + ": the class '" + *field + "' is not an integer");
-    return value;
-}
+// Texts of the databases are cp1251 here, as the ODBC layer hands them over; the
+// caller gets UTF-8.
 
 int newKey(OdbcConnection& connection, const std::string& table)
 {
@@ -81,6 +29,18 @@ int newKey(OdbcConnection& connection, const std::string& table)
     throw Exception("GetNextPK('" + table + "') returned NULL");
 }
 
+std::string cellText(const OdbcValue& value)
+{
+    if (const double* d = std::get_if<double>(&value)) {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%.15g", *d);
+        return buffer;
+    }
+    if (const std::string* s = std::get_if<std::string>(&value))
+        return Trim(*s);
+    return "NULL";
+}
+
 std::optional<int> existingSource(OdbcConnection& connection, const std::string& dsn)
 {
     OdbcStatement statement(connection);
@@ -91,6 +51,111 @@ std::optional<int> existingSource(OdbcConnection& connection, const std::string&
     if (const std::string* s = std::get_if<std::string>(&value))
         return StrToInt(Trim(*s));
     return std::nullopt;
+}
+
+// The longest text a column of the repository holds (its declared length), 0 when the
+// driver does not say.
+size_t columnLength(OdbcConnection& repository, const std::string& table, const std::string& column)
+{
+    OdbcStatement statement(repository);
+    statement.execute("SELECT " + column + " FROM " + table + " WHERE 1 = 0");
+    return statement.getColumnCount() == 1 ? statement.getColumn(0).size : 0;
+}
+
+bool tableExists(OdbcConnection& source, const std::string& table)
+{
+    try {
+        OdbcStatement statement(source);
+        statement.execute("SELECT * FROM " + table + " WHERE 1 = 0");
+        return true;
+    } catch (const Exception&) {
+        return false;
+    }
+}
+
+bool mentionsTable(const std::string& sql, const std::string& table)
+{
+    const std::string text = AnsiUpperCase(sql);
+    const std::string name = AnsiUpperCase(table);
+    const size_t from = text.find("FROM");
+    if (from == std::string::npos)
+        return false;
+    auto isNameByte = [](char c) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        return std::isalnum(u) || u == '_' || u >= 0x80;
+    };
+    for (size_t at = text.find(name, from); at != std::string::npos; at = text.find(name, at + 1)) {
+        const bool startsWord = at == 0 || !isNameByte(text[at - 1]);
+        const bool endsWord = at + name.size() == text.size() || !isNameByte(text[at + name.size()]);
+        if (startsWord && endsWord)
+            return true;
+    }
+    return false;
+}
+
+// The tasks whose dataset selects from the table of the source.
+std::vector<std::string> tasksReading(OdbcConnection& repository, const std::string& sourceDsn,
+                                      const std::string& table)
+{
+    OdbcStatement statement(repository);
+    statement.execute("SELECT Dataset.DtsSql, Task.TskID FROM Dataset JOIN DtsSource ON Dataset.SrcID = "
+                      "DtsSource.SrcID LEFT JOIN Task ON Task.DtsID = Dataset.DtsID WHERE DtsSource.SrcSysName = " +
+                      sqlText(sourceDsn) + " ORDER BY Task.TskID");
+    std::vector<std::string> tasks;
+    while (statement.fetch()) {
+        if (!mentionsTable(cellText(statement.getValue(0)), table))
+            continue;
+        const std::string task = cellText(statement.getValue(1));
+        tasks.push_back(task == "NULL" ? "a dataset without a task" : task);
+    }
+    return tasks;
+}
+
+using RowTexts = std::vector<std::string>;
+
+std::vector<RowTexts> planRows(const RegistrationPlan& plan)
+{
+    std::vector<RowTexts> rows;
+    for (size_t i = 0; i < plan.inputs.size(); ++i) {
+        RowTexts row;
+        for (const auto& v : plan.inputs[i])
+            row.push_back(v ? cellText(*v) : "NULL");
+        row.push_back(plan.classes[i] ? std::to_string(*plan.classes[i]) : "NULL");
+        rows.push_back(std::move(row));
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+// Whether the existing table holds exactly the plan's columns and rows (in any order),
+// so that registering another task on it changes nothing.
+bool holdsThePlan(OdbcConnection& source, const RegistrationPlan& plan)
+{
+    try {
+        OdbcStatement statement(source);
+        statement.execute("SELECT * FROM " + plan.table);
+        std::vector<std::string> names = plan.inputNames;
+        names.push_back(plan.className);
+        if (statement.getColumnCount() != static_cast<int>(names.size()))
+            return false;
+        for (size_t j = 0; j < names.size(); ++j) {
+            if (AnsiCompareText(statement.getColumn(static_cast<int>(j)).name, names[j]) != 0)
+                return false;
+        }
+        std::vector<RowTexts> rows;
+        while (statement.fetch()) {
+            RowTexts row;
+            for (size_t j = 0; j < names.size(); ++j)
+                row.push_back(cellText(statement.getValue(static_cast<int>(j))));
+            rows.push_back(std::move(row));
+            if (rows.size() > plan.inputs.size())
+                return false;
+        }
+        std::sort(rows.begin(), rows.end());
+        return rows == planRows(plan);
+    } catch (const Exception&) {
+        return false;
+    }
 }
 
 void writeSourceTable(OdbcConnection& source, const RegistrationPlan& plan)
@@ -116,6 +181,52 @@ void writeSourceTable(OdbcConnection& source, const RegistrationPlan& plan)
     }
 }
 
+size_t characters(const std::string& cp1251)
+{
+    return cp1251.size();
+}
+
+std::string joined(const std::vector<std::string>& items)
+{
+    std::string text;
+    for (const auto& item : items)
+        text += (text.empty() ? "" : ", ") + item;
+    return text;
+}
+
+// Whether the source table is to be written: false when it holds the plan already.
+// Raises Exception when writing it would replace data without --replace.
+bool checkSourceTable(OdbcConnection& source, OdbcConnection& repository, RegistrationPlan& plan,
+                      const std::string& sourceDsn)
+{
+    if (!tableExists(source, plan.table))
+        return true;
+    const std::vector<std::string> readers = tasksReading(repository, sourceDsn, plan.table);
+    const std::string readBy = readers.empty() ? "" : std::string(" (read by task") + (readers.size() > 1 ? "s " : " ") + joined(readers) + ")";
+    if (plan.replace) {
+        plan.notes.push_back(Cp1251ToUtf8("the table " + plan.table + " of " + sourceDsn + readBy + " is replaced"));
+        return true;
+    }
+    if (holdsThePlan(source, plan)) {
+        plan.notes.push_back(Cp1251ToUtf8("the table " + plan.table + " of " + sourceDsn +
+                                          " holds these rows already; the new task reads it as it is"));
+        return false;
+    }
+    throw Exception("the table " + plan.table + " exists in " + sourceDsn + readBy +
+                    " and holds other data; give another --table NAME, or --replace to replace it" +
+                    (readers.empty() ? "" : " (those tasks then read the new data)"));
+}
+
+void checkTaskName(OdbcConnection& repository, const RegistrationPlan& plan)
+{
+    const size_t longest = columnLength(repository, "Task", "TskName");
+    if (longest > 0 && characters(plan.taskName) > longest)
+        throw Exception("the task name has " + std::to_string(characters(plan.taskName)) +
+                        " characters, but Task.TskName of the repository holds at most " + std::to_string(longest) +
+                        "; give a shorter --task-name" +
+                        (plan.classLabels.empty() ? "" : " (the class labels are part of the name)"));
+}
+
 }  // namespace
 
 std::string sqlNumber(double value)
@@ -130,104 +241,80 @@ std::string sqlText(const std::string& text)
     return "'" + AnsiReplaceStr(text, "'", "''") + "'";
 }
 
-RegistrationPlan planRegistration(const RegistrationRequest& request)
+int registerTask(RegistrationPlan& plan, const std::string& repositoryDsn, const std::string& sourceDsn)
 {
-    const CsvTable& csv = request.csv;
-    RegistrationPlan plan;
-    plan.table = identifier(request.table, "The table name");
-    plan.taskName = Utf8ToCp1251(request.taskName);
-    int classIndex = -1;
-    std::set<std::string> seen;
-    for (size_t j = 0; j < csv.header.size(); ++j) {
-        std::string name = identifier(csv.header[j], request.csvName + ", line 1: the column name");
-        if (!seen.insert(AnsiUpperCase(name)).second)
-            throw Exception(request.csvName + ", line 1: the column name '" + csv.header[j] + "' appears twice");
-        if (csv.header[j] == request.classColumn)
-            classIndex = static_cast<int>(j);
-        else
-            plan.inputNames.push_back(name);
-    }
-    if (classIndex < 0)
-        throw Exception(request.csvName + ": there is no class column '" + request.classColumn + "' in the header");
-    plan.className = identifier(request.classColumn, "The class column");
-    if (plan.inputNames.empty())
-        throw Exception(request.csvName + ": there is no input column besides the class column");
-    if (csv.rows.empty())
-        throw Exception(request.csvName + ": there are no data rows");
-
-    for (size_t i = 0; i < csv.rows.size(); ++i) {
-        const std::string line = request.csvName + ", line " + std::to_string(csv.lineNumbers[i]);
-        std::vector<std::optional<double>> inputs;
-        for (size_t j = 0; j < csv.header.size(); ++j) {
-            const std::string where = line + ", column " + csv.header[j];
-            if (static_cast<int>(j) == classIndex)
-                plan.classes.push_back(classCode(csv.rows[i][j], where));
-            else
-                inputs.push_back(number(csv.rows[i][j], where));
+    try {
+        auto connect = [](OdbcConnection& connection, const std::string& dsn, const char* what) {
+            try {
+                connection.open(OdbcConnection::connectionString(dsn, "", ""));
+            } catch (const Exception& e) {
+                throw Exception(std::string("cannot connect to the ") + what + " " + dsn + ": " + e.text() +
+                                " (ODBCINI and ODBCSYSINI name the ini files that define it; --repository and "
+                                "--source choose other data sources)");
+            }
+        };
+        OdbcConnection repository;
+        connect(repository, repositoryDsn, "repository");
+        // One database behind both names: a second connection would wait for the first
+        // one's write lock (SQLite) until its timeout.
+        std::unique_ptr<OdbcConnection> separateSource;
+        if (sourceDsn != repositoryDsn) {
+            separateSource = std::make_unique<OdbcConnection>();
+            connect(*separateSource, sourceDsn, "source database");
         }
-        plan.inputs.push_back(std::move(inputs));
+        OdbcConnection& source = separateSource ? *separateSource : repository;
+
+        checkTaskName(repository, plan);
+        const bool writeTable = checkSourceTable(source, repository, plan, sourceDsn);
+
+        if (separateSource)
+            source.beginTransaction();
+        repository.beginTransaction();
+        if (writeTable)
+            writeSourceTable(source, plan);
+
+        int sourceId;
+        if (auto existing = existingSource(repository, sourceDsn)) {
+            sourceId = *existing;
+        } else {
+            sourceId = newKey(repository, "DtsSource");
+            repository.execute("INSERT INTO DtsSource (SrcID, SrcName, SrcSysName) VALUES (" +
+                               std::to_string(sourceId) + ", " + sqlText(sourceDsn) + ", " + sqlText(sourceDsn) + ")");
+        }
+        const int datasetId = newKey(repository, "Dataset");
+        repository.execute("INSERT INTO Dataset (DtsID, DtsName, SrcID, DtsSql) VALUES (" + std::to_string(datasetId) +
+                           ", " + sqlText(plan.table) + ", " + std::to_string(sourceId) + ", " +
+                           sqlText("SELECT * FROM " + plan.table) + ")");
+        auto column = [&](const std::string& name, int type) {
+            const int id = newKey(repository, "DtsColumn");
+            repository.execute("INSERT INTO DtsColumn (ColID, DtsID, ColSysName, ColType) VALUES (" +
+                               std::to_string(id) + ", " + std::to_string(datasetId) + ", " + sqlText(name) + ", " +
+                               std::to_string(type) + ")");
+            return id;
+        };
+        std::vector<int> inputIds;
+        for (const auto& name : plan.inputNames)
+            inputIds.push_back(column(name, 1));
+        const int classId = column(plan.className, 3);
+
+        const int taskId = newKey(repository, "Task");
+        repository.execute("INSERT INTO Task (TskID, TskName, DtsID) VALUES (" + std::to_string(taskId) + ", " +
+                           sqlText(plan.taskName) + ", " + std::to_string(datasetId) + ")");
+        auto parameter = [&](int columnId, const char* name, const std::string& value) {
+            repository.execute("INSERT INTO TskAlgParam (ParID, TskID, ColID, ParSysName, ParValue2) VALUES (" +
+                               std::to_string(newKey(repository, "TskAlgParam")) + ", " + std::to_string(taskId) +
+                               ", " + std::to_string(columnId) + ", '" + name + "', " + value + ")");
+        };
+        // The program reads ParValue2 with the regional decimal separator, as the host writes it.
+        for (size_t j = 0; j < inputIds.size(); ++j)
+            parameter(inputIds[j], "in_col", sqlText(FloatToStr(plan.object[j])));
+        parameter(classId, "out_col", "NULL");
+
+        if (separateSource)
+            source.commit();
+        repository.commit();
+        return taskId;
+    } catch (const Exception& e) {
+        throw Exception(Cp1251ToUtf8(e.text()));
     }
-
-    if (request.objectValues.size() != plan.inputNames.size())
-        throw Exception("The object to classify has " + std::to_string(request.objectValues.size()) +
-                        " values, but the data has " + std::to_string(plan.inputNames.size()) + " input columns");
-    for (size_t j = 0; j < request.objectValues.size(); ++j) {
-        auto v = number(request.objectValues[j], "The object's value " + std::to_string(j + 1));
-        if (!v)
-            throw Exception("The object's value " + std::to_string(j + 1) + " is empty; every input needs a value");
-        plan.object.push_back(*v);
-    }
-    return plan;
-}
-
-int registerTask(const RegistrationPlan& plan, const std::string& repositoryDsn, const std::string& sourceDsn)
-{
-    OdbcConnection source;
-    source.open(OdbcConnection::connectionString(sourceDsn, "", ""));
-    OdbcConnection repository;
-    repository.open(OdbcConnection::connectionString(repositoryDsn, "", ""));
-
-    source.beginTransaction();
-    writeSourceTable(source, plan);
-
-    repository.beginTransaction();
-    int sourceId;
-    if (auto existing = existingSource(repository, sourceDsn)) {
-        sourceId = *existing;
-    } else {
-        sourceId = newKey(repository, "DtsSource");
-        repository.execute("INSERT INTO DtsSource (SrcID, SrcName, SrcSysName) VALUES (" + std::to_string(sourceId) +
-                           ", " + sqlText(sourceDsn) + ", " + sqlText(sourceDsn) + ")");
-    }
-    const int datasetId = newKey(repository, "Dataset");
-    repository.execute("INSERT INTO Dataset (DtsID, DtsName, SrcID, DtsSql) VALUES (" + std::to_string(datasetId) + ", " +
-                       sqlText(plan.table) + ", " + std::to_string(sourceId) + ", " +
-                       sqlText("SELECT * FROM " + plan.table) + ")");
-    auto column = [&](const std::string& name, int type) {
-        const int id = newKey(repository, "DtsColumn");
-        repository.execute("INSERT INTO DtsColumn (ColID, DtsID, ColSysName, ColType) VALUES (" + std::to_string(id) +
-                           ", " + std::to_string(datasetId) + ", " + sqlText(name) + ", " + std::to_string(type) + ")");
-        return id;
-    };
-    std::vector<int> inputIds;
-    for (const auto& name : plan.inputNames)
-        inputIds.push_back(column(name, 1));
-    const int classId = column(plan.className, 3);
-
-    const int taskId = newKey(repository, "Task");
-    repository.execute("INSERT INTO Task (TskID, TskName, DtsID) VALUES (" + std::to_string(taskId) + ", " +
-                       sqlText(plan.taskName) + ", " + std::to_string(datasetId) + ")");
-    auto parameter = [&](int columnId, const char* name, const std::string& value) {
-        repository.execute("INSERT INTO TskAlgParam (ParID, TskID, ColID, ParSysName, ParValue2) VALUES (" +
-                           std::to_string(newKey(repository, "TskAlgParam")) + ", " + std::to_string(taskId) + ", " +
-                           std::to_string(columnId) + ", '" + name + "', " + value + ")");
-    };
-    // The program reads ParValue2 with the regional decimal separator, as the host writes it.
-    for (size_t j = 0; j < inputIds.size(); ++j)
-        parameter(inputIds[j], "in_col", sqlText(FloatToStr(plan.object[j])));
-    parameter(classId, "out_col", "NULL");
-
-    source.commit();
-    repository.commit();
-    return taskId;
 }

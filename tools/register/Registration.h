@@ -13,13 +13,18 @@
 
 struct RegistrationRequest {
     std::string csvName;      // for messages
-    CsvTable csv;
+    CsvTable csv;             // texts in UTF-8
     std::string classColumn;  // header name of the class column
-    std::vector<std::string> objectValues;  // one per input column, header order
+    std::vector<std::string> inputColumns;  // header names; empty: every column but the class
+    std::vector<std::string> objectValues;  // one per input column, in the order of the inputs
+    // The decimal separator of the file's numbers: '.', ',' or 0 for either of them.
+    char decimal = '.';
     std::string repositoryDsn = "MIRELON";
     std::string sourceDsn = "DODOZ_SOURCE";
-    std::string table;        // the source table to create or replace
-    std::string taskName;
+    std::string table;             // the source table to create
+    bool tableFromFileName = false;  // table was not given: it may be made plain
+    std::string taskName;          // empty: a name made from the table (and the class labels)
+    bool replace = false;          // an existing table may be replaced
 };
 
 // The checked content, ready to be written: names in cp1251, numbers parsed.
@@ -31,13 +36,23 @@ struct RegistrationPlan {
     std::vector<std::optional<int>> classes;
     std::vector<double> object;
     std::string taskName;
+    // The texts of a class column that is not integer, in code order (UTF-8).
+    std::vector<std::string> classLabels;
+    // What the user should know about names made or codes given (UTF-8), one line each.
+    std::vector<std::string> notes;
+    bool replace = false;
 };
 
-// Raises Exception with a message naming the line and column of the first bad value.
+// Raises Exception with a message naming the line and column of the first bad value and
+// what to do about it.
 RegistrationPlan planRegistration(const RegistrationRequest& request);
 
-// Writes the plan; returns the new task key.
-int registerTask(const RegistrationPlan& plan, const std::string& repositoryDsn, const std::string& sourceDsn);
+// Checks the plan against both databases, then writes it; returns the new task key.
+// Notes about the databases (a table kept or replaced) are added to plan.notes.
+int registerTask(RegistrationPlan& plan, const std::string& repositoryDsn, const std::string& sourceDsn);
+
+// The repository's own tables and key counters, which no source table may be named.
+bool isRepositoryTable(const std::string& name);
 
 // The text a number is written with into SQL: shortest round-trip form with a point.
 std::string sqlNumber(double value);

@@ -1,0 +1,70 @@
+// scripts/make-dsn as a user meets it: its help, its refusals, and the care it takes of
+// a password.
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+#include "tests/tools/ToolsFixture.h"
+
+namespace tools {
+namespace {
+
+class MakeDsnTest : public ::testing::Test {
+protected:
+    e2e::ProcessResult makeDsn(const std::vector<std::string>& args, const std::vector<std::string>& env = {})
+    {
+        std::vector<std::string> argv{(e2e::sourceDir() / "scripts/make-dsn").string()};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<std::string> environment = env;
+        for (const char* name : {"DODOZ_PG_HOST", "DODOZ_PG_PORT", "DODOZ_PG_USER", "DODOZ_PG_BIN"}) {
+            if (const char* value = std::getenv(name))
+                environment.push_back(std::string(name) + "=" + value);
+        }
+        return e2e::Process::run(argv, environment, dir.path(), std::chrono::minutes(2));
+    }
+
+    TempDir dir{"dodoz-make-dsn"};
+};
+
+TEST_F(MakeDsnTest, HelpIsNoError)
+{
+    const auto r = makeDsn({"--help"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("scripts/make-dsn sqlite DIR"), std::string::npos) << r.out;
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(MakeDsnTest, ErrorsNameWhatIsMissing)
+{
+    const auto noDir = makeDsn({"sqlite"});
+    EXPECT_EQ(noDir.exitCode, 2);
+    EXPECT_EQ(noDir.err, "make-dsn: DIR is missing (the directory for the databases and ini files)\n"
+                         "Try 'scripts/make-dsn --help' for more information.\n");
+    const auto noValue = makeDsn({"sqlite", (dir.path() / "x").string(), "--ext"});
+    EXPECT_EQ(noValue.exitCode, 2);
+    EXPECT_EQ(noValue.err.substr(0, noValue.err.find('\n')), "make-dsn: --ext needs a value");
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "x")) << "nothing is made on a wrong command line";
+}
+
+TEST_F(MakeDsnTest, PasswordStaysTheOwnersAndDatabasesThereSayHowToDropThem)
+{
+    DODOZ_E2E_REQUIRE(e2e::backendUnavailable(e2e::Backend::PostgreSQL));
+    const std::string target = (dir.path() / "pg").string();
+    // The throwaway server trusts every connection, whatever the password.
+    const auto made = makeDsn({"postgresql", target}, {"DODOZ_PG_PASSWORD=secret"});
+    ASSERT_EQ(made.exitCode, 0) << made.describe();
+    struct stat info {};
+    ASSERT_EQ(stat((target + "/odbc.ini").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_NE(e2e::readFile(target + "/odbc.ini").find("Password=secret"), std::string::npos);
+
+    const auto again = makeDsn({"postgresql", target});
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_NE(again.err.find("holds databases already"), std::string::npos) << again.err;
+    EXPECT_NE(again.err.find("drop them with: scripts/make-dsn drop " + target), std::string::npos) << again.err;
+    EXPECT_EQ(makeDsn({"drop", target}).exitCode, 0);
+}
+
+}  // namespace
+}  // namespace tools

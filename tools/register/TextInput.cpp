@@ -1,0 +1,188 @@
+#include "tools/register/TextInput.h"
+
+#include <iconv.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <set>
+
+#include "app/Runtime.h"
+
+namespace {
+
+constexpr size_t kNameBytes = 63;
+
+const std::set<std::string>& keywords()
+{
+    static const std::set<std::string> words = {
+        "ALL", "AND", "AS", "ASC", "BETWEEN", "BY", "CASE", "CAST", "CHECK", "COLUMN", "CREATE", "DEFAULT",
+        "DELETE", "DESC", "DISTINCT", "DROP", "ELSE", "END", "EXISTS", "FOR", "FOREIGN", "FROM", "GROUP",
+        "HAVING", "IN", "INDEX", "INSERT", "INTO", "IS", "JOIN", "KEY", "LIKE", "LIMIT", "NOT", "NULL", "ON",
+        "OR", "ORDER", "PRIMARY", "REFERENCES", "SELECT", "SET", "TABLE", "THEN", "TO", "UNION", "UNIQUE",
+        "UPDATE", "USER", "VALUES", "WHEN", "WHERE", "WITH"};
+    return words;
+}
+
+bool isLetter(unsigned char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0xC0 || c == 0xA8 || c == 0xB8;
+}
+
+bool isDigit(unsigned char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// The length of the UTF-8 sequence starting at text[i], 0 when it is not valid there.
+size_t sequenceLength(const std::string& text, size_t i)
+{
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    size_t more;
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        more = 1;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        more = 2;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+        more = 3;
+    else
+        return 0;
+    for (size_t k = 1; k <= more; ++k) {
+        if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+            return 0;
+    }
+    const unsigned char second = static_cast<unsigned char>(text[i + 1]);
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) || (lead == 0xF0 && second < 0x90) ||
+        (lead == 0xF4 && second > 0x8F))
+        return 0;
+    return more + 1;
+}
+
+int lineAt(const std::string& bytes, size_t offset)
+{
+    int line = 1;
+    for (size_t i = 0; i < offset; ++i)
+        line += bytes[i] == '\n';
+    return line;
+}
+
+[[noreturn]] void notConverted(const std::string& bytes, size_t offset, const std::string& encoding,
+                               const std::string& sourceName)
+{
+    char code[8];
+    std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned>(static_cast<unsigned char>(bytes[offset])));
+    if (encoding.empty())
+        throw Exception(sourceName + ", line " + std::to_string(lineAt(bytes, offset)) + ": the byte " + code +
+                        " is not UTF-8; give the file's encoding, e.g. --encoding cp1251 (or --encoding latin1)");
+    throw Exception(sourceName + ", line " + std::to_string(lineAt(bytes, offset)) + ": the byte " + code +
+                    " is not " + encoding + "; give the file's own encoding with --encoding");
+}
+
+std::string lowered(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::erase(text, '-');
+    std::erase(text, '_');
+    return text;
+}
+
+std::string throughIconv(const std::string& bytes, const std::string& encoding, const std::string& sourceName)
+{
+    iconv_t descriptor = iconv_open("UTF-8", encoding.c_str());
+    if (descriptor == reinterpret_cast<iconv_t>(-1))
+        throw Exception("the encoding '" + encoding + "' is unknown (iconv --list shows the known ones)");
+    std::unique_ptr<void, int (*)(iconv_t)> owner(descriptor, iconv_close);
+    std::string out;
+    std::string input = bytes;
+    char* in = input.data();
+    size_t inLeft = input.size();
+    char buffer[4096];
+    while (inLeft > 0) {
+        char* outPtr = buffer;
+        size_t outLeft = sizeof buffer;
+        const size_t done = iconv(descriptor, &in, &inLeft, &outPtr, &outLeft);
+        out.append(buffer, outPtr);
+        if (done == static_cast<size_t>(-1) && errno != E2BIG)
+            notConverted(bytes, static_cast<size_t>(in - input.data()), encoding, sourceName);
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string textToUtf8(const std::string& bytes, const std::string& encoding, const std::string& sourceName)
+{
+    const std::string name = lowered(encoding);
+    if (name == "cp1251" || name == "windows1251")
+        return Cp1251ToUtf8(bytes);
+    if (!name.empty() && name != "utf8")
+        return throughIconv(bytes, encoding, sourceName);
+    for (size_t i = 0; i < bytes.size();) {
+        const size_t length = sequenceLength(bytes, i);
+        if (length == 0)
+            notConverted(bytes, i, name.empty() ? "" : encoding, sourceName);
+        i += length;
+    }
+    return bytes;
+}
+
+bool isPlainName(const std::string& utf8)
+{
+    if (utf8.empty() || utf8.size() > kNameBytes)
+        return false;
+    std::string name;
+    try {
+        name = Utf8ToCp1251(utf8);
+    } catch (const Exception&) {
+        return false;
+    }
+    if (!isLetter(static_cast<unsigned char>(name[0])))
+        return false;
+    for (unsigned char c : name) {
+        if (!isLetter(c) && !isDigit(c))
+            return false;
+    }
+    return !keywords().count(AnsiUpperCase(name));
+}
+
+std::string makePlainName(const std::string& utf8, const std::string& prefix)
+{
+    std::string name;  // cp1251
+    bool gap = false;
+    for (size_t i = 0; i < utf8.size();) {
+        size_t length = sequenceLength(utf8, i);
+        if (length == 0)
+            length = 1;
+        int byte = -1;
+        try {
+            const std::string one = Utf8ToCp1251(utf8.substr(i, length));
+            byte = static_cast<unsigned char>(one[0]);
+        } catch (const Exception&) {
+        }
+        i += length;
+        if (byte >= 0 && (isLetter(static_cast<unsigned char>(byte)) || isDigit(static_cast<unsigned char>(byte)))) {
+            if (gap && !name.empty() && name.back() != '_')
+                name += '_';
+            name += static_cast<char>(byte);
+            gap = false;
+        } else {
+            gap = true;
+        }
+    }
+    while (!name.empty() && name.back() == '_')
+        name.pop_back();
+    if (name.empty() || !isLetter(static_cast<unsigned char>(name[0])))
+        name = prefix + name;
+    else if (keywords().count(AnsiUpperCase(name)))
+        name += '_';
+    std::string out = Cp1251ToUtf8(name);
+    while (out.size() > kNameBytes) {
+        name.pop_back();
+        out = Cp1251ToUtf8(name);
+    }
+    return out;
+}

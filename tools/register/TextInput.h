@@ -1,0 +1,20 @@
+#pragma once
+// What a spreadsheet export needs before its texts can become table and column names:
+// the file's bytes in UTF-8, and names the databases take unquoted.
+
+#include <string>
+
+// The bytes of a file in UTF-8. encoding empty or "UTF-8": the bytes must be UTF-8
+// already; "cp1251" (or "windows-1251"): the project's own table, which keeps the byte
+// 0x98 that iconv refuses; anything else: iconv. Raises Exception naming the line of a
+// byte that does not convert and the option that helps.
+std::string textToUtf8(const std::string& bytes, const std::string& encoding, const std::string& sourceName);
+
+// A plain name is letters (Latin, Cyrillic, _) and digits, starting with a letter, at
+// most 63 bytes in UTF-8 (PostgreSQL cuts longer names), and no SQL keyword. Names go
+// into SQL unquoted (the program builds its SELECT that way).
+bool isPlainName(const std::string& utf8);
+// A plain name made from any UTF-8 text: every run of other characters becomes one _,
+// a name that does not start with a letter gets prefix in front, a keyword gets _ after
+// it, and the result is cut to the length limit. UTF-8.
+std::string makePlainName(const std::string& utf8, const std::string& prefix);

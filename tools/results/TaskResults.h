@@ -1,0 +1,49 @@
+#pragma once
+// What a run of dodoz left for one task in the repository, read back and put in words:
+// the TskResult rows (one "dens" row per class, "class", "p_min") and the TskLog rows.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class OdbcConnection;
+
+struct ResultRowText {
+    std::string sysName, order, value1, value2;  // cp1251, "" for NULL
+};
+
+struct LogRowText {
+    std::string type, message;  // cp1251
+};
+
+struct TaskResults {
+    int key = 0;
+    std::string name;  // cp1251
+    std::vector<ResultRowText> rows;
+    std::vector<LogRowText> logs;
+
+    // Raises Exception when the repository has no such task.
+    static TaskResults read(OdbcConnection& repository, int key);
+
+    // A TskLog row of type 1 says "Анализ завершен": the result rows are the run's
+    // complete set.
+    bool complete() const;
+    std::optional<std::string> chosenClass() const;  // ResValue1 of the "class" row
+    std::optional<std::string> errorPercent() const; // ResValue1 of the "p_min" row
+    // The class's share (ResValue2 of its "dens" row).
+    std::optional<std::string> shareOf(const std::string& classCode) const;
+
+    // The class labels dodoz-register coded and put at the end of the task's name as
+    // " (classes: 0 barolo, 1 grignolino, ...)", in code order; none when the name has
+    // no such list.
+    std::vector<std::string> classLabels() const;  // cp1251
+
+    // The texts below are UTF-8.
+    std::string classInWords(const std::string& code) const;  // "class 1 (versicolor)"
+    std::string inWords() const;
+    std::string asRows() const;  // the rows as the host reads them
+    std::string asJson() const;
+};
+
+// The class the program writes when no class has a density at the object.
+inline constexpr const char* kNoClass = "-999999";
