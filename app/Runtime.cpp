@@ -10,12 +10,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <filesystem>
 #include <langinfo.h>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -136,31 +132,6 @@ FormatSettings& formatSettings()
 void setFormatSettings(const FormatSettings& settings)
 {
     formatSettings() = settings;
-}
-
-namespace {
-std::vector<std::string>& commandLine()
-{
-    static std::vector<std::string> args;
-    return args;
-}
-}  // namespace
-
-void setCommandLine(int argc, char** argv)
-{
-    commandLine().assign(argv, argv + (argc > 0 ? argc : 0));
-}
-
-int ParamCount()
-{
-    return commandLine().empty() ? 0 : static_cast<int>(commandLine().size()) - 1;
-}
-
-std::string ParamStr(int index)
-{
-    if (index < 0 || index >= static_cast<int>(commandLine().size()))
-        return std::string();
-    return commandLine()[static_cast<size_t>(index)];
 }
 
 int32_t StrToInt(const std::string& text)
@@ -478,7 +449,7 @@ double Now()
     clock_gettime(CLOCK_REALTIME, &now);
     std::tm local{};
     if (!localtime_r(&now.tv_sec, &local))
-        throw Exception(std::string("Cannot read the local time: ") + std::strerror(errno));
+        throw Exception("Cannot read the local time: " + LocaleToCp1251(std::strerror(errno)));
     year_month_day date{year{local.tm_year + 1900}, month{static_cast<unsigned>(local.tm_mon + 1)},
                         day{static_cast<unsigned>(local.tm_mday)}};
     // A leap second is folded into the last second of the minute.
@@ -694,98 +665,54 @@ std::string Utf8ToCp1251(const std::string& text)
     return out;
 }
 
-std::string GetCurrentDir()
+namespace {
+
+// The code point of the valid UTF-8 sequence that starts at text[i], i then past it;
+// nothing, with i where it was, when none starts there.
+std::optional<char32_t> readUtf8(const std::string& text, size_t& i)
 {
-    std::string buffer(256, '\0');
-    while (getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE)
-            throw Exception(std::string("Cannot read the current directory: ") + std::strerror(errno));
-        buffer.resize(buffer.size() * 2);
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    char32_t code;
+    size_t more;
+    char32_t least;
+    if (lead < 0x80)
+        code = lead, more = 0, least = 0;
+    else if (lead >= 0xC2 && lead <= 0xDF)
+        code = lead & 0x1F, more = 1, least = 0x80;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        code = lead & 0x0F, more = 2, least = 0x800;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+        code = lead & 0x07, more = 3, least = 0x10000;
+    else
+        return std::nullopt;
+    size_t at = i + 1;
+    for (size_t k = 0; k < more; ++k, ++at) {
+        if (at >= text.size() || (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80)
+            return std::nullopt;
+        code = (code << 6) | (static_cast<unsigned char>(text[at]) & 0x3F);
     }
-    buffer.resize(std::strlen(buffer.c_str()));
-    if (buffer.size() > 1 && buffer.back() == '/')
-        buffer.pop_back();
-    return buffer;
+    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return std::nullopt;
+    i = at;
+    return code;
 }
 
-bool ForceDirectories(const std::string& dir)
-{
-    if (dir.empty())
-        return false;
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    return std::filesystem::is_directory(dir, ec);
-}
+}  // namespace
 
-bool FileExists(const std::string& path)
+std::string Utf8ToCp1251Replacing(const std::string& text)
 {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-int FileOpen(const std::string& path, int mode)
-{
-    // The sharing bits above the access mode have no POSIX counterpart.
-    int access;
-    switch (mode & 3) {
-    case 0: access = O_RDONLY; break;
-    case 1: access = O_WRONLY; break;
-    case 2: access = O_RDWR; break;
-    default: return -1;
-    }
-    int handle;
-    do
-        handle = open(path.c_str(), access | O_CLOEXEC);
-    while (handle == -1 && errno == EINTR);
-    return handle;
-}
-
-int64_t FileSeek(int handle, int64_t offset, int origin)
-{
-    int whence;
-    switch (origin) {
-    case 0: whence = SEEK_SET; break;
-    case 1: whence = SEEK_CUR; break;
-    case 2: whence = SEEK_END; break;
-    default: return -1;
-    }
-    return static_cast<int64_t>(lseek(handle, static_cast<off_t>(offset), whence));
-}
-
-int FileCreate(const std::string& path)
-{
-    int handle;
-    do
-        handle = open(path.c_str(), O_CREAT | O_TRUNC | O_RDWR | O_CLOEXEC, 0644);
-    while (handle == -1 && errno == EINTR);
-    return handle;
-}
-
-bool DeleteFile(const std::string& path)
-{
-    return unlink(path.c_str()) == 0;
-}
-
-int FileWrite(int handle, const void* buffer, int count)
-{
-    if (count < 0)
-        return -1;
-    const char* data = static_cast<const char*>(buffer);
-    int written = 0;
-    while (written < count) {
-        ssize_t n = write(handle, data + written, static_cast<size_t>(count - written));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return written > 0 ? written : -1;
+    std::string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        std::optional<char32_t> code = readUtf8(text, i);
+        if (!code) {
+            out += '?';
+            ++i;
+            continue;
         }
-        written += static_cast<int>(n);
+        int byte = fromUnicode(*code);
+        out += byte >= 0 ? static_cast<char>(byte) : '?';
     }
-    return written;
-}
-
-void FileClose(int handle)
-{
-    if (handle >= 0)
-        close(handle);
+    return out;
 }

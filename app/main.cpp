@@ -1,5 +1,6 @@
 #include <clocale>
 #include <exception>
+#include <langinfo.h>
 
 #include "app/Alg.h"
 #include "app/Application.h"
@@ -11,14 +12,6 @@
 // platform's own errors and are shown with their text.
 int main(int argc, char** argv)
 {
-    // The user's regional settings are read once into our own settings; the C library
-    // then goes back to "C" numbers, because the ODBC drivers parse and print numbers
-    // with it and would misread "5.1" under a decimal comma.
-    std::setlocale(LC_ALL, "");
-    setFormatSettings(FormatSettings::fromLocale());
-    std::setlocale(LC_NUMERIC, "C");
-    setCommandLine(argc, argv);
-
     TApplication Application;
     auto showAndEnd = [&Application](const Exception& error) {
         Application.ShowException(error);
@@ -26,6 +19,16 @@ int main(int argc, char** argv)
         return 0;
     };
     try {
+        prepareStandardStreams();
+        // The user's regional settings are read once into our own settings; the C library
+        // then goes back to "C" numbers, because the ODBC drivers parse and print numbers
+        // with it and would misread "5.1" under a decimal comma.
+        std::setlocale(LC_ALL, "");
+        setLocaleCharset(nl_langinfo(CODESET));
+        setFormatSettings(FormatSettings::fromLocale());
+        std::setlocale(LC_NUMERIC, "C");
+        setCommandLine(argc, argv);
+
         Application.Initialize();
         TBar* Bar = Application.CreateForm();
         Bar->Show();
@@ -37,13 +40,13 @@ int main(int argc, char** argv)
         } catch (const Exception& e) {
             return showAndEnd(e);
         } catch (const std::exception& e) {
-            return showAndEnd(Exception(e.what()));
+            return showAndEnd(Exception(LocaleToCp1251(e.what())));
         }
         Application.Terminate();
     } catch (const Exception& e) {
         return showAndEnd(e);
     } catch (const std::exception& e) {
-        return showAndEnd(Exception(e.what()));
+        return showAndEnd(Exception(LocaleToCp1251(e.what())));
     } catch (...) {
         try {
             throw Exception("");
