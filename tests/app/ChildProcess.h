@@ -18,20 +18,16 @@
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
+#include "tests/support/LaunchStreams.h"
 
-// How a careless launcher may leave the standard descriptors of a ChildProcess.
-struct ChildStreams {
-    std::vector<int> closed;        // descriptors 0-2 the program starts without
-    bool stderrReaderGone = false;  // stderr is a pipe nobody reads any more
-};
+extern char** environ;
 
 class ChildProcess {
 public:
     using Clock = std::chrono::steady_clock;
 
     ChildProcess(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
-                 const std::string& workDir, const std::string& stderrFile, const ChildStreams& streams = {})
+                 const std::string& workDir, const std::string& stderrFile, const LaunchStreams& streams = {})
         : started(Clock::now())
     {
         // A child that has ended must not take the test with it when the test writes to it.
@@ -71,14 +67,7 @@ public:
         int err = open(stderrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         if (err == -1)
             throw std::runtime_error("cannot create " + stderrFile);
-        if (streams.stderrReaderGone) {
-            int gone[2];
-            if (pipe2(gone, O_CLOEXEC) != 0)
-                throw std::runtime_error("pipe failed");
-            close(gone[0]);
-            close(err);
-            err = gone[1];
-        }
+        err = streams.stderrFor(err);
         pid = fork();
         if (pid == -1)
             throw std::runtime_error("fork failed");
@@ -86,8 +75,7 @@ public:
             dup2(in[0], 0);
             dup2(out[1], 1);
             dup2(err, 2);
-            for (int fd : streams.closed)
-                close(fd);
+            streams.applyInChild();
             if (chdir(workDir.c_str()) != 0)
                 _exit(126);
             execve(argv[0], argv.data(), envp.data());

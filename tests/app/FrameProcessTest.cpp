@@ -48,13 +48,13 @@ std::string platformError(const std::string& key)
 class FrameProcessTest : public testing::Test {
 protected:
     Outcome run(const std::vector<std::string>& args, std::vector<std::string> env = {"DODOZ_NO_GUI=1"},
-                const ChildStreams& streams = {})
+                const LaunchStreams& streams = {})
     {
         return runIn(dir.path(), args, env, streams);
     }
 
     Outcome runIn(const std::filesystem::path& workDir, const std::vector<std::string>& args,
-                  std::vector<std::string> env = {"DODOZ_NO_GUI=1"}, const ChildStreams& streams = {})
+                  std::vector<std::string> env = {"DODOZ_NO_GUI=1"}, const LaunchStreams& streams = {})
     {
         std::vector<std::string> argv{DODOZ_BINARY};
         argv.insert(argv.end(), args.begin(), args.end());
