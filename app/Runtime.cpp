@@ -2,20 +2,12 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <charconv>
-#include <chrono>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <ctime>
-#include <fcntl.h>
-#include <filesystem>
 #include <langinfo.h>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -136,31 +128,6 @@ FormatSettings& formatSettings()
 void setFormatSettings(const FormatSettings& settings)
 {
     formatSettings() = settings;
-}
-
-namespace {
-std::vector<std::string>& commandLine()
-{
-    static std::vector<std::string> args;
-    return args;
-}
-}  // namespace
-
-void setCommandLine(int argc, char** argv)
-{
-    commandLine().assign(argv, argv + (argc > 0 ? argc : 0));
-}
-
-int ParamCount()
-{
-    return commandLine().empty() ? 0 : static_cast<int>(commandLine().size()) - 1;
-}
-
-std::string ParamStr(int index)
-{
-    if (index < 0 || index >= static_cast<int>(commandLine().size()))
-        return std::string();
-    return commandLine()[static_cast<size_t>(index)];
 }
 
 int32_t StrToInt(const std::string& text)
@@ -293,198 +260,6 @@ std::string FormatFixed(double value, int decimals)
 std::string IntToStr(int64_t value)
 {
     return std::to_string(value);
-}
-
-namespace {
-
-using namespace std::chrono;
-
-constexpr sys_days dateEpoch{year{1899} / December / 30};
-constexpr int64_t msPerDay = 86'400'000;
-
-struct DateTimeParts {
-    year_month_day date;
-    hh_mm_ss<milliseconds> time{milliseconds{0}};
-};
-
-// The whole part is the day counted from the epoch, toward zero; the fraction is the time
-// of day whatever the sign, so -1.25 is 29 December 1899, 06:00. Years outside 1..9999
-// have no four-digit form and are refused.
-DateTimeParts decodeDateTime(double value)
-{
-    auto fail = [value]() { return Exception("'" + FloatToStr(value) + "' is not a valid date-time number"); };
-    if (!std::isfinite(value))
-        throw fail();
-    double whole = std::trunc(value);
-    if (whole < -693594.0 || whole > 2958466.0)
-        throw fail();
-    int64_t ms = std::llround(std::fabs(value - whole) * static_cast<double>(msPerDay));
-    sys_time<milliseconds> moment = dateEpoch + days{static_cast<int64_t>(whole)} + milliseconds{ms};
-    sys_days day = floor<days>(moment);
-    DateTimeParts parts{year_month_day{day}, hh_mm_ss<milliseconds>{moment - day}};
-    if (parts.date.year() < year{1} || parts.date.year() > year{9999})
-        throw fail();
-    return parts;
-}
-
-double encodeDateTime(const year_month_day& date, milliseconds timeOfDay)
-{
-    double day = static_cast<double>((sys_days{date} - dateEpoch).count());
-    double fraction = static_cast<double>(timeOfDay.count()) / static_cast<double>(msPerDay);
-    return day >= 0 ? day + fraction : day - fraction;
-}
-
-std::string twoDigits(unsigned value)
-{
-    return std::string{static_cast<char>('0' + value / 10 % 10), static_cast<char>('0' + value % 10)};
-}
-
-std::string dateText(const year_month_day& date)
-{
-    const FormatSettings& s = formatSettings();
-    std::string d = twoDigits(static_cast<unsigned>(date.day()));
-    std::string m = twoDigits(static_cast<unsigned>(date.month()));
-    int yearValue = static_cast<int>(date.year());
-    std::string y = twoDigits(static_cast<unsigned>(yearValue / 100)) + twoDigits(static_cast<unsigned>(yearValue % 100));
-    switch (s.dateOrder) {
-    case FormatSettings::DateOrder::DMY: return d + s.dateSeparator + m + s.dateSeparator + y;
-    case FormatSettings::DateOrder::YMD: return y + s.dateSeparator + m + s.dateSeparator + d;
-    case FormatSettings::DateOrder::MDY: break;
-    }
-    return m + s.dateSeparator + d + s.dateSeparator + y;
-}
-
-class DateTimeReader {
-public:
-    explicit DateTimeReader(const std::string& text) : text(text) {}
-
-    std::optional<double> read(bool withTime)
-    {
-        const FormatSettings& s = formatSettings();
-        const char* order = s.dateOrder == FormatSettings::DateOrder::DMY   ? "DMY"
-                            : s.dateOrder == FormatSettings::DateOrder::YMD ? "YMD"
-                                                                            : "MDY";
-        int d = 0, m = 0, y = 0;
-        for (int i = 0; i < 3; ++i) {
-            if (i > 0 && !expect(s.dateSeparator))
-                return std::nullopt;
-            std::optional<int> field;
-            if (order[i] == 'Y') {
-                size_t start = pos;
-                field = number(1, 4);
-                if (!field || (pos - start != 2 && pos - start != 4))
-                    return std::nullopt;
-                // Two-digit years as POSIX strptime reads them: 69-99 are 1969-1999,
-                // 00-68 are 2000-2068.
-                if (pos - start == 2)
-                    *field += *field >= 69 ? 1900 : 2000;
-                y = *field;
-            } else {
-                field = number(1, 2);
-                if (!field)
-                    return std::nullopt;
-                (order[i] == 'D' ? d : m) = *field;
-            }
-        }
-        year_month_day date{year{y}, month{static_cast<unsigned>(m)}, day{static_cast<unsigned>(d)}};
-        if (!date.ok() || y < 1)
-            return std::nullopt;
-
-        milliseconds timeOfDay{0};
-        if (pos < text.size()) {
-            if (!withTime || !expect(' '))
-                return std::nullopt;
-            std::optional<int> h = number(1, 2);
-            std::optional<int> n = h && expect(s.timeSeparator) ? number(1, 2) : std::nullopt;
-            std::optional<int> sec = 0;
-            if (n && pos < text.size())
-                sec = expect(s.timeSeparator) ? number(1, 2) : std::nullopt;
-            if (!h || !n || !sec || *h > 23 || *n > 59 || *sec > 59)
-                return std::nullopt;
-            timeOfDay = hours{*h} + minutes{*n} + seconds{*sec};
-        }
-        if (pos != text.size())
-            return std::nullopt;
-        return encodeDateTime(date, timeOfDay);
-    }
-
-private:
-    bool expect(char c)
-    {
-        if (pos < text.size() && text[pos] == c) {
-            ++pos;
-            return true;
-        }
-        return false;
-    }
-
-    std::optional<int> number(size_t minDigits, size_t maxDigits)
-    {
-        size_t start = pos;
-        int value = 0;
-        while (pos < text.size() && pos - start < maxDigits && text[pos] >= '0' && text[pos] <= '9')
-            value = value * 10 + (text[pos++] - '0');
-        if (pos - start < minDigits)
-            return std::nullopt;
-        return value;
-    }
-
-    const std::string& text;
-    size_t pos = 0;
-};
-
-}  // namespace
-
-double StrToDate(const std::string& text)
-{
-    std::optional<double> value = DateTimeReader(text).read(false);
-    if (!value)
-        throw Exception("'" + text + "' is not a valid date");
-    return *value;
-}
-
-double StrToDateTime(const std::string& text)
-{
-    std::optional<double> value = DateTimeReader(text).read(true);
-    if (!value)
-        throw Exception("'" + text + "' is not a valid date and time");
-    return *value;
-}
-
-std::string DateToStr(double dateTime)
-{
-    return dateText(decodeDateTime(dateTime).date);
-}
-
-std::string DateTimeToStr(double dateTime)
-{
-    DateTimeParts parts = decodeDateTime(dateTime);
-    std::string out = dateText(parts.date);
-    if (parts.time.to_duration().count() == 0)
-        return out;
-    const char sep = formatSettings().timeSeparator;
-    out += ' ';
-    out += twoDigits(static_cast<unsigned>(parts.time.hours().count()));
-    out += sep;
-    out += twoDigits(static_cast<unsigned>(parts.time.minutes().count()));
-    out += sep;
-    out += twoDigits(static_cast<unsigned>(parts.time.seconds().count()));
-    return out;
-}
-
-double Now()
-{
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    std::tm local{};
-    if (!localtime_r(&now.tv_sec, &local))
-        throw Exception(std::string("Cannot read the local time: ") + std::strerror(errno));
-    year_month_day date{year{local.tm_year + 1900}, month{static_cast<unsigned>(local.tm_mon + 1)},
-                        day{static_cast<unsigned>(local.tm_mday)}};
-    // A leap second is folded into the last second of the minute.
-    milliseconds timeOfDay = hours{local.tm_hour} + minutes{local.tm_min} + seconds{std::min(local.tm_sec, 59)}
-                             + milliseconds{now.tv_nsec / 1'000'000};
-    return encodeDateTime(date, timeOfDay);
 }
 
 namespace {
@@ -694,98 +469,54 @@ std::string Utf8ToCp1251(const std::string& text)
     return out;
 }
 
-std::string GetCurrentDir()
+namespace {
+
+// The code point of the valid UTF-8 sequence that starts at text[i], i then past it;
+// nothing, with i where it was, when none starts there.
+std::optional<char32_t> readUtf8(const std::string& text, size_t& i)
 {
-    std::string buffer(256, '\0');
-    while (getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE)
-            throw Exception(std::string("Cannot read the current directory: ") + std::strerror(errno));
-        buffer.resize(buffer.size() * 2);
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    char32_t code;
+    size_t more;
+    char32_t least;
+    if (lead < 0x80)
+        code = lead, more = 0, least = 0;
+    else if (lead >= 0xC2 && lead <= 0xDF)
+        code = lead & 0x1F, more = 1, least = 0x80;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        code = lead & 0x0F, more = 2, least = 0x800;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+        code = lead & 0x07, more = 3, least = 0x10000;
+    else
+        return std::nullopt;
+    size_t at = i + 1;
+    for (size_t k = 0; k < more; ++k, ++at) {
+        if (at >= text.size() || (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80)
+            return std::nullopt;
+        code = (code << 6) | (static_cast<unsigned char>(text[at]) & 0x3F);
     }
-    buffer.resize(std::strlen(buffer.c_str()));
-    if (buffer.size() > 1 && buffer.back() == '/')
-        buffer.pop_back();
-    return buffer;
+    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return std::nullopt;
+    i = at;
+    return code;
 }
 
-bool ForceDirectories(const std::string& dir)
-{
-    if (dir.empty())
-        return false;
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    return std::filesystem::is_directory(dir, ec);
-}
+}  // namespace
 
-bool FileExists(const std::string& path)
+std::string Utf8ToCp1251Replacing(const std::string& text)
 {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-int FileOpen(const std::string& path, int mode)
-{
-    // The sharing bits above the access mode have no POSIX counterpart.
-    int access;
-    switch (mode & 3) {
-    case 0: access = O_RDONLY; break;
-    case 1: access = O_WRONLY; break;
-    case 2: access = O_RDWR; break;
-    default: return -1;
-    }
-    int handle;
-    do
-        handle = open(path.c_str(), access | O_CLOEXEC);
-    while (handle == -1 && errno == EINTR);
-    return handle;
-}
-
-int64_t FileSeek(int handle, int64_t offset, int origin)
-{
-    int whence;
-    switch (origin) {
-    case 0: whence = SEEK_SET; break;
-    case 1: whence = SEEK_CUR; break;
-    case 2: whence = SEEK_END; break;
-    default: return -1;
-    }
-    return static_cast<int64_t>(lseek(handle, static_cast<off_t>(offset), whence));
-}
-
-int FileCreate(const std::string& path)
-{
-    int handle;
-    do
-        handle = open(path.c_str(), O_CREAT | O_TRUNC | O_RDWR | O_CLOEXEC, 0644);
-    while (handle == -1 && errno == EINTR);
-    return handle;
-}
-
-bool DeleteFile(const std::string& path)
-{
-    return unlink(path.c_str()) == 0;
-}
-
-int FileWrite(int handle, const void* buffer, int count)
-{
-    if (count < 0)
-        return -1;
-    const char* data = static_cast<const char*>(buffer);
-    int written = 0;
-    while (written < count) {
-        ssize_t n = write(handle, data + written, static_cast<size_t>(count - written));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return written > 0 ? written : -1;
+    std::string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        std::optional<char32_t> code = readUtf8(text, i);
+        if (!code) {
+            out += '?';
+            ++i;
+            continue;
         }
-        written += static_cast<int>(n);
+        int byte = fromUnicode(*code);
+        out += byte >= 0 ? static_cast<char>(byte) : '?';
     }
-    return written;
-}
-
-void FileClose(int handle)
-{
-    if (handle >= 0)
-        close(handle);
+    return out;
 }

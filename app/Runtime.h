@@ -44,7 +44,29 @@ struct FormatSettings {
 FormatSettings& formatSettings();
 void setFormatSettings(const FormatSettings& settings);
 
-// Command line, stored by the entry.
+// Makes the process independent of how it was started; the entry calls it before anything
+// opens a descriptor. Descriptors 0-2 left closed by the launcher are opened on /dev/null,
+// since otherwise the journal or a database socket would take their numbers and receive
+// what is written to stderr. SIGPIPE is ignored for the process's whole life: a reader of
+// stderr that has gone costs the writes to it, not the run. Raises Exception when
+// /dev/null cannot be opened.
+void prepareStandardStreams();
+
+// The character set in which the platform hands over command-line arguments, paths and
+// its own error texts: the locale's (nl_langinfo(CODESET)), given once by the entry. UTF-8
+// until then. The plain C locale's ASCII counts as UTF-8, as file names on this system are
+// UTF-8 whatever the locale and the program writes UTF-8 to stderr; the cp1251 locale
+// needs no conversion; any other goes through iconv.
+void setLocaleCharset(const std::string& codeset);
+// Text of the platform into cp1251: a character cp1251 cannot hold, and a byte that is not
+// valid in the locale's character set, become '?'. Raises Exception when iconv does not
+// know the character set.
+std::string LocaleToCp1251(const std::string& text);
+// cp1251 text (a file name) into the locale's character set; a character the locale's set
+// cannot hold becomes '?'.
+std::string Cp1251ToLocale(const std::string& text);
+
+// Command line, stored by the entry; ParamStr gives the argument in cp1251.
 void setCommandLine(int argc, char** argv);
 int ParamCount();
 std::string ParamStr(int index);  // 0 is the program, 1 the first argument
@@ -94,14 +116,25 @@ std::string AnsiReplaceStr(const std::string& text, const std::string& from, con
 // byte 0x98, unassigned in cp1251, travels as U+0098, so every byte round-trips.
 std::string Cp1251ToUtf8(const std::string& text);
 std::string Utf8ToCp1251(const std::string& text);
+// The same for texts nobody can be asked to correct (arguments, paths): a character
+// without a cp1251 form, and every byte outside a valid UTF-8 sequence, become '?'.
+std::string Utf8ToCp1251Replacing(const std::string& text);
 
-// Files: handles are POSIX descriptors, -1 on failure.
+// Files: paths are cp1251 and reach the system in the locale's character set; handles are
+// POSIX descriptors, -1 on failure (errno tells why).
 std::string GetCurrentDir();
 bool ForceDirectories(const std::string& dir);
 bool FileExists(const std::string& path);
 int FileOpen(const std::string& path, int mode);  // mode 2: read and write
 int64_t FileSeek(int handle, int64_t offset, int origin);  // origin 2: from the end
+// Creates a new, empty file for reading and writing; fails when anything at all stands at
+// the path already, so that no symlink, device or FIFO there is ever opened. A symlink in
+// place of the directory that is to hold the file is followed only when it belongs to this
+// process's user or to root, who could have put the file anywhere themselves; one that
+// someone else planted would take the file out of the directory.
 int FileCreate(const std::string& path);
+// Removes the entry itself (a symlink is not followed; a directory stays); the directory
+// that holds it is reached as in FileCreate.
 bool DeleteFile(const std::string& path);
 int FileWrite(int handle, const void* buffer, int count);
 void FileClose(int handle);

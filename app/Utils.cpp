@@ -1,9 +1,14 @@
 #include "app/Utils.h"
 
+#include <cerrno>
+
+// The combined path names the directory in the error only: a current directory whose name
+// has characters cp1251 cannot hold comes back with '?' in their place, and creating that
+// path would make directories somewhere else.
 void Log::makeDir(const std::string& dir, bool relative)
 {
     std::string path = relative ? GetCurrentDir() + "/" + dir : dir;
-    if (!ForceDirectories(path))
+    if (!ForceDirectories(relative ? dir : path))
         throw SystemException("Log.Log()", "Ошибка создания каталога: " + path);
 }
 
@@ -14,9 +19,16 @@ Log::Log(const std::string& fileName, bool append) : fileName(fileName), append(
         if (handle != -1)
             FileSeek(handle, 0, 2);
     } else {
-        if (FileExists(fileName))
+        // Whatever stands at the name (a file, a symlink, a FIFO, a device node) goes as an
+        // entry and is never opened; the new file is made exclusively. A directory stays and
+        // the creation fails. Another run in the same folder may put its journal there
+        // between the two steps, which a few rounds ride out.
+        for (int round = 0; round < 3 && handle == -1; ++round) {
             DeleteFile(fileName);
-        handle = FileCreate(fileName);
+            handle = FileCreate(fileName);
+            if (handle == -1 && errno != EEXIST)
+                break;
+        }
     }
     if (handle == -1)
         throw SystemException("Log.Log()", "Ошибка открытия файла журнала: " + fileName);

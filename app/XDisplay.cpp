@@ -24,7 +24,6 @@ namespace {
 
 // Xlib's handlers are process-wide and know no object; there is one display per process.
 bool connectionLost = false;
-struct sigaction savedPipeAction;
 
 // A request the server refused (a window that is gone, say) costs that request only; the
 // default handler would end the process.
@@ -205,11 +204,8 @@ XDisplay::XDisplay()
     }
     XSetIOErrorExitHandler(display, onConnectionExit, nullptr);
     connectionLost = false;
-    // A write to a server that has gone raises SIGPIPE, which would end the process before
-    // Xlib could report the broken connection.
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    sigaction(SIGPIPE, &ignore, &savedPipeAction);
+    // A write to a server that has gone fails instead of raising SIGPIPE, which the entry
+    // ignores from the start (prepareStandardStreams), so Xlib gets to report it.
     watchdog = std::make_unique<Watchdog>(ConnectionNumber(display));
     fl_open_display(display);
 }
@@ -224,7 +220,6 @@ XDisplay::~XDisplay()
     fl_display = nullptr;
     XSetErrorHandler(nullptr);
     XSetIOErrorHandler(nullptr);
-    sigaction(SIGPIPE, &savedPipeAction, nullptr);
 }
 
 bool XDisplay::lost() const

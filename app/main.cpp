@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <exception>
 #include <iostream>
+#include <langinfo.h>
 #include <string>
 
 #include "app/Alg.h"
@@ -43,17 +44,6 @@ void printDetail(const std::string& detail)
 // platform's own errors and are shown with their text.
 int main(int argc, char** argv)
 {
-    if (std::optional<int> answered = answerUsageQuestion(argc, argv, std::cout))
-        return *answered;
-
-    // The user's regional settings are read once into our own settings; the C library
-    // then goes back to "C" numbers, because the ODBC drivers parse and print numbers
-    // with it and would misread "5.1" under a decimal comma.
-    std::setlocale(LC_ALL, "");
-    setFormatSettings(FormatSettings::fromLocale());
-    std::setlocale(LC_NUMERIC, "C");
-    setCommandLine(argc, argv);
-
     TApplication Application;
     auto showAndEnd = [&Application](const Exception& error, const std::string& detail = {}) {
         Application.ShowException(error);
@@ -63,6 +53,18 @@ int main(int argc, char** argv)
         return 0;
     };
     try {
+        prepareStandardStreams();
+        if (std::optional<int> answered = answerUsageQuestion(argc, argv, std::cout))
+            return *answered;
+        // The user's regional settings are read once into our own settings; the C library
+        // then goes back to "C" numbers, because the ODBC drivers parse and print numbers
+        // with it and would misread "5.1" under a decimal comma.
+        std::setlocale(LC_ALL, "");
+        setLocaleCharset(nl_langinfo(CODESET));
+        setFormatSettings(FormatSettings::fromLocale());
+        std::setlocale(LC_NUMERIC, "C");
+        setCommandLine(argc, argv);
+
         Application.Initialize();
         TBar* Bar = Application.CreateForm();
         Bar->Show();
@@ -74,13 +76,13 @@ int main(int argc, char** argv)
         } catch (const Exception& e) {
             return showAndEnd(e);
         } catch (const std::exception& e) {
-            return showAndEnd(Exception(e.what()));
+            return showAndEnd(Exception(LocaleToCp1251(e.what())));
         }
         Application.Terminate();
     } catch (const Exception& e) {
         return showAndEnd(e);
     } catch (const std::exception& e) {
-        return showAndEnd(Exception(e.what()));
+        return showAndEnd(Exception(LocaleToCp1251(e.what())));
     } catch (...) {
         try {
             throw Exception("");

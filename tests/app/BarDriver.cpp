@@ -29,6 +29,7 @@ void answer(const std::string& line)
 
 int main(int argc, char** argv)
 {
+    prepareStandardStreams();
     std::setlocale(LC_ALL, "");
     setCommandLine(argc, argv);
     TApplication application;

@@ -18,6 +18,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/support/LaunchStreams.h"
+
 extern char** environ;
 
 class ChildProcess {
@@ -25,7 +27,7 @@ public:
     using Clock = std::chrono::steady_clock;
 
     ChildProcess(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
-                 const std::string& workDir, const std::string& stderrFile)
+                 const std::string& workDir, const std::string& stderrFile, const LaunchStreams& streams = {})
         : started(Clock::now())
     {
         // A child that has ended must not take the test with it when the test writes to it.
@@ -65,6 +67,7 @@ public:
         int err = open(stderrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         if (err == -1)
             throw std::runtime_error("cannot create " + stderrFile);
+        err = streams.stderrFor(err);
         pid = fork();
         if (pid == -1)
             throw std::runtime_error("fork failed");
@@ -72,6 +75,7 @@ public:
             dup2(in[0], 0);
             dup2(out[1], 1);
             dup2(err, 2);
+            streams.applyInChild();
             if (chdir(workDir.c_str()) != 0)
                 _exit(126);
             execve(argv[0], argv.data(), envp.data());

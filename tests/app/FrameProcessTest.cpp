@@ -53,13 +53,20 @@ std::string platformError(const std::string& key)
 
 class FrameProcessTest : public testing::Test {
 protected:
-    Outcome run(const std::vector<std::string>& args, std::vector<std::string> env = {"DODOZ_NO_GUI=1"})
+    Outcome run(const std::vector<std::string>& args, std::vector<std::string> env = {"DODOZ_NO_GUI=1"},
+                const LaunchStreams& streams = {})
+    {
+        return runIn(dir.path(), args, env, streams);
+    }
+
+    Outcome runIn(const std::filesystem::path& workDir, const std::vector<std::string>& args,
+                  std::vector<std::string> env = {"DODOZ_NO_GUI=1"}, const LaunchStreams& streams = {})
     {
         std::vector<std::string> argv{DODOZ_BINARY};
         argv.insert(argv.end(), args.begin(), args.end());
         env.push_back("ODBCSYSINI=" + dir.path().string());
         env.push_back("ODBCINI=" + (dir / "odbc.ini"));
-        ChildProcess child(argv, env, dir.path().string(), dir / "stderr.txt");
+        ChildProcess child(argv, env, workDir.string(), dir / "stderr.txt", streams);
         std::optional<int> code = child.wait(30s);
         Outcome r;
         r.exitCode = code.value_or(-1);
@@ -184,6 +191,141 @@ TEST_F(FrameProcessTest, DateAndTimeFollowTheRegionalSettings)
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(std::regex_search(journal(), std::regex(R"(^\n [^\n]+: \d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d\n)")))
         << journal();
+}
+
+// A careless launcher: standard descriptors left closed, or a reader of stderr that has
+// gone. The run goes as usual and its journal holds nothing but the journal.
+class FrameStandardStreamsTest : public FrameProcessTest {};
+
+TEST_F(FrameStandardStreamsTest, ClosedDescriptorsLeaveTheJournalAlone)
+{
+    for (const std::vector<int>& closed : std::vector<std::vector<int>>{{2}, {1, 2}, {0, 1, 2}, {0}}) {
+        SCOPED_TRACE("closed: " + testing::PrintToString(closed));
+        Outcome r = run({"5"}, {"DODOZ_NO_GUI=1"}, {.closed = closed});
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_EQ(maskedJournal(), kStart + kHeading + "5" + kStage2);
+    }
+}
+
+TEST_F(FrameStandardStreamsTest, StderrWhoseReaderHasGoneDoesNotEndTheRun)
+{
+    Outcome r = run({"5"}, {"DODOZ_NO_GUI=1"}, {.closed = {}, .stderrReaderGone = true});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(maskedJournal(), kStart + kHeading + "5" + kStage2);
+}
+
+std::string utf8(const char8_t* text)
+{
+    return reinterpret_cast<const char*>(text);
+}
+
+// Arguments and folder names come in from the locale's character set (UTF-8, and the plain
+// C locale reads as UTF-8 too) and the texts go out as UTF-8 on stderr.
+class FrameCharsetTest : public FrameProcessTest {
+protected:
+    // The folder is named in UTF-8 on disk.
+    std::filesystem::path folder(const char8_t* name)
+    {
+        std::filesystem::path path = dir.path() / utf8(name);
+        std::filesystem::create_directory(path);
+        return path;
+    }
+
+    static std::vector<std::string> locales()
+    {
+        std::vector<std::string> names{"C.UTF-8", "C"};
+        if (std::setlocale(LC_ALL, "ru_RU.UTF-8"))
+            names.push_back("ru_RU.UTF-8");
+        std::setlocale(LC_ALL, "C");
+        return names;
+    }
+};
+
+TEST_F(FrameCharsetTest, CyrillicArgumentIsShownIntact)
+{
+    for (const std::string& locale : locales()) {
+        SCOPED_TRACE(locale);
+        Outcome r = run({utf8(u8"абв")}, {"DODOZ_NO_GUI=1", "LC_ALL=" + locale});
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_EQ(r.err, Cp1251ToUtf8(platformError("абв")) + "\n");
+        EXPECT_NE(r.err.find(utf8(u8"'абв'")), std::string::npos);
+    }
+}
+
+TEST_F(FrameCharsetTest, WhatCp1251CannotHoldBecomesAQuestionMark)
+{
+    Outcome r = run({utf8(u8"5\u4E2D")}, {"DODOZ_NO_GUI=1", "LC_ALL=C.UTF-8"});
+    EXPECT_EQ(r.err, Cp1251ToUtf8(platformError("5?")) + "\n");
+    r = run({"\xFF" "5"}, {"DODOZ_NO_GUI=1", "LC_ALL=C.UTF-8"});
+    EXPECT_EQ(r.err, Cp1251ToUtf8(platformError("?5")) + "\n");
+}
+
+TEST_F(FrameCharsetTest, JournalIsWrittenInACyrillicFolder)
+{
+    std::filesystem::path work = folder(u8"папка");
+    Outcome r = runIn(work, {"5"}, {"DODOZ_NO_GUI=1", "LC_ALL=C.UTF-8"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, kNoRepository);
+    EXPECT_NE(TempDir::read((work / "log/Dodoz.log").string()).find(kStage2), std::string::npos);
+}
+
+TEST_F(FrameCharsetTest, FolderErrorShowsTheCyrillicPathIntact)
+{
+    std::filesystem::path work = folder(u8"папка");
+    TempDir::write((work / "log").string(), "not a directory");
+    for (const std::string& locale : locales()) {
+        SCOPED_TRACE(locale);
+        Outcome r = runIn(work, {"5"}, {"DODOZ_NO_GUI=1", "LC_ALL=" + locale});
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_EQ(r.err, Cp1251ToUtf8(" Log.Log():\nОшибка создания каталога: ") + (work / "log").string() + "\n");
+    }
+}
+
+TEST_F(FrameCharsetTest, FolderNamedBeyondCp1251StillGetsTheJournal)
+{
+    std::filesystem::path work = folder(u8"\u65E5\u672C");
+    Outcome r = runIn(work, {"5"}, {"DODOZ_NO_GUI=1", "LC_ALL=C.UTF-8"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, kNoRepository);
+    EXPECT_NE(TempDir::read((work / "log/Dodoz.log").string()).find(kStage2), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "??"));
+}
+
+// What stands at log and log/Dodoz.log before the run.
+class FrameJournalEntryTest : public FrameProcessTest {
+protected:
+    TempDir elsewhere{"dodoz-elsewhere"};
+};
+
+TEST_F(FrameJournalEntryTest, DanglingSymlinkAtTheJournalCreatesNothingOutside)
+{
+    std::filesystem::create_directory(dir.path() / "log");
+    std::filesystem::create_symlink(elsewhere / "planted", dir.path() / "log/Dodoz.log");
+    Outcome r = run({"5"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, kNoRepository);
+    EXPECT_EQ(maskedJournal(), kStart + kHeading + "5" + kStage2);
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(journalPath())));
+    EXPECT_FALSE(std::filesystem::exists(elsewhere.path() / "planted"));
+}
+
+TEST_F(FrameJournalEntryTest, DanglingLogSymlinkIsTheFolderError)
+{
+    std::filesystem::create_symlink(elsewhere / "a/log", dir.path() / "log");
+    Outcome r = run({"5"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, Cp1251ToUtf8(" Log.Log():\nОшибка создания каталога: " + (dir / "log")) + "\n");
+    EXPECT_FALSE(std::filesystem::exists(elsewhere.path() / "a"));
+}
+
+TEST_F(FrameJournalEntryTest, LogSymlinkOfTheUserTakesTheJournal)
+{
+    std::filesystem::create_directory_symlink(elsewhere.path(), dir.path() / "log");
+    Outcome r = run({"5"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, kNoRepository);
+    EXPECT_EQ(TempDir::read(elsewhere / "Dodoz.log"), journal());
+    EXPECT_NE(journal().find(kStage2), std::string::npos);
 }
 
 // Where DISPLAY names no usable X server, the run goes on with the console instead: the

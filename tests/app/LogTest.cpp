@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <filesystem>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -111,6 +118,123 @@ TEST_F(LogTest, UnopenableFileNamesTheFile)
     EXPECT_THROW(Log(dir.path().string(), false), SystemException);
 }
 
+// Whatever a previous run, a careless host or someone else left at the journal's name
+// goes as an entry; nothing there is ever followed or opened.
+class JournalEntryTest : public LogTest {
+protected:
+    std::string name() const { return file("j.log"); }
+
+    void expectNewJournal()
+    {
+        {
+            Log log(name(), false);
+            log.write("new");
+        }
+        struct stat entry {};
+        ASSERT_EQ(0, lstat(name().c_str(), &entry));
+        // Reading a FIFO left there would wait for a writer.
+        ASSERT_TRUE(S_ISREG(entry.st_mode));
+        EXPECT_EQ("new", TempDir::read(name()));
+    }
+
+    TempDir elsewhere{"dodoz-elsewhere"};
+};
+
+TEST_F(JournalEntryTest, SymlinkToAFileGoesAndItsTargetStays)
+{
+    const std::string target = elsewhere / "precious";
+    TempDir::write(target, "keep");
+    std::filesystem::create_symlink(target, name());
+    expectNewJournal();
+    EXPECT_EQ("keep", TempDir::read(target));
+}
+
+TEST_F(JournalEntryTest, DanglingSymlinkCreatesNothingWhereItPoints)
+{
+    const std::string target = elsewhere / "planted.log";
+    std::filesystem::create_symlink(target, name());
+    expectNewJournal();
+    EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+TEST_F(JournalEntryTest, SymlinkToADeviceGoesWithoutTheDeviceBeingOpened)
+{
+    std::filesystem::create_symlink("/dev/full", name());
+    expectNewJournal();
+}
+
+TEST_F(JournalEntryTest, FifoGoesInsteadOfTakingTheJournal)
+{
+    ASSERT_EQ(0, mkfifo(name().c_str(), 0644));
+    expectNewJournal();
+}
+
+TEST_F(JournalEntryTest, SocketGoes)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(name().size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, name().c_str());
+    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_NE(-1, listener);
+    ASSERT_EQ(0, bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address));
+    expectNewJournal();
+    close(listener);
+}
+
+TEST_F(JournalEntryTest, DirectoryStaysAndIsTheOpeningError)
+{
+    std::filesystem::create_directory(name());
+    TempDir::write(name() + "/inside", "keep");
+    try {
+        Log log(name(), false);
+        FAIL() << "no error";
+    } catch (const SystemException& e) {
+        EXPECT_EQ("Ошибка открытия файла журнала: " + name(), e.message);
+    }
+    EXPECT_EQ("keep", TempDir::read(name() + "/inside"));
+}
+
+// A symlink in place of the journal's folder: one that the user or root set up (a site
+// keeping its journals on another disk) is followed; one that somebody else planted would
+// take the journal out of the working directory and is refused.
+class JournalFolderTest : public LogTest {
+protected:
+    void SetUp() override
+    {
+        std::filesystem::create_directory(store);
+        std::filesystem::create_directory_symlink(store, link);
+    }
+
+    const std::string store = file("store");
+    const std::string link = file("log");
+};
+
+TEST_F(JournalFolderTest, SymlinkOfTheUserIsFollowed)
+{
+    TempDir::write(store + "/j.log", "previous run");
+    {
+        Log log(link + "/j.log", false);
+        log.write("new");
+    }
+    EXPECT_EQ("new", TempDir::read(store + "/j.log"));
+}
+
+TEST_F(JournalFolderTest, SymlinkOfAnotherUserIsRefused)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "only root can give the symlink to another user";
+    ASSERT_EQ(0, lchown(link.c_str(), 65534, 65534));
+    TempDir::write(store + "/j.log", "keep");
+    try {
+        Log log(link + "/j.log", false);
+        FAIL() << "no error";
+    } catch (const SystemException& e) {
+        EXPECT_EQ("Ошибка открытия файла журнала: " + link + "/j.log", e.message);
+    }
+    EXPECT_EQ("keep", TempDir::read(store + "/j.log"));
+}
+
 class MakeDirTest : public LogTest {};
 
 TEST_F(MakeDirTest, RelativeDirGoesBelowTheCurrentOne)
@@ -147,6 +271,42 @@ TEST_F(MakeDirTest, FailureNamesTheFullPath)
     } catch (const SystemException& e) {
         EXPECT_EQ("Ошибка создания каталога: " + file("plain"), e.message);
     }
+}
+
+// Folder names are UTF-8 on disk and cp1251 in the program's texts.
+TEST_F(MakeDirTest, CyrillicCurrentDirIsNamedIntactInTheError)
+{
+    const std::filesystem::path folder = dir.path() / reinterpret_cast<const char*>(u8"папка");
+    std::filesystem::create_directory(folder);
+    TempDir::write((folder / "plain").string(), "");
+    CurrentDir inside(folder);
+    Log::makeDir("log", true);
+    EXPECT_TRUE(std::filesystem::is_directory(folder / "log"));
+    try {
+        Log::makeDir("plain", true);
+        FAIL() << "no error";
+    } catch (const SystemException& e) {
+        EXPECT_EQ("Ошибка создания каталога: " + dir.path().string() + "/папка/plain", e.message);
+    }
+}
+
+TEST_F(MakeDirTest, CurrentDirBeyondCp1251GetsTheDirectoryItself)
+{
+    const std::filesystem::path folder = dir.path() / reinterpret_cast<const char*>(u8"日本");
+    std::filesystem::create_directory(folder);
+    CurrentDir inside(folder);
+    Log::makeDir("log", true);
+    EXPECT_TRUE(std::filesystem::is_directory(folder / "log"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "??"));
+}
+
+TEST_F(MakeDirTest, DanglingSymlinkIsNotTurnedIntoItsTarget)
+{
+    TempDir elsewhere("dodoz-elsewhere");
+    std::filesystem::create_symlink(elsewhere / "a/log", dir.path() / "log");
+    CurrentDir inside(dir.path());
+    EXPECT_THROW(Log::makeDir("log", true), SystemException);
+    EXPECT_FALSE(std::filesystem::exists(elsewhere.path() / "a"));
 }
 
 class TextUtilsTest : public ::testing::Test {};

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cfloat>
 #include <chrono>
 #include <clocale>
@@ -10,6 +11,7 @@
 #include <ctime>
 #include <functional>
 #include <limits>
+#include <filesystem>
 #include <sys/stat.h>
 
 #include "tests/support/TempDir.h"
@@ -475,6 +477,59 @@ TEST_F(CodePageTest, InvalidUtf8IsRefused)
         EXPECT_THROW(Utf8ToCp1251(bad), Exception) << static_cast<unsigned>(static_cast<unsigned char>(bad[0]));
 }
 
+TEST_F(CodePageTest, ReplacingTurnsWhatCp1251CannotHoldIntoQuestionMarks)
+{
+    EXPECT_EQ("Анализ \x98", Utf8ToCp1251Replacing(utf8(u8"Анализ \u0098")));
+    EXPECT_EQ("a?b?", Utf8ToCp1251Replacing(utf8(u8"a\u4E2Db\U0001F600")));
+    EXPECT_EQ("?", Utf8ToCp1251Replacing(utf8(u8"\U000E0019")));
+    EXPECT_EQ("a?b", Utf8ToCp1251Replacing("a\xFF" "b"));
+    EXPECT_EQ("??x", Utf8ToCp1251Replacing("\xE0\xA0x"));
+    EXPECT_EQ("??", Utf8ToCp1251Replacing("\xC0\x80"));
+    EXPECT_EQ("???", Utf8ToCp1251Replacing("\xED\xA0\x80"));
+    EXPECT_EQ("?", Utf8ToCp1251Replacing("\xD0"));
+}
+
+// Every test leaves the character set as the process starts with it: UTF-8.
+class LocaleCharsetTest : public ::testing::Test {
+protected:
+    void TearDown() override { setLocaleCharset("UTF-8"); }
+};
+
+TEST_F(LocaleCharsetTest, Utf8AndThePlainCLocaleReadTheSame)
+{
+    for (const char* codeset : {"UTF-8", "utf8", "ANSI_X3.4-1968"}) {
+        SCOPED_TRACE(codeset);
+        setLocaleCharset(codeset);
+        EXPECT_EQ("папка ?", LocaleToCp1251(utf8(u8"папка \u4E2D")));
+        EXPECT_EQ("?", LocaleToCp1251("\xFF"));
+        EXPECT_EQ(utf8(u8"папка №1"), Cp1251ToLocale("папка №1"));
+    }
+}
+
+TEST_F(LocaleCharsetTest, Cp1251LocaleTakesTheBytesAsTheyAre)
+{
+    setLocaleCharset("CP1251");
+    std::string all;
+    for (int b = 1; b < 256; ++b)
+        all += static_cast<char>(b);
+    EXPECT_EQ(all, LocaleToCp1251(all));
+    EXPECT_EQ(all, Cp1251ToLocale(all));
+}
+
+TEST_F(LocaleCharsetTest, OtherCharsetsGoThroughIconv)
+{
+    setLocaleCharset("KOI8-R");
+    EXPECT_EQ("абв", LocaleToCp1251("\xC1\xC2\xD7"));
+    EXPECT_EQ("\xC1\xC2\xD7", Cp1251ToLocale("абв"));
+    EXPECT_EQ("a?b", Cp1251ToLocale("a€b"));
+}
+
+TEST_F(LocaleCharsetTest, UnknownCharsetIsRefusedAtOnce)
+{
+    EXPECT_THROW(setLocaleCharset("NO-SUCH-CHARSET"), Exception);
+    EXPECT_EQ("абв", LocaleToCp1251(utf8(u8"абв")));
+}
+
 class CommandLineTest : public ::testing::Test {};
 
 TEST_F(CommandLineTest, ArgumentsCountFromOne)
@@ -490,6 +545,16 @@ TEST_F(CommandLineTest, ArgumentsCountFromOne)
     setCommandLine(1, argv);
     EXPECT_EQ(0, ParamCount());
     EXPECT_EQ("", ParamStr(1));
+}
+
+TEST_F(CommandLineTest, ArgumentsComeInFromTheLocaleCharset)
+{
+    std::string program = "dodoz", cyrillic = utf8(u8"абв"), beyond = utf8(u8"5\u4E2D"), invalid = "\xFF" "1";
+    char* argv[] = {program.data(), cyrillic.data(), beyond.data(), invalid.data()};
+    setCommandLine(4, argv);
+    EXPECT_EQ("абв", ParamStr(1));
+    EXPECT_EQ("5?", ParamStr(2));
+    EXPECT_EQ("?1", ParamStr(3));
 }
 
 class FileTest : public ::testing::Test {
@@ -532,10 +597,9 @@ TEST_F(FileTest, FileExistsOnlyForRegularFiles)
     EXPECT_FALSE(FileExists(dir / "missing"));
 }
 
-TEST_F(FileTest, CreateTruncatesAndWritesAtThePosition)
+TEST_F(FileTest, CreateMakesANewFileAndWritesAtThePosition)
 {
     std::string path = dir / "f.log";
-    TempDir::write(path, "old content");
     int h = FileCreate(path);
     ASSERT_NE(-1, h);
     EXPECT_EQ(5, FileWrite(h, "hello", 5));
@@ -588,4 +652,51 @@ TEST_F(FileTest, DeleteRemovesFilesOnly)
     EXPECT_FALSE(FileExists(path));
     EXPECT_FALSE(DeleteFile(path));
     EXPECT_FALSE(DeleteFile(dir.path().string()));
+}
+
+TEST_F(FileTest, CreateRefusesWhateverStandsAtThePath)
+{
+    const std::string file = dir / "file", dangling = dir / "dangling", fifo = dir / "fifo";
+    TempDir::write(file, "old content");
+    std::filesystem::create_symlink(dir / "target", dangling);
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0644));
+    for (const std::string& path : {file, dangling, fifo, dir.path().string()}) {
+        EXPECT_EQ(-1, FileCreate(path)) << path;
+        EXPECT_EQ(EEXIST, errno) << path;
+    }
+    EXPECT_EQ("old content", TempDir::read(file));
+    EXPECT_FALSE(std::filesystem::exists(dir / "target"));
+}
+
+TEST_F(FileTest, DeleteRemovesTheEntryNotWhatItPointsTo)
+{
+    const std::string target = dir / "target", link = dir / "link", fifo = dir / "fifo";
+    TempDir::write(target, "keep");
+    std::filesystem::create_symlink(target, link);
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0644));
+    EXPECT_TRUE(DeleteFile(link));
+    EXPECT_TRUE(DeleteFile(fifo));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(fifo)));
+    EXPECT_EQ("keep", TempDir::read(target));
+}
+
+// Names are cp1251 in the program and UTF-8 on disk.
+TEST_F(FileTest, NamesGoOutAndComeInThroughTheLocaleCharset)
+{
+    const std::filesystem::path folder = dir.path() / utf8(u8"папка");
+    const std::string name = dir.path().string() + "/папка";
+    EXPECT_TRUE(ForceDirectories(name + "/журнал"));
+    EXPECT_TRUE(std::filesystem::is_directory(folder / utf8(u8"журнал")));
+    int h = FileCreate(name + "/журнал/Дата.log");
+    ASSERT_NE(-1, h);
+    FileClose(h);
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder / utf8(u8"журнал/Дата.log")));
+    EXPECT_TRUE(FileExists(name + "/журнал/Дата.log"));
+    h = FileOpen(name + "/журнал/Дата.log", 2);
+    EXPECT_NE(-1, h);
+    FileClose(h);
+    EXPECT_TRUE(DeleteFile(name + "/журнал/Дата.log"));
+    CurrentDir inside(folder);
+    EXPECT_EQ(name, GetCurrentDir());
 }

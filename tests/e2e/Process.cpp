@@ -91,7 +91,7 @@ std::vector<std::string> Process::childEnvironment(const std::vector<std::string
 }
 
 Process::Process(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                 const std::filesystem::path& workDir)
+                 const std::filesystem::path& workDir, const LaunchStreams& streams)
 {
     if (args.empty())
         throw std::runtime_error("Process: no program");
@@ -112,12 +112,14 @@ Process::Process(const std::vector<std::string>& args, const std::vector<std::st
     int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (in == -1 || out == -1 || err == -1)
         throw std::runtime_error("Process: cannot open the capture files in " + capture_.path().string());
+    err = streams.stderrFor(err);
     started_ = std::chrono::steady_clock::now();
     pid_ = fork();
     if (pid_ == 0) {
         dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);
+        streams.applyInChild();
         if (chdir(dir.c_str()) != 0)
             _exit(126);
         execve(argv[0], argv.data(), envp.data());

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/LaunchStreams.h"
 #include "tests/support/TempDir.h"
 
 namespace e2e {
@@ -40,7 +41,7 @@ class Process {
 public:
     // args[0] is the program's path. Throws std::runtime_error when it cannot start.
     Process(const std::vector<std::string>& args, const std::vector<std::string>& env,
-            const std::filesystem::path& workDir);
+            const std::filesystem::path& workDir, const LaunchStreams& streams = {});
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
     ~Process();

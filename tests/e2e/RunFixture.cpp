@@ -177,10 +177,11 @@ RunOutcome RunFixture::runDodozWith(const std::vector<std::string>& args, Region
 }
 
 std::unique_ptr<Process> RunFixture::startDodoz(int key, Regional regional, const std::filesystem::path& workDir,
-                                                const std::vector<std::string>& extraEnv)
+                                                const std::vector<std::string>& extraEnv,
+                                                const LaunchStreams& streams)
 {
     return std::make_unique<Process>(std::vector<std::string>{DODOZ_BINARY, std::to_string(key)},
-                                     environment(regional, extraEnv), workDir);
+                                     environment(regional, extraEnv), workDir, streams);
 }
 
 std::string RunFixture::journal(const std::filesystem::path& workDir)

@@ -136,7 +136,8 @@ public:
     // dodoz started and left running, for tests that signal it or race it; the journal is
     // journal(workDir).
     std::unique_ptr<Process> startDodoz(int key, Regional regional, const std::filesystem::path& workDir,
-                                        const std::vector<std::string>& extraEnv = {});
+                                        const std::vector<std::string>& extraEnv = {},
+                                        const LaunchStreams& streams = {});
     static std::string journal(const std::filesystem::path& workDir);
 
     // The task's rows in the order they were written (by key).

@@ -1,0 +1,38 @@
+#pragma once
+// How a careless launcher may leave a program's standard descriptors: some of 0-2 closed,
+// or stderr a pipe whose reader has gone. The process helpers of the tests take it.
+
+#include <csignal>
+#include <fcntl.h>
+#include <stdexcept>
+#include <unistd.h>
+#include <vector>
+
+struct LaunchStreams {
+    std::vector<int> closed;        // descriptors 0-2 the program starts without
+    bool stderrReaderGone = false;  // stderr is a pipe nobody reads any more
+
+    // In the parent before the fork: the descriptor to become stderr in place of `err`
+    // (which it then closes), or `err` itself.
+    int stderrFor(int err) const
+    {
+        if (!stderrReaderGone)
+            return err;
+        int gone[2];
+        if (pipe2(gone, O_CLOEXEC) != 0)
+            throw std::runtime_error("pipe failed");
+        close(gone[0]);
+        close(err);
+        return gone[1];
+    }
+
+    // In the child once 0-2 are in place. SIGPIPE goes back to its default, as a shell
+    // leaves it, whatever the test process does with it (an ignored signal stays ignored
+    // across exec).
+    void applyInChild() const
+    {
+        signal(SIGPIPE, SIG_DFL);
+        for (int fd : closed)
+            close(fd);
+    }
+};
