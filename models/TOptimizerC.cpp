@@ -88,12 +88,12 @@ VectorPtr TOptimizerC::optimize(const Vector* params, Log* log, TBar* bar)
     }
     const Dataset& scored = *critery->getModel()->getDataset();
     VectorPtr sigma = scored.getDeviations();
-    // A constant input column would make every width 0 and divide by it. Its computed
-    // deviation need not come out as exactly 0 (the mean is summed in rounded steps and
-    // may miss the constant), so the column's values themselves decide.
+    // Only a deviation of exactly 0 is refused: it would make every width 0 and divide by
+    // it. A constant column whose rounded mean leaves it a tiny deviation keeps it; its
+    // kernel is then 0.75 for every row equal to the object's value and 0 for any other.
     for (int j = 0; j < sigma->size(); ++j) {
         const int column = scored.getInColumns()->getInt(j);
-        if (sigma->getDouble(j) == 0.0 || scored.isConstant(column))
+        if (sigma->getDouble(j) == 0.0)
             throw SystemException(kPlace, "Нулевое стандартное отклонение входной колонки: " +
                                               scored.getDataModel()->getColumnName(column).getValue());
         // Values near the largest doubles overflow the variance; no width can be made of it.

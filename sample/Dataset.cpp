@@ -154,25 +154,6 @@ VectorPtr Dataset::getDeviations() const
     return result;
 }
 
-bool Dataset::isConstant(int column) const
-{
-    bool first = true;
-    double value = 0.0;
-    const std::string name = dataModel->getColumnName(column).getValue();
-    for (int i = 0; i < dataModel->getRowCount(); ++i) {
-        if (!counted(i, column))
-            continue;
-        const double v = numberOf(dataModel->getValue(i, column).get(), columnPlace("isConstant"), name);
-        if (first) {
-            value = v;
-            first = false;
-        } else if (v != value) {
-            return false;
-        }
-    }
-    return true;
-}
-
 int Dataset::replaceValue(int column, const Object* oldValue, const ObjectPtr& newValue)
 {
     int replaced = 0;

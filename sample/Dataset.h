@@ -39,8 +39,6 @@ public:
     double getShare(int column, int code) const;
     ObjectPtr getMode(int column) const;
     VectorPtr getDeviations() const;
-    // True when every counted cell of the column holds the same number (or none is counted).
-    bool isConstant(int column) const;
     int replaceValue(int column, const Object* oldValue, const ObjectPtr& newValue);
     // Fills the missing input cells of the included rows: the mean for numeric columns,
     // the mode for coded ones.

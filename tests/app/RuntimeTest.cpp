@@ -468,6 +468,8 @@ TEST_F(CodePageTest, CharactersWithoutACp1251FormAreNamed)
               errorText([] { Utf8ToCp1251(utf8(u8"a\u4E2D")); }));
     EXPECT_NE(std::string::npos, errorText([] { Utf8ToCp1251(utf8(u8"\U0001F600")); }).find("U+1F600"));
     EXPECT_NE(std::string::npos, errorText([] { Utf8ToCp1251(utf8(u8"caf\u00E9")); }).find("U+00E9"));
+    // A tag character too, which glibc's iconv would drop without a word.
+    EXPECT_EQ("The character U+E0019 at offset 1 has no cp1251 form", errorText([] { Utf8ToCp1251("a\xF3\xA0\x80\x99"); }));
 }
 
 TEST_F(CodePageTest, InvalidUtf8IsRefused)

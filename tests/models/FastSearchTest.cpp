@@ -103,6 +103,50 @@ std::uint64_t bits(double v)
     return std::bit_cast<std::uint64_t>(v);
 }
 
+// The sample with one more column, whose value at row r is value(r).
+template <class F>
+Sample withColumn(const Sample& s, F value)
+{
+    Sample out;
+    out.columns = s.columns + 1;
+    out.classes = s.classes;
+    out.cls = s.cls;
+    for (int r = 0; r < s.rows(); ++r) {
+        out.x.insert(out.x.end(), s.x.begin() + r * s.columns, s.x.begin() + (r + 1) * s.columns);
+        out.x.push_back(value(r));
+    }
+    return out;
+}
+
+// The deviation of column j as the sample table computes it: the mean and the variance
+// summed term by term, each term divided by n first. A constant column keeps the few
+// units in the last place by which the mean misses the constant.
+double roundedDeviation(const Sample& s, int j)
+{
+    int n = 0;
+    for (int r = 0; r < s.rows(); ++r)
+        n += s.cls[r] != -1;
+    double mean = 0.0;
+    for (int r = 0; r < s.rows(); ++r) {
+        if (s.cls[r] != -1)
+            mean = mean + s.x[r * s.columns + j] / n;
+    }
+    double variance = 0.0;
+    for (int r = 0; r < s.rows(); ++r) {
+        if (s.cls[r] != -1)
+            variance = variance + (s.x[r * s.columns + j] - mean) * (s.x[r * s.columns + j] - mean) / n;
+    }
+    return std::sqrt(variance);
+}
+
+std::vector<double> roundedDeviations(const Sample& s)
+{
+    std::vector<double> sigma(s.columns);
+    for (int j = 0; j < s.columns; ++j)
+        sigma[j] = roundedDeviation(s, j);
+    return sigma;
+}
+
 }  // namespace
 
 class FastSearchTest : public ::testing::Test {
@@ -410,6 +454,68 @@ TEST_F(FastSearchTest, MatchesPlainLoopsOnDateLikeValues)
     }
     expectIdentical(s, deviations(s), grid);
     expectSoundBounds(s, deviations(s), grid);
+}
+
+// A constant column whose rounded deviation is a few units in the last place of its
+// value: its widths are tiny, every difference in it is 0 and every kernel of it 0.75.
+TEST_F(FastSearchTest, MatchesPlainLoopsWithAConstantColumnOfTinyDeviation)
+{
+    struct Case {
+        int rows;
+        double value;
+    };
+    const Case cases[] = {{150, 5.0}, {150, 3.0}, {60, 5.0}, {90, 0.1}, {120, 45000.5}};
+    std::uint64_t seed = 101;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        const Sample s = withColumn(blobs(c.rows, 3, 3, 1.5, seed++), [&](int) { return c.value; });
+        const std::vector<double> sigma = roundedDeviations(s);
+        ASSERT_GT(sigma[3], 0.0);
+        ASSERT_LT(sigma[3], 1e-12 * c.value);
+        expectIdentical(s, sigma, grid);
+        expectIdentical(s, sigma, grid, false);
+        const FastSearch::Result fast = FastSearch::search(s.view(), sigma, grid, true);
+        EXPECT_FALSE(fast.plainLoops);
+    }
+    const Sample s = withColumn(blobs(150, 4, 3, 1.0, 109), [](int) { return 5.0; });
+    expectIdentical(s, roundedDeviations(s), grid);
+    expectSoundBounds(s, roundedDeviations(s), grid);
+}
+
+// Columns with a few units in the last place between their values: the tiny deviation
+// scales those differences to ordinary ratios, some of them on the window's edge.
+TEST_F(FastSearchTest, MatchesPlainLoopsWithNearlyConstantColumns)
+{
+    std::mt19937_64 rng(113);
+    std::uniform_int_distribution<int> ulps(0, 3);
+    const Sample base = blobs(80, 2, 3, 1.2, 114);
+    const Sample lastBits = withColumn(base, [&](int) {
+        double v = 5.0;
+        for (int k = ulps(rng); k > 0; --k)
+            v = std::nextafter(v, 6.0);
+        return v;
+    });
+    const Sample oneOff = withColumn(base, [](int r) { return r == 17 ? 5.0 + 1e-12 : 5.0; });
+    const Sample byClass = withColumn(base, [&](int r) { return base.cls[r] == 1 ? std::nextafter(5.0, 6.0) : 5.0; });
+    for (const Sample* s : {&lastBits, &oneOff, &byClass}) {
+        const std::vector<double> sigma = roundedDeviations(*s);
+        ASSERT_GT(sigma[2], 0.0);
+        ASSERT_LT(sigma[2], 1e-10);
+        expectIdentical(*s, sigma, grid);
+        expectIdentical(*s, sigma, grid, false);
+        expectSoundBounds(*s, sigma, grid);
+    }
+}
+
+// Deviations below the certified range run the plain loops and still agree.
+TEST_F(FastSearchTest, MatchesPlainLoopsWithDeviationsBelowTheCertifiedRange)
+{
+    const Sample s = withColumn(blobs(40, 2, 2, 1.0, 117), [](int r) { return r % 5 == 0 ? 1e-160 : 0.0; });
+    const std::vector<double> sigma = roundedDeviations(s);
+    ASSERT_GT(sigma[2], 0.0);
+    ASSERT_LT(sigma[2], 1e-150);
+    EXPECT_TRUE(FastSearch::search(s.view(), sigma, grid, true).plainLoops);
+    expectIdentical(s, sigma, grid);
 }
 
 TEST_F(FastSearchTest, BoundsHoldOnAdversarialSamples)

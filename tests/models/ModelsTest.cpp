@@ -7,6 +7,8 @@
 
 #include "app/RecordingBar.h"
 #include "app/Utils.h"
+#include "models/DenseReference.h"
+#include "models/FastSearch.h"
 #include "models/SampleArrays.h"
 #include "models/TModelClass.h"
 #include "tests/support/Raised.h"
@@ -245,20 +247,47 @@ TEST_F(SearchTest, ConstantInputColumnIsRejectedBeforeTheSearch)
     EXPECT_EQ(bar.stepCount, 0);
 }
 
-TEST_F(SearchTest, ConstantColumnIsRejectedWhenRoundingLeavesItADeviation)
+// Ten cells of 0.1: the mean summed in tenths misses 0.1 and leaves the column a tiny
+// deviation. The column is searched like any other and is neutral: at every c each row
+// has the same class as without it. An object with the column's value gets the same
+// class; any other value lies outside every window.
+TEST_F(SearchTest, ConstantColumnWithATinyDeviationIsNeutral)
 {
-    // Ten cells of 0.1: the mean summed in tenths misses 0.1, and the deviation is not 0.
-    std::vector<std::vector<std::optional<double>>> rows;
+    std::vector<std::vector<std::optional<double>>> with;
+    std::vector<std::vector<std::optional<double>>> without;
     std::vector<int> classes;
     for (int i = 0; i < 10; ++i) {
-        rows.push_back({0.1, double(i)});
+        with.push_back({0.1, double(i % 4) + 0.1 * i});
+        without.push_back({double(i % 4) + 0.1 * i});
         classes.push_back(i % 2);
     }
-    auto constant = sample(rows, classes);
-    EXPECT_NE(constant->getDeviations()->getDouble(0), 0.0);
+    auto constant = sample(with, classes);
+    auto plain = sample(without, classes);
+    const double sigma = constant->getDeviations()->getDouble(0);
+    EXPECT_GT(sigma, 0.0);
+    EXPECT_LT(sigma, 1e-15);
+
     TModelClass model(constant);
-    EXPECT_EQ(raised([&] { model.optimize(nullptr, nullptr); }).message,
-              "Нулевое стандартное отклонение входной колонки: X1");
+    TModelClass reference(plain);
+    auto p = model.optimize(nullptr, nullptr);
+    auto q = reference.optimize(nullptr, nullptr);
+    auto widths = std::static_pointer_cast<Vector>(p->elementAt(2));
+    auto referenceWidths = std::static_pointer_cast<Vector>(q->elementAt(2));
+    EXPECT_EQ(widths->getDouble(1), referenceWidths->getDouble(0));
+    EXPECT_EQ(model.getCriteryMinP().getCriterion(*p), reference.getCriteryMinP().getCriterion(*q));
+    for (double c : TOptimizerC(0.01, 3.0, 0.01).grid()) {
+        const double width = plain->getDeviations()->getDouble(0) * c;
+        ASSERT_EQ(model.getCriteryMinP().getCriterion(*handParams(constant, {sigma * c, width})),
+                  reference.getCriteryMinP().getCriterion(*handParams(plain, {width})))
+            << "c = " << c;
+    }
+
+    for (double x : {0.5, 1.2, 2.35, 3.9}) {
+        EXPECT_EQ(model.getOutInt(*reals({0.1, x}), *p, -1, nullptr),
+                  reference.getOutInt(*reals({x}), *q, -1, nullptr)) << x;
+        EXPECT_EQ(model.getOutInt(*reals({0.2, x}), *p, -1, nullptr), NOT_DEFINED) << x;
+        EXPECT_EQ(model.getClassDensities()->toLine(), "-999999.00; -999999.00; ");
+    }
 }
 
 TEST_F(SearchTest, OverflowingDeviationIsAClearError)
@@ -403,15 +432,17 @@ protected:
         return o;
     }
 
+    static uint64_t bits(double v)
+    {
+        uint64_t b;
+        std::memcpy(&b, &v, sizeof b);
+        return b;
+    }
+
     static void expectSame(const std::function<DatasetPtr()>& make, const VectorPtr& x)
     {
         Outcome fast = run(make, false, x);
         Outcome plain = run(make, true, x);
-        auto bits = [](double v) {
-            uint64_t b;
-            std::memcpy(&b, &v, sizeof b);
-            return b;
-        };
         ASSERT_EQ(fast.widths.size(), plain.widths.size());
         for (size_t j = 0; j < fast.widths.size(); ++j)
             EXPECT_EQ(bits(fast.widths[j]), bits(plain.widths[j]));
@@ -451,6 +482,59 @@ TEST_F(FastPathTest, RandomSamplesWithGapsAndUnclassifiedRows)
             return ds;
         };
         expectSame(make, reals({1.0, 1.5, 2.0}));
+    }
+}
+
+// The criterion of the object-model classes at every grid point against the fast
+// engine and the plain loops over the same arrays, to the bit.
+TEST_F(FastPathTest, ConstantAndNearlyConstantColumnsAtEveryGridPoint)
+{
+    auto make = [](int variant) {
+        std::mt19937 random(29);
+        std::normal_distribution<double> noise(0.0, 1.0);
+        std::vector<std::vector<std::optional<double>>> rows;
+        std::vector<int> classes;
+        for (int i = 0; i < 45; ++i) {
+            const int c = i % 3;
+            double last = 5.0;
+            if (variant == 1 && i % 4 == 1)
+                last = std::nextafter(5.0, 6.0);
+            if (variant == 2 && i % 5 == 2)
+                last = 5.0 + 1e-12;
+            rows.push_back({std::round((c * 1.5 + noise(random)) * 10) / 10, std::round(noise(random) * 10) / 10, last});
+            classes.push_back(c + 1);
+        }
+        return sample(rows, classes);
+    };
+    const std::vector<double> grid = TOptimizerC(0.01, 3.0, 0.01).grid();
+    for (int variant = 0; variant < 3; ++variant) {
+        SCOPED_TRACE(variant);
+        DatasetPtr ds = make(variant);
+        std::vector<double> sigma;
+        for (int j = 0; j < 3; ++j)
+            sigma.push_back(ds->getDeviations()->getDouble(j));
+        ASSERT_GT(sigma[2], 0.0);
+        ASSERT_LT(sigma[2], 1e-10);
+
+        TModelClass model(ds);
+        auto p = model.optimize(nullptr, nullptr);
+        auto arrays = model.getCriteryMinP().denseArrays(*p);
+        ASSERT_TRUE(arrays);
+        const FastSearch::Result fast = FastSearch::search(arrays->view(), sigma, grid, true);
+        EXPECT_FALSE(fast.plainLoops);
+        const GridScores loops = DenseReference::search(arrays->view(), sigma, grid, true);
+        setenv("DODOZ_REFERENCE_SEARCH", "1", 1);
+        for (size_t g = 0; g < grid.size(); ++g) {
+            auto widths = reals({sigma[0] * grid[g], sigma[1] * grid[g], sigma[2] * grid[g]});
+            p->set(2, widths);
+            const double objects = model.getCriteryMinP().getCriterion(*p);
+            ASSERT_EQ(bits(objects), bits(fast.criterion[g])) << "c = " << grid[g];
+            ASSERT_EQ(bits(objects), bits(loops.criterion[g])) << "c = " << grid[g];
+        }
+        unsetenv("DODOZ_REFERENCE_SEARCH");
+
+        expectSame([&] { return make(variant); }, reals({1.0, 0.0, 5.0}));
+        expectSame([&] { return make(variant); }, reals({1.0, 0.0, 6.0}));
     }
 }
 
