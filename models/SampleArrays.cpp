@@ -1,8 +1,5 @@
 #include "models/SampleArrays.h"
 
-#include <cstdlib>
-#include <cstring>
-
 #include "app/Runtime.h"
 #include "objects/Values.h"
 
@@ -72,10 +69,4 @@ DenseSample SampleArrays::view() const
     sample.x = x.data();
     sample.cls = cls.data();
     return sample;
-}
-
-bool fastSearchEnabled()
-{
-    const char* value = std::getenv("DODOZ_REFERENCE_SEARCH");
-    return !(value && std::strcmp(value, "1") == 0);
 }

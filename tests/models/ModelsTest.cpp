@@ -368,7 +368,7 @@ TEST_F(JournalTest, ShortSampleTextWhenDetailIsOff)
 namespace {
 
 // The classifier over the fast engine against the same classes on the object-model
-// path (DODOZ_REFERENCE_SEARCH=1): widths, criterion and densities equal to the bit.
+// path (the reference search): widths, criterion and densities equal to the bit.
 class FastPathTest : public ::testing::Test {
 protected:
     struct Outcome {
@@ -381,12 +381,8 @@ protected:
 
     static Outcome run(const std::function<DatasetPtr()>& make, bool reference, const VectorPtr& x)
     {
-        if (reference)
-            setenv("DODOZ_REFERENCE_SEARCH", "1", 1);
-        else
-            unsetenv("DODOZ_REFERENCE_SEARCH");
         DatasetPtr ds = make();
-        TModelClass model(ds);
+        TModelClass model(ds, ClassifierOptions{.referenceSearch = reference});
         RecordingBar bar;
         auto p = model.optimize(nullptr, &bar);
         EXPECT_EQ(model.getCriteryMinP().denseArrays(*p) == nullptr, reference);
@@ -399,7 +395,6 @@ protected:
         for (int k = 0; k < model.getClassDensities()->size(); ++k)
             o.densities.push_back(model.getClassDensities()->getDouble(k));
         o.steps = bar.stepCount;
-        unsetenv("DODOZ_REFERENCE_SEARCH");
         return o;
     }
 
