@@ -26,8 +26,8 @@
 #include <string>
 #include <vector>
 
-#include "models/DenseReference.h"
-#include "models/FastSearch.h"
+#include "models/fast/DenseReference.h"
+#include "models/fast/FastSearch.h"
 #include "models/TModelClass.h"
 #include "objects/Values.h"
 

@@ -1,8 +1,8 @@
 #include "models/TCriteryMinP.h"
 
 #include "app/Utils.h"
-#include "models/FastSearch.h"
-#include "models/SampleArrays.h"
+#include "models/fast/FastSearch.h"
+#include "models/fast/SampleArrays.h"
 #include "objects/Values.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "app/Runtime.h"
-#include "repository/OdbcStatement.h"
+#include "repository/odbc/OdbcStatement.h"
 
 namespace e2e {
 

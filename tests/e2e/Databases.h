@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "repository/OdbcConnection.h"
+#include "repository/odbc/OdbcConnection.h"
 #include "tests/e2e/Process.h"
 
 namespace e2e {

@@ -7,7 +7,7 @@
 
 #include "app/RecordingBar.h"
 #include "app/Utils.h"
-#include "models/SampleArrays.h"
+#include "models/fast/SampleArrays.h"
 #include "models/TModelClass.h"
 #include "tests/support/Raised.h"
 #include "tests/support/SampleBuilder.h"

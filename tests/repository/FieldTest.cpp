@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "app/Runtime.h"
-#include "repository/Field.h"
+#include "repository/odbc/Field.h"
 #include "tests/repository/Errors.h"
 #include "tests/support/RegionalSettings.h"
 

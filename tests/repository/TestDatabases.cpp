@@ -12,7 +12,7 @@
 
 #include <odbcinst.h>
 
-#include "repository/OdbcStatement.h"
+#include "repository/odbc/OdbcStatement.h"
 
 namespace testsupport {
 

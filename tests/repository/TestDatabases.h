@@ -24,7 +24,7 @@
 
 #include <gtest/gtest.h>
 
-#include "repository/OdbcConnection.h"
+#include "repository/odbc/OdbcConnection.h"
 #include "tests/support/TempDir.h"
 
 #define DODOZ_REQUIRE_BACKEND(backend)                                          \

@@ -1,4 +1,4 @@
-#include "repository/Field.h"
+#include "repository/odbc/Field.h"
 
 #include <algorithm>
 #include <charconv>

@@ -10,7 +10,7 @@
 #include <variant>
 #include <vector>
 
-#include "repository/OdbcEnvironment.h"
+#include "repository/odbc/OdbcEnvironment.h"
 
 class OdbcConnection;
 

@@ -1,4 +1,4 @@
-#include "models/FastSweep.h"
+#include "models/fast/FastSweep.h"
 
 #include <algorithm>
 #include <bit>
@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "app/Utils.h"
-#include "models/DenseReference.h"
+#include "models/fast/DenseReference.h"
 
 namespace {
 

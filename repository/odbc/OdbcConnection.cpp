@@ -1,9 +1,9 @@
-#include "repository/OdbcConnection.h"
+#include "repository/odbc/OdbcConnection.h"
 
 #include <algorithm>
 
 #include "app/Runtime.h"
-#include "repository/OdbcStatement.h"
+#include "repository/odbc/OdbcStatement.h"
 
 OdbcConnection::OdbcConnection() : environment(OdbcEnvironment::shared())
 {

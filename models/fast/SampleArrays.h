@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "models/DenseSample.h"
+#include "models/fast/DenseSample.h"
 #include "sample/Dataset.h"
 
 class SampleArrays {

@@ -1,4 +1,4 @@
-#include "models/SampleArrays.h"
+#include "models/fast/SampleArrays.h"
 
 #include "app/Runtime.h"
 #include "objects/Values.h"

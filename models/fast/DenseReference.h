@@ -5,8 +5,8 @@
 // yardstick for the fast engine and the path the engine falls back to for inputs its
 // bounds do not cover.
 
-#include "models/DenseSample.h"
-#include "models/DensityCore.h"
+#include "models/fast/DenseSample.h"
+#include "models/fast/DensityCore.h"
 
 namespace DenseReference {
 

@@ -1,4 +1,4 @@
-#include "repository/OdbcEnvironment.h"
+#include "repository/odbc/OdbcEnvironment.h"
 
 #include <algorithm>
 #include <mutex>

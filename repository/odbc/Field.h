@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "repository/OdbcStatement.h"
+#include "repository/odbc/OdbcStatement.h"
 
 enum class FieldType {
     Unknown = 0,

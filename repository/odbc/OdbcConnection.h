@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "repository/OdbcEnvironment.h"
+#include "repository/odbc/OdbcEnvironment.h"
 
 class OdbcStatement;
 

@@ -1,9 +1,9 @@
-#include "repository/OdbcStatement.h"
+#include "repository/odbc/OdbcStatement.h"
 
 #include <charconv>
 
 #include "app/Runtime.h"
-#include "repository/OdbcConnection.h"
+#include "repository/odbc/OdbcConnection.h"
 
 OdbcStatement::OdbcStatement(OdbcConnection& connection) : connection(&connection)
 {
