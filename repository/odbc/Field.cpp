@@ -9,10 +9,11 @@
 #include <optional>
 
 #include "app/Runtime.h"
+#include "repository/odbc/OdbcCall.h"
 
 namespace Field {
 
-FieldType typeOf(SQLSMALLINT sqlType)
+FieldType typeOf(OdbcSmallInt sqlType)
 {
     switch (sqlType) {
     case SQL_CHAR:

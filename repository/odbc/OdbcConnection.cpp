@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/Runtime.h"
+#include "repository/odbc/OdbcCall.h"
 #include "repository/odbc/OdbcStatement.h"
 
 OdbcConnection::OdbcConnection() : environment(OdbcEnvironment::shared())
@@ -127,7 +128,7 @@ void OdbcConnection::rollback()
     endTransaction(SQL_ROLLBACK);
 }
 
-void OdbcConnection::endTransaction(SQLSMALLINT completion)
+void OdbcConnection::endTransaction(OdbcSmallInt completion)
 {
     requireOpen();
     if (!transaction)

@@ -41,18 +41,18 @@ public:
     // Runs SQL that returns no rows; a statement that matches no row is no error.
     void execute(const std::string& sql);
 
-    SQLHDBC handle() const { return dbc; }
+    OdbcHandle handle() const { return dbc; }
 
 private:
     friend class OdbcStatement;
     void attach(OdbcStatement* statement);
     void detach(OdbcStatement* statement) noexcept;
     void requireOpen() const;
-    void endTransaction(SQLSMALLINT completion);
+    void endTransaction(OdbcSmallInt completion);
     void setAutocommit(bool on);
 
     std::shared_ptr<OdbcEnvironment> environment;
-    SQLHDBC dbc = SQL_NULL_HDBC;
+    OdbcHandle dbc = nullptr;
     std::string lastConnectionString;
     bool connected = false;
     bool transaction = false;

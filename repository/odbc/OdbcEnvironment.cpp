@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "app/Runtime.h"
+#include "repository/odbc/OdbcCall.h"
 
 std::shared_ptr<OdbcEnvironment> OdbcEnvironment::shared()
 {

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include <sqlext.h>
+
 #include "app/Runtime.h"
 #include "repository/odbc/Field.h"
 #include "tests/repository/Errors.h"
