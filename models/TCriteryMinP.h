@@ -34,7 +34,7 @@ public:
     // sample; params holding its class codes and masks first); null otherwise.
     std::unique_ptr<SampleArrays> denseArrays(const Vector& params) const;
 
-    static constexpr double NO_RESULT = 1e101;
+    static constexpr double NO_RESULT = NO_CRITERION;
 
 private:
     bool collect = false;

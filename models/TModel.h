@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+#include "models/fast/Sentinels.h"
 #include "objects/Vector.h"
 #include "sample/Dataset.h"
 
@@ -12,9 +13,7 @@ class Log;
 class TBar;
 class TCritery;
 
-// The output of a model that has no value; always tested by exact equality.
-constexpr int NOT_DEFINED = -999999;
-constexpr double NOT_DEFINED_REAL = -999999.0;
+// NOT_DEFINED and NOT_DEFINED_REAL: the output of a model that has no value.
 
 class TModel {
 public:
