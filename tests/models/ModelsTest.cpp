@@ -5,7 +5,7 @@
 #include <functional>
 #include <random>
 
-#include "app/RecordingBar.h"
+#include "tests/support/RecordingBar.h"
 #include "app/Utils.h"
 #include "models/fast/SampleArrays.h"
 #include "models/TModelClass.h"
