@@ -2,13 +2,12 @@
 
 #include "app/ProgBar.h"
 #include "app/Runtime.h"
-#include "app/TestStop.h"
 #include "app/Utils.h"
 #include "models/TModelClass.h"
 #include "objects/DataPack.h"
 #include "repository/RepApi.h"
 
-Alg::Alg(TBar* bar) : bar(bar) {}
+Alg::Alg(TBar* bar) : bar(bar), options(RunOptions::fromEnvironment()) {}
 
 void Alg::run()
 {
@@ -66,7 +65,7 @@ std::unique_ptr<RepApi> Alg::runStages(Log& log, int key)
     setText("Оптимизация модели...");
     log.writeLine(" 4. Оптимизация модели: \n");
     testStop("model");
-    TModelClass model(sample);
+    TModelClass model(sample, options.classifier);
     VectorPtr parameters = model.optimize(&log, bar);
     log.writeLine("");
 

@@ -2,6 +2,9 @@
 // The run of one analysis task: the journal, the task key and the stages in their order.
 
 #include <memory>
+#include <string_view>
+
+#include "app/RunOptions.h"
 
 class Log;
 class RepApi;
@@ -20,6 +23,8 @@ private:
     // stays open until the run has written its end line.
     std::unique_ptr<RepApi> runStages(Log& log, int key);
     void setText(const char* text);
+    void testStop(std::string_view point) const { options.stops.reach(point); }
 
     TBar* bar;
+    RunOptions options;
 };

@@ -16,9 +16,14 @@ bool testStopListed(std::string_view list, std::string_view point)
     return false;
 }
 
-void testStop(std::string_view point)
+TestStops TestStops::fromEnvironment()
 {
     const char* list = std::getenv("DODOZ_TEST_STOP");
-    if (list && testStopListed(list, point))
+    return list ? TestStops(list) : TestStops();
+}
+
+void TestStops::reach(std::string_view point) const
+{
+    if (testStopListed(list, point))
         std::raise(SIGSTOP);
 }

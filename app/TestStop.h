@@ -2,8 +2,9 @@
 // A switch for the reliability tests, inert unless the environment asks for it:
 // DODOZ_TEST_STOP=<point>[,<point>...] makes the process stop itself (SIGSTOP) when the
 // run reaches one of the named points, so that a test can kill it, stop a server or
-// release it together with other runs exactly there. Without the variable a point costs
-// one getenv and does nothing; the run, its journal and its rows are the same.
+// release it together with other runs exactly there. The variable is read once, when the
+// run starts; without it a point does nothing and the run, its journal and its rows are
+// the same.
 //
 // The points of a run, in order: "open", "clear", "sample", "model", "output", "save",
 // "locked", "insert-1" to "insert-N" (after each INSERT of the result transaction),
@@ -12,8 +13,20 @@
 #include <string>
 #include <string_view>
 
-// Stops the process when DODOZ_TEST_STOP lists the point; returns once it is continued.
-void testStop(std::string_view point);
+class TestStops {
+public:
+    // The points DODOZ_TEST_STOP lists; none without the variable.
+    static TestStops fromEnvironment();
+
+    TestStops() = default;
+    explicit TestStops(std::string list) : list(std::move(list)) {}
+
+    // Stops the process when the point is listed; returns once it is continued.
+    void reach(std::string_view point) const;
+
+private:
+    std::string list;
+};
 
 // Whether the comma-separated list names the point (whole names only).
 bool testStopListed(std::string_view list, std::string_view point);

@@ -26,8 +26,8 @@
 #include <string>
 #include <vector>
 
-#include "models/DenseReference.h"
-#include "models/FastSearch.h"
+#include "models/fast/DenseReference.h"
+#include "models/fast/FastSearch.h"
 #include "models/TModelClass.h"
 #include "objects/Values.h"
 
@@ -203,9 +203,8 @@ ObjectModelTiming objectModelSeconds(const Sample& s, const std::vector<double>&
     params->add(masks);
     params->add(nullptr);
 
-    TModelClass model(sample);
+    TModelClass model(sample, ClassifierOptions{.referenceSearch = true});
     model.getCriteryMinP().setModel(&model);
-    setenv("DODOZ_REFERENCE_SEARCH", "1", 1);
     int same = 0;
     const auto t0 = std::chrono::steady_clock::now();
     for (const std::size_t g : points) {
@@ -217,7 +216,6 @@ ObjectModelTiming objectModelSeconds(const Sample& s, const std::vector<double>&
         same += std::bit_cast<std::uint64_t>(value) == std::bit_cast<std::uint64_t>(fastCriterion[g]);
     }
     const double elapsed = seconds(t0) * static_cast<double>(grid.size()) / static_cast<double>(points.size());
-    unsetenv("DODOZ_REFERENCE_SEARCH");
     return {elapsed, same};
 }
 

@@ -1,9 +1,8 @@
 #include "models/TCriteryMinP.h"
 
 #include "app/Utils.h"
-#include "models/FastSearch.h"
-#include "models/SampleArrays.h"
-#include "models/TModelClass.h"
+#include "models/fast/FastSearch.h"
+#include "models/fast/SampleArrays.h"
 #include "objects/Values.h"
 
 namespace {
@@ -36,15 +35,25 @@ TCriteryMinP::TCriteryMinP(bool realOutput, bool strict, DatasetPtr testDataset)
 
 std::unique_ptr<SampleArrays> TCriteryMinP::denseArrays(const Vector& params) const
 {
-    if (realOutput || collect || testDataset || !fastSearchEnabled() || params.size() < 2)
-        return nullptr;
-    if (!dynamic_cast<const TModelClass*>(model))
+    if (realOutput || collect || testDataset || !engineModel || model != engineModel || params.size() < 2)
         return nullptr;
     const ObjectPtr& codes = params.elementAt(0);
     const ObjectPtr& masks = params.elementAt(1);
     if (!codes || !masks || codes->getType() != TYPE_VECTOR || masks->getType() != TYPE_VECTOR)
         return nullptr;
     return SampleArrays::of(*model->getDataset(), static_cast<const Vector&>(*codes), static_cast<const Vector&>(*masks));
+}
+
+std::vector<double> TCriteryMinP::scoreGrid(const Vector* params, const Vector& sigma, const std::vector<double>& grid,
+                                            const std::function<void()>& step)
+{
+    std::unique_ptr<SampleArrays> arrays = params ? denseArrays(*params) : nullptr;
+    if (!arrays)
+        return TCritery::scoreGrid(params, sigma, grid, step);
+    std::vector<double> deviations(static_cast<size_t>(sigma.size()));
+    for (int j = 0; j < sigma.size(); ++j)
+        deviations[static_cast<size_t>(j)] = sigma.getDouble(j);
+    return FastSearch::search(arrays->view(), deviations, grid, strict, step).criterion;
 }
 
 double TCriteryMinP::getCriterion(const Vector& params)

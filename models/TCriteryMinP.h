@@ -15,22 +15,31 @@ public:
 
     // The error fraction, or 1e101 when strict and some row cannot be decided.
     double getCriterion(const Vector& params) override;
+    // The whole grid from the fast engine when it applies (see denseArrays), to the bit
+    // the values of the plain loop.
+    std::vector<double> scoreGrid(const Vector* params, const Vector& sigma, const std::vector<double>& grid,
+                                  const std::function<void()>& step) override;
 
     bool isRealOutput() const { return realOutput; }
     void setCollect(bool value) { collect = value; }
     const DatasetPtr& getRightDataset() const { return rightDataset; }
     const DatasetPtr& getWrongDataset() const { return wrongDataset; }
 
+    // The class-density classifier whose criterion the fast engine may give; null (the
+    // default) keeps every score on getCriterion.
+    void setEngineModel(const TModel* classifier) { engineModel = classifier; }
+
     // The model's filled sample in dense arrays, when the fast engine gives this
-    // criterion for params (a class-density classifier scored leave-one-out on its own
+    // criterion for params (the engine's classifier scored leave-one-out on its own
     // sample; params holding its class codes and masks first); null otherwise.
     std::unique_ptr<SampleArrays> denseArrays(const Vector& params) const;
 
-    static constexpr double NO_RESULT = 1e101;
+    static constexpr double NO_RESULT = NO_CRITERION;
 
 private:
     bool collect = false;
     DatasetPtr rightDataset;
     DatasetPtr wrongDataset;
     bool realOutput;
+    const TModel* engineModel = nullptr;
 };

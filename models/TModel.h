@@ -2,6 +2,10 @@
 // How models, quality criteria and parameter searches meet. None of them owns the
 // objects its pointers refer to.
 
+#include <functional>
+#include <vector>
+
+#include "models/fast/Sentinels.h"
 #include "objects/Vector.h"
 #include "sample/Dataset.h"
 
@@ -9,9 +13,7 @@ class Log;
 class TBar;
 class TCritery;
 
-// The output of a model that has no value; always tested by exact equality.
-constexpr int NOT_DEFINED = -999999;
-constexpr double NOT_DEFINED_REAL = -999999.0;
+// NOT_DEFINED and NOT_DEFINED_REAL: the output of a model that has no value.
 
 class TModel {
 public:
@@ -41,6 +43,12 @@ public:
     virtual ~TCritery() = default;
 
     virtual double getCriterion(const Vector& params) = 0;
+    // The criterion at every point c of a width-factor grid, the widths being sigma_j * c
+    // and following params (may be null: the widths are the whole parameter vector).
+    // step is called once after each point. By default every point goes through
+    // getCriterion; a criterion with a faster way to the same values overrides it.
+    virtual std::vector<double> scoreGrid(const Vector* params, const Vector& sigma, const std::vector<double>& grid,
+                                          const std::function<void()>& step);
 
     TModel* getModel() const { return model; }
     void setModel(TModel* newModel) { model = newModel; }
@@ -53,6 +61,9 @@ protected:
     DatasetPtr testDataset;
     bool strict;
 };
+
+// The widths sigma_j * c of one grid point.
+VectorPtr widthsAt(const Vector& sigma, double c);
 
 // Searches parameter vectors with the help of a criterion.
 class TOptimizer {

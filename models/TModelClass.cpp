@@ -3,11 +3,12 @@
 #include "app/Utils.h"
 #include "objects/Values.h"
 
-TModelClass::TModelClass(DatasetPtr sample)
+TModelClass::TModelClass(DatasetPtr sample, ClassifierOptions options)
     : TModel(std::move(sample)),
       criteryMinP(std::make_unique<TCriteryMinP>(false, false, nullptr)),
       densityModel(std::make_unique<TModelDensity>(nullptr)),
-      optimizer(std::make_unique<TOptimizerC>(0.01, 3.0, 0.01))
+      optimizer(std::make_unique<TOptimizerC>(0.01, 3.0, 0.01)),
+      options(options)
 {
     criteryMinP->setStrict(true);
     critery = criteryMinP.get();
@@ -111,6 +112,7 @@ VectorPtr TModelClass::optimize(Log* log, TBar* bar)
     result->add(codes);
     result->add(masks);
     criteryMinP->setModel(this);
+    criteryMinP->setEngineModel(options.referenceSearch ? nullptr : this);
     optimizer->setCritery(criteryMinP.get());
     result->add(optimizer->optimize(result.get(), log, bar));
     if (log)

@@ -9,9 +9,15 @@
 #include "models/TModelDensity.h"
 #include "models/TOptimizerC.h"
 
+struct ClassifierOptions {
+    // Every score through the object-model classes instead of the fast engine, for
+    // anyone who wants to cross-check a result; the values are the same to the bit.
+    bool referenceSearch = false;
+};
+
 class TModelClass : public TModel {
 public:
-    explicit TModelClass(DatasetPtr sample);
+    explicit TModelClass(DatasetPtr sample, ClassifierOptions options = {});
 
     double getOut(const Vector& x, const Vector& params, int skip, Log* log) override;
     // The class code whose density at x is highest (the first class on a tie), or
@@ -35,4 +41,5 @@ private:
     std::unique_ptr<TOptimizerC> optimizer;
     VectorPtr classCodes;
     VectorPtr classDensities;
+    ClassifierOptions options;
 };

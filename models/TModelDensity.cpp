@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "app/Utils.h"
-#include "models/DensityCore.h"
+#include "models/fast/DensityCore.h"
 #include "objects/Values.h"
 
 namespace {

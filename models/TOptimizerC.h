@@ -6,8 +6,6 @@
 
 #include "models/TModel.h"
 
-class SampleArrays;
-
 class TOptimizerC : public TOptimizer {
 public:
     TOptimizerC(double cFrom, double cTo, double cStep) : cFrom(cFrom), cTo(cTo), cStep(cStep) {}
@@ -20,9 +18,6 @@ public:
     std::vector<double> grid() const;
 
 private:
-    void searchPlain(const Vector* params, const Vector& sigma, TBar* bar, double& best, double& cBest);
-    void searchFast(const SampleArrays& arrays, const Vector& sigma, TBar* bar, double& best, double& cBest);
-
     double cFrom;
     double cTo;
     double cStep;

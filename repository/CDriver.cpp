@@ -1,6 +1,6 @@
 #include "repository/CDriver.h"
 
-#include "repository/OdbcStatement.h"
+#include "repository/odbc/OdbcStatement.h"
 
 CString CDriver::getConnectionString(const CString& dataSource, const CString& user, const CString& password)
 {

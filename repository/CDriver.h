@@ -7,7 +7,7 @@
 
 #include "objects/Values.h"
 #include "repository/CResultSet.h"
-#include "repository/OdbcConnection.h"
+#include "repository/odbc/OdbcConnection.h"
 
 using ConnectionPtr = std::shared_ptr<OdbcConnection>;
 

@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "objects/DataModel.h"
-#include "repository/Field.h"
-#include "repository/OdbcStatement.h"
+#include "repository/odbc/Field.h"
+#include "repository/odbc/OdbcStatement.h"
 
 class CResultSet;
 using CResultSetPtr = std::shared_ptr<CResultSet>;

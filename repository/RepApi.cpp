@@ -64,17 +64,11 @@ class ReadSnapshot {
 public:
     explicit ReadSnapshot(OdbcConnection& connection) : connection(connection)
     {
-        const SQLHDBC dbc = connection.handle();
-        SQLUINTEGER offered = 0;
-        checkOdbc(SQLGetInfo(dbc, SQL_TXN_ISOLATION_OPTION, &offered, sizeof offered, nullptr), SQL_HANDLE_DBC, dbc);
-        if (offered & SQL_TXN_REPEATABLE_READ)
-            wanted = SQL_TXN_REPEATABLE_READ;
-        else if (offered & SQL_TXN_SERIALIZABLE)
-            wanted = SQL_TXN_SERIALIZABLE;
-        else
+        wanted = connection.snapshotIsolation();
+        if (wanted == 0)
             throw SystemException(sampleLoadPlace,
                                   "Репозиторий не поддерживает согласованное чтение (REPEATABLE READ или SERIALIZABLE)");
-        checkOdbc(SQLGetConnectAttr(dbc, SQL_ATTR_TXN_ISOLATION, &saved, sizeof saved, nullptr), SQL_HANDLE_DBC, dbc);
+        saved = connection.isolation();
         if (saved != wanted)
             setLevel(wanted);
         try {
@@ -108,12 +102,7 @@ public:
     }
 
 private:
-    void setLevel(SQLUINTEGER level)
-    {
-        const SQLHDBC dbc = connection.handle();
-        const auto value = reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(level));
-        checkOdbc(SQLSetConnectAttr(dbc, SQL_ATTR_TXN_ISOLATION, value, SQL_IS_UINTEGER), SQL_HANDLE_DBC, dbc);
-    }
+    void setLevel(unsigned long level) { connection.setIsolation(level); }
     void restoreLevel()
     {
         if (saved != wanted)
@@ -121,8 +110,8 @@ private:
     }
 
     OdbcConnection& connection;
-    SQLUINTEGER wanted = 0;
-    SQLUINTEGER saved = 0;
+    unsigned long wanted = 0;
+    unsigned long saved = 0;
     bool open = true;
 };
 

@@ -6,7 +6,7 @@
 #include <climits>
 
 #include "app/ProgBar.h"
-#include "app/RecordingBar.h"
+#include "tests/support/RecordingBar.h"
 
 namespace {
 

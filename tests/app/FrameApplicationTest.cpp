@@ -6,13 +6,13 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <optional>
 #include <sys/wait.h>
 
 #include "app/Application.h"
 #include "app/ConsoleBar.h"
 #include "app/XDisplay.h"
 #include "tests/app/SilentXServer.h"
+#include "tests/support/EnvironmentGuard.h"
 
 namespace {
 
@@ -22,30 +22,6 @@ std::string u8s(const char8_t* text)
 {
     return reinterpret_cast<const char*>(text);
 }
-
-// Sets an environment variable for the lifetime of the object.
-class EnvVar {
-public:
-    EnvVar(const char* name, const std::string& value) : name(name)
-    {
-        if (const char* old = std::getenv(name))
-            saved = old;
-        setenv(name, value.c_str(), 1);
-    }
-    EnvVar(const EnvVar&) = delete;
-    EnvVar& operator=(const EnvVar&) = delete;
-    ~EnvVar()
-    {
-        if (saved)
-            setenv(name, saved->c_str(), 1);
-        else
-            unsetenv(name);
-    }
-
-private:
-    const char* name;
-    std::optional<std::string> saved;
-};
 
 class FrameApplicationTest : public testing::Test {
 protected:
@@ -85,11 +61,17 @@ TEST_F(FrameApplicationTest, EmptyErrorTextIsAnEmptyLine)
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "\n");
 }
 
-TEST_F(FrameApplicationTest, TerminateWithoutABarIsHarmless)
+// main shows an error after the application may already have ended its bar.
+TEST_F(FrameApplicationTest, ErrorsStillReachStderrAfterTerminate)
 {
+    EnvVar noGui("DODOZ_NO_GUI", "1");
+    application.Initialize();
+    application.CreateForm();
     application.Terminate();
     application.Terminate();
-    SUCCEED();
+    testing::internal::CaptureStderr();
+    application.ShowException(Exception("end"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "end\n");
 }
 
 TEST(AlertTextTest, EveryAtIsDoubled)

@@ -6,17 +6,11 @@
 #include <stdexcept>
 
 #include "app/Runtime.h"
-#include "repository/OdbcStatement.h"
+#include "repository/odbc/OdbcStatement.h"
 
 namespace e2e {
 
 namespace {
-
-std::string environmentValue(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
 
 void makeDsn(const std::vector<std::string>& arguments, const std::filesystem::path& dir)
 {
@@ -60,34 +54,6 @@ std::string connectionItem(const std::string& key, const std::string& value)
 }
 
 }  // namespace
-
-std::string backendName(Backend backend)
-{
-    return backend == Backend::SQLite ? "SQLite" : "PostgreSQL";
-}
-
-const std::vector<Backend>& allBackends()
-{
-    static const std::vector<Backend> backends{Backend::SQLite, Backend::PostgreSQL};
-    return backends;
-}
-
-std::optional<std::string> backendUnavailable(Backend backend)
-{
-    if (backend == Backend::SQLite)
-        return std::nullopt;
-    for (const char* name : {"DODOZ_PG_HOST", "DODOZ_PG_PORT", "DODOZ_PG_USER"}) {
-        if (environmentValue(name).empty())
-            return std::string("no PostgreSQL server for the end-to-end tests: ") + name +
-                   " is not set (source scripts/pg-cluster.sh and run pg_cluster_start)";
-    }
-    return std::nullopt;
-}
-
-bool databasesRequired()
-{
-    return environmentValue("DODOZ_REQUIRE_DATABASES") == "1";
-}
 
 Databases::Databases(Backend backend) : backend_(backend), dir_("dodoz-e2e-db")
 {

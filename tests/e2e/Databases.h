@@ -19,21 +19,17 @@
 #include <string>
 #include <vector>
 
-#include "repository/OdbcConnection.h"
+#include "repository/odbc/OdbcConnection.h"
 #include "tests/e2e/Process.h"
+#include "tests/support/Backend.h"
 
 namespace e2e {
 
-enum class Backend { SQLite, PostgreSQL };
-
-std::string backendName(Backend backend);  // "SQLite", "PostgreSQL"
-// For GoogleTest's messages about parameters.
-inline void PrintTo(Backend backend, std::ostream* out) { *out << backendName(backend); }
-const std::vector<Backend>& allBackends();
-// Why the backend cannot be used here (no PostgreSQL server named), or nothing.
-std::optional<std::string> backendUnavailable(Backend backend);
-// DODOZ_REQUIRE_DATABASES=1: a database that is not there is a failure, not a skip.
-bool databasesRequired();
+using testsupport::allBackends;
+using testsupport::Backend;
+using testsupport::backendName;
+using testsupport::backendUnavailable;
+using testsupport::databasesRequired;
 
 // One cell: nothing for NULL; numbers as the database writes them as text ("0", "1.5").
 using Cell = std::optional<std::string>;

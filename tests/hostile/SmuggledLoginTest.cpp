@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <set>
 
-#include "repository/OdbcConnection.h"
+#include "repository/odbc/OdbcConnection.h"
 #include "tests/hostile/HostileFixture.h"
 
 namespace hostile {

@@ -11,10 +11,10 @@
 #include <thread>
 
 #include "app/Utils.h"
-#include "models/DenseReference.h"
-#include "models/FastRows.h"
-#include "models/FastSearch.h"
-#include "models/FastSweep.h"
+#include "models/fast/DenseReference.h"
+#include "models/fast/FastRows.h"
+#include "models/fast/FastSearch.h"
+#include "models/fast/FastSweep.h"
 
 namespace {
 

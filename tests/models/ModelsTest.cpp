@@ -5,11 +5,11 @@
 #include <functional>
 #include <random>
 
-#include "app/RecordingBar.h"
+#include "tests/support/RecordingBar.h"
 #include "app/Utils.h"
-#include "models/DenseReference.h"
-#include "models/FastSearch.h"
-#include "models/SampleArrays.h"
+#include "models/fast/DenseReference.h"
+#include "models/fast/FastSearch.h"
+#include "models/fast/SampleArrays.h"
 #include "models/TModelClass.h"
 #include "tests/support/Raised.h"
 #include "tests/support/SampleBuilder.h"
@@ -397,7 +397,7 @@ TEST_F(JournalTest, ShortSampleTextWhenDetailIsOff)
 namespace {
 
 // The classifier over the fast engine against the same classes on the object-model
-// path (DODOZ_REFERENCE_SEARCH=1): widths, criterion and densities equal to the bit.
+// path (the reference search): widths, criterion and densities equal to the bit.
 class FastPathTest : public ::testing::Test {
 protected:
     struct Outcome {
@@ -410,12 +410,8 @@ protected:
 
     static Outcome run(const std::function<DatasetPtr()>& make, bool reference, const VectorPtr& x)
     {
-        if (reference)
-            setenv("DODOZ_REFERENCE_SEARCH", "1", 1);
-        else
-            unsetenv("DODOZ_REFERENCE_SEARCH");
         DatasetPtr ds = make();
-        TModelClass model(ds);
+        TModelClass model(ds, ClassifierOptions{.referenceSearch = reference});
         RecordingBar bar;
         auto p = model.optimize(nullptr, &bar);
         EXPECT_EQ(model.getCriteryMinP().denseArrays(*p) == nullptr, reference);
@@ -428,7 +424,6 @@ protected:
         for (int k = 0; k < model.getClassDensities()->size(); ++k)
             o.densities.push_back(model.getClassDensities()->getDouble(k));
         o.steps = bar.stepCount;
-        unsetenv("DODOZ_REFERENCE_SEARCH");
         return o;
     }
 

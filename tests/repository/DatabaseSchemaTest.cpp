@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "app/Runtime.h"
-#include "repository/OdbcConnection.h"
+#include "repository/odbc/OdbcConnection.h"
 #include "tests/repository/Errors.h"
 #include "tests/repository/TestDatabases.h"
 

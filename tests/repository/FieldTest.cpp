@@ -4,8 +4,10 @@
 
 #include <cmath>
 
+#include <sqlext.h>
+
 #include "app/Runtime.h"
-#include "repository/Field.h"
+#include "repository/odbc/Field.h"
 #include "tests/repository/Errors.h"
 #include "tests/support/RegionalSettings.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "app/Runtime.h"
-#include "repository/OdbcConnection.h"
-#include "repository/OdbcStatement.h"
+#include "repository/odbc/OdbcConnection.h"
+#include "repository/odbc/OdbcStatement.h"
 #include "tests/repository/Errors.h"
 #include "tests/repository/TestDatabases.h"
 

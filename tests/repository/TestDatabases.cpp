@@ -12,7 +12,7 @@
 
 #include <odbcinst.h>
 
-#include "repository/OdbcStatement.h"
+#include "repository/odbc/OdbcStatement.h"
 
 namespace testsupport {
 
@@ -69,23 +69,6 @@ std::optional<Backend> processBackend;
 
 }  // namespace
 
-std::string backendName(Backend backend)
-{
-    return backend == Backend::SQLite ? "SQLite" : "PostgreSQL";
-}
-
-std::optional<std::string> backendUnavailable(Backend backend)
-{
-    if (backend == Backend::SQLite)
-        return std::nullopt;
-    for (const char* name : {"DODOZ_PG_HOST", "DODOZ_PG_PORT", "DODOZ_PG_USER"}) {
-        if (!environment(name) || environment(name)->empty())
-            return std::string("no PostgreSQL server for the tests: ") + name
-                   + " is not set (source scripts/pg-cluster.sh and run pg_cluster_start)";
-    }
-    return std::nullopt;
-}
-
 std::optional<std::string> backendConflict(Backend backend)
 {
     if (!processBackend || *processBackend == backend)
@@ -93,11 +76,6 @@ std::optional<std::string> backendConflict(Backend backend)
     return "this process used " + backendName(*processBackend) + " already; unixODBC keeps its DSN lookups, so "
            + backendName(backend) + " runs in a process of its own (ctest does that; by hand use --gtest_filter='*"
            + backendName(backend) + "*')";
-}
-
-bool databasesRequired()
-{
-    return environment("DODOZ_REQUIRE_DATABASES").value_or("") == "1";
 }
 
 TestDatabases::TestDatabases(Backend backend) : backend_(backend)

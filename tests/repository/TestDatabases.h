@@ -24,7 +24,8 @@
 
 #include <gtest/gtest.h>
 
-#include "repository/OdbcConnection.h"
+#include "repository/odbc/OdbcConnection.h"
+#include "tests/support/Backend.h"
 #include "tests/support/TempDir.h"
 
 #define DODOZ_REQUIRE_BACKEND(backend)                                          \
@@ -45,24 +46,8 @@
 
 namespace testsupport {
 
-enum class Backend { SQLite, PostgreSQL };
-
-std::string backendName(Backend backend);
-inline std::ostream& operator<<(std::ostream& out, Backend backend) { return out << backendName(backend); }
-// For the names of parameterized tests: "SQLite", "PostgreSQL".
-inline std::string backendTestName(const ::testing::TestParamInfo<Backend>& info) { return backendName(info.param); }
-inline const std::vector<Backend>& allBackends()
-{
-    static const std::vector<Backend> backends{Backend::SQLite, Backend::PostgreSQL};
-    return backends;
-}
-
-// Why the backend's server cannot be used, or nothing when it can.
-std::optional<std::string> backendUnavailable(Backend backend);
 // Why this process cannot use the backend (it used the other one), or nothing.
 std::optional<std::string> backendConflict(Backend backend);
-// DODOZ_REQUIRE_DATABASES=1: a missing database server is a failure, not a skip.
-bool databasesRequired();
 
 class TestDatabases {
 public:

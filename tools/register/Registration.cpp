@@ -7,8 +7,8 @@
 #include <set>
 
 #include "app/Runtime.h"
-#include "repository/OdbcConnection.h"
-#include "repository/OdbcStatement.h"
+#include "repository/odbc/OdbcConnection.h"
+#include "repository/odbc/OdbcStatement.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "app/Runtime.h"
-#include "repository/OdbcConnection.h"
-#include "repository/OdbcStatement.h"
+#include "repository/odbc/OdbcConnection.h"
+#include "repository/odbc/OdbcStatement.h"
 
 namespace {
 

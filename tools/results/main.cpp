@@ -10,7 +10,7 @@
 #include <iostream>
 
 #include "app/Runtime.h"
-#include "repository/OdbcConnection.h"
+#include "repository/odbc/OdbcConnection.h"
 #include "tools/results/TaskResults.h"
 
 namespace {

@@ -5,8 +5,11 @@
 #include <memory>
 #include <string>
 
-#include <sql.h>
-#include <sqlext.h>
+// An ODBC handle of any kind, SQLSMALLINT and SQLULEN: the driver manager's own types
+// (OdbcCall.h checks it), so that <sql.h> stays inside this folder.
+using OdbcHandle = void*;
+using OdbcSmallInt = short;
+using OdbcLength = unsigned long;
 
 class OdbcEnvironment {
 public:
@@ -24,16 +27,8 @@ public:
     OdbcEnvironment& operator=(const OdbcEnvironment&) = delete;
     ~OdbcEnvironment();
 
-    SQLHENV handle() const { return env; }
+    OdbcHandle handle() const { return env; }
 
 private:
-    SQLHENV env = SQL_NULL_HENV;
+    OdbcHandle env = nullptr;
 };
-
-// Raises Exception when rc is neither SQL_SUCCESS nor SQL_SUCCESS_WITH_INFO. Its text is
-// every diagnostic record of the handle, "SQLSTATE driver text", one per line, in cp1251.
-void checkOdbc(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle);
-[[noreturn]] void throwOdbcError(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle);
-
-// The diagnostic records of a handle as checkOdbc reports them; empty when there are none.
-std::string odbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle);

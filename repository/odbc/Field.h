@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "repository/OdbcStatement.h"
+#include "repository/odbc/OdbcStatement.h"
 
 enum class FieldType {
     Unknown = 0,
@@ -29,7 +29,7 @@ enum class FieldType {
 
 namespace Field {
 
-FieldType typeOf(SQLSMALLINT sqlType);
+FieldType typeOf(OdbcSmallInt sqlType);
 
 // The cell must not be NULL.
 int32_t asInteger(const OdbcValue& value, const OdbcColumn& column);

@@ -11,7 +11,7 @@
 #include <functional>
 #include <vector>
 
-#include "models/DenseSample.h"
+#include "models/fast/DenseSample.h"
 
 namespace FastSearch {
 

@@ -4,6 +4,8 @@
 // to the bit. Each intermediate is a double rounded where it is stored; the build
 // keeps floating-point contraction off.
 
+#include "models/fast/Sentinels.h"
+
 namespace DensityCore {
 
 // The Epanechnikov kernel of one input column; 0.0 outside the window (|u| >= 1
@@ -40,7 +42,7 @@ inline double density(double sum, int n, double widthProduct)
     if (d == 0.0)
         d = 0.001;
     const double f = sum / d;
-    return f == 0.0 ? -999999.0 : f;
+    return f == 0.0 ? NOT_DEFINED_REAL : f;
 }
 
 }  // namespace DensityCore

@@ -1,9 +1,15 @@
-#include "repository/OdbcStatement.h"
+#include "repository/odbc/OdbcStatement.h"
 
 #include <charconv>
 
 #include "app/Runtime.h"
-#include "repository/OdbcConnection.h"
+#include "repository/odbc/OdbcCall.h"
+#include "repository/odbc/OdbcConnection.h"
+
+bool OdbcColumn::isFloating() const
+{
+    return sqlType == SQL_REAL || sqlType == SQL_FLOAT || sqlType == SQL_DOUBLE;
+}
 
 OdbcStatement::OdbcStatement(OdbcConnection& connection) : connection(&connection)
 {

@@ -10,17 +10,17 @@
 #include <variant>
 #include <vector>
 
-#include "repository/OdbcEnvironment.h"
+#include "repository/odbc/OdbcEnvironment.h"
 
 class OdbcConnection;
 
 struct OdbcColumn {
     std::string name;  // as the database spells it, cp1251
-    SQLSMALLINT sqlType = SQL_UNKNOWN_TYPE;
-    SQLULEN size = 0;
-    SQLSMALLINT decimals = 0;
+    OdbcSmallInt sqlType = 0;  // SQL_UNKNOWN_TYPE
+    OdbcLength size = 0;
+    OdbcSmallInt decimals = 0;
 
-    bool isFloating() const { return sqlType == SQL_REAL || sqlType == SQL_FLOAT || sqlType == SQL_DOUBLE; }
+    bool isFloating() const;
 };
 
 // A cell as read: NULL, a double (floating columns holding a number) or a cp1251 text.
@@ -49,7 +49,7 @@ public:
 
     // Frees the handle and with it the cursor and the locks it holds.
     void close() noexcept;
-    bool isOpen() const { return stmt != SQL_NULL_HSTMT; }
+    bool isOpen() const { return stmt != nullptr; }
 
 private:
     friend class OdbcConnection;
@@ -58,7 +58,7 @@ private:
     OdbcValue readText(int index);
 
     OdbcConnection* connection;
-    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    OdbcHandle stmt = nullptr;
     std::vector<OdbcColumn> columns;
     std::vector<OdbcValue> row;
     bool matchedNothing = false;

@@ -1,4 +1,4 @@
-#include "models/DenseReference.h"
+#include "models/fast/DenseReference.h"
 
 #include <string>
 

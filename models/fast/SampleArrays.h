@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "models/DenseSample.h"
+#include "models/fast/DenseSample.h"
 #include "sample/Dataset.h"
 
 class SampleArrays {
@@ -25,7 +25,3 @@ private:
     std::vector<double> x;
     std::vector<int> cls;
 };
-
-// The fast engine is used unless DODOZ_REFERENCE_SEARCH=1 asks for the object-model
-// path, for anyone who wants to cross-check a result.
-bool fastSearchEnabled();

@@ -5,15 +5,16 @@
 // yardstick for the fast engine and the path the engine falls back to for inputs its
 // bounds do not cover.
 
-#include "models/DenseSample.h"
-#include "models/DensityCore.h"
+#include "models/fast/DenseSample.h"
+#include "models/fast/DensityCore.h"
+#include "models/fast/Sentinels.h"
 
 namespace DenseReference {
 
-// Sentinel of a class without density at a point; compared exactly.
-constexpr double NO_DENSITY = -999999.0;
-// Criterion of a grid point at which some row cannot be decided under strict.
-constexpr double UNDECIDED = 1e101;
+// A class without density at a point; compared exactly.
+constexpr double NO_DENSITY = NOT_DEFINED_REAL;
+// The criterion of a grid point at which some row cannot be decided under strict.
+constexpr double UNDECIDED = NO_CRITERION;
 
 // The product of the column kernels of centre v seen from x; 0.0 as soon as one column
 // lies outside its window.

@@ -1,7 +1,4 @@
-#include "models/SampleArrays.h"
-
-#include <cstdlib>
-#include <cstring>
+#include "models/fast/SampleArrays.h"
 
 #include "app/Runtime.h"
 #include "objects/Values.h"
@@ -72,10 +69,4 @@ DenseSample SampleArrays::view() const
     sample.x = x.data();
     sample.cls = cls.data();
     return sample;
-}
-
-bool fastSearchEnabled()
-{
-    const char* value = std::getenv("DODOZ_REFERENCE_SEARCH");
-    return !(value && std::strcmp(value, "1") == 0);
 }

@@ -1,4 +1,4 @@
-#include "repository/Field.h"
+#include "repository/odbc/Field.h"
 
 #include <algorithm>
 #include <charconv>
@@ -9,10 +9,11 @@
 #include <optional>
 
 #include "app/Runtime.h"
+#include "repository/odbc/OdbcCall.h"
 
 namespace Field {
 
-FieldType typeOf(SQLSMALLINT sqlType)
+FieldType typeOf(OdbcSmallInt sqlType)
 {
     switch (sqlType) {
     case SQL_CHAR:

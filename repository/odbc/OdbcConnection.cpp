@@ -1,9 +1,10 @@
-#include "repository/OdbcConnection.h"
+#include "repository/odbc/OdbcConnection.h"
 
 #include <algorithm>
 
 #include "app/Runtime.h"
-#include "repository/OdbcStatement.h"
+#include "repository/odbc/OdbcCall.h"
+#include "repository/odbc/OdbcStatement.h"
 
 OdbcConnection::OdbcConnection() : environment(OdbcEnvironment::shared())
 {
@@ -174,7 +175,7 @@ void OdbcConnection::rollback()
     endTransaction(SQL_ROLLBACK);
 }
 
-void OdbcConnection::endTransaction(SQLSMALLINT completion)
+void OdbcConnection::endTransaction(OdbcSmallInt completion)
 {
     requireOpen();
     if (!transaction)
@@ -218,4 +219,31 @@ void OdbcConnection::attach(OdbcStatement* statement)
 void OdbcConnection::detach(OdbcStatement* statement) noexcept
 {
     statements.erase(std::remove(statements.begin(), statements.end(), statement), statements.end());
+}
+
+unsigned long OdbcConnection::isolation()
+{
+    requireOpen();
+    SQLUINTEGER level = 0;
+    checkOdbc(SQLGetConnectAttr(dbc, SQL_ATTR_TXN_ISOLATION, &level, sizeof level, nullptr), SQL_HANDLE_DBC, dbc);
+    return level;
+}
+
+void OdbcConnection::setIsolation(unsigned long level)
+{
+    requireOpen();
+    const auto value = reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(level));
+    checkOdbc(SQLSetConnectAttr(dbc, SQL_ATTR_TXN_ISOLATION, value, SQL_IS_UINTEGER), SQL_HANDLE_DBC, dbc);
+}
+
+unsigned long OdbcConnection::snapshotIsolation()
+{
+    requireOpen();
+    SQLUINTEGER offered = 0;
+    checkOdbc(SQLGetInfo(dbc, SQL_TXN_ISOLATION_OPTION, &offered, sizeof offered, nullptr), SQL_HANDLE_DBC, dbc);
+    if (offered & SQL_TXN_REPEATABLE_READ)
+        return SQL_TXN_REPEATABLE_READ;
+    if (offered & SQL_TXN_SERIALIZABLE)
+        return SQL_TXN_SERIALIZABLE;
+    return 0;
 }

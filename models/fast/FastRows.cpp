@@ -1,4 +1,4 @@
-#include "models/FastRows.h"
+#include "models/fast/FastRows.h"
 
 #include <algorithm>
 #include <atomic>

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "repository/OdbcEnvironment.h"
+#include "repository/odbc/OdbcEnvironment.h"
 
 class OdbcStatement;
 
@@ -48,23 +48,30 @@ public:
     void rollback();
     bool inTransaction() const { return transaction; }
 
+    // Transaction isolation, as the driver's SQL_TXN_* bits. snapshotIsolation is the
+    // weakest offered level under which the reads of one transaction see one state of the
+    // database (repeatable read, else serializable), or 0 when the driver offers neither.
+    unsigned long isolation();
+    void setIsolation(unsigned long level);
+    unsigned long snapshotIsolation();
+
     // Runs SQL that returns no rows; a statement that matches no row is no error.
     void execute(const std::string& sql);
     // The same, giving the number of rows the statement changed.
     long executeCounted(const std::string& sql);
 
-    SQLHDBC handle() const { return dbc; }
+    OdbcHandle handle() const { return dbc; }
 
 private:
     friend class OdbcStatement;
     void attach(OdbcStatement* statement);
     void detach(OdbcStatement* statement) noexcept;
     void requireOpen() const;
-    void endTransaction(SQLSMALLINT completion);
+    void endTransaction(OdbcSmallInt completion);
     void setAutocommit(bool on);
 
     std::shared_ptr<OdbcEnvironment> environment;
-    SQLHDBC dbc = SQL_NULL_HDBC;
+    OdbcHandle dbc = nullptr;
     struct Login {
         std::string dataSource;
         std::string user;

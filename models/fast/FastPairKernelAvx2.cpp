@@ -2,7 +2,7 @@
 // but plain declarations so that no shared inline code is emitted with AVX2 instructions.
 #include <immintrin.h>
 
-#include "models/FastPairKernel.h"
+#include "models/fast/FastPairKernel.h"
 
 void pairKernelAvx2(PairKernelArgs& a)
 {

@@ -1,13 +1,13 @@
-#include "models/FastSearch.h"
+#include "models/fast/FastSearch.h"
 
 #include <algorithm>
 #include <atomic>
 #include <memory>
 #include <thread>
 
-#include "models/DenseReference.h"
-#include "models/FastRows.h"
-#include "models/FastSweep.h"
+#include "models/fast/DenseReference.h"
+#include "models/fast/FastRows.h"
+#include "models/fast/FastSweep.h"
 
 namespace FastSearch {
 

@@ -2,7 +2,7 @@
 // the AVX2 kernel it includes nothing but plain declarations.
 #include <immintrin.h>
 
-#include "models/FastPairKernel.h"
+#include "models/fast/FastPairKernel.h"
 
 void pairKernelAvx512(PairKernelArgs& a)
 {

@@ -1,9 +1,10 @@
-#include "repository/OdbcEnvironment.h"
+#include "repository/odbc/OdbcEnvironment.h"
 
 #include <algorithm>
 #include <mutex>
 
 #include "app/Runtime.h"
+#include "repository/odbc/OdbcCall.h"
 
 std::shared_ptr<OdbcEnvironment> OdbcEnvironment::shared()
 {

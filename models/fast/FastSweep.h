@@ -17,8 +17,8 @@
 #include <optional>
 #include <vector>
 
-#include "models/DenseSample.h"
-#include "models/FastPairKernel.h"
+#include "models/fast/DenseSample.h"
+#include "models/fast/FastPairKernel.h"
 
 struct SweepPlan {
     int columns = 0;       // d

@@ -1,0 +1,16 @@
+#pragma once
+// The switches of one run, read from the environment once, when the run starts, and
+// handed down to the parts they concern.
+
+#include "app/TestStop.h"
+#include "models/TModelClass.h"
+
+struct RunOptions {
+    // DODOZ_REFERENCE_SEARCH=1: the object-model path instead of the fast engine, for
+    // anyone who wants to cross-check a result.
+    ClassifierOptions classifier;
+    // DODOZ_TEST_STOP: the reliability tests' stop points.
+    TestStops stops;
+
+    static RunOptions fromEnvironment();
+};

@@ -1,0 +1,29 @@
+#pragma once
+// The database backends every database test runs on, and whether this machine offers
+// them.
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace testsupport {
+
+enum class Backend { SQLite, PostgreSQL };
+
+std::string backendName(Backend backend);  // "SQLite", "PostgreSQL"
+inline std::ostream& operator<<(std::ostream& out, Backend backend) { return out << backendName(backend); }
+// For GoogleTest's messages about parameters.
+inline void PrintTo(Backend backend, std::ostream* out) { *out << backendName(backend); }
+// For the names of parameterized tests: "SQLite", "PostgreSQL".
+inline std::string backendTestName(const ::testing::TestParamInfo<Backend>& info) { return backendName(info.param); }
+const std::vector<Backend>& allBackends();
+
+// Why the backend's server cannot be used (no PostgreSQL server named), or nothing.
+std::optional<std::string> backendUnavailable(Backend backend);
+// DODOZ_REQUIRE_DATABASES=1: a missing database server is a failure, not a skip.
+bool databasesRequired();
+
+}  // namespace testsupport
