@@ -1,11 +1,11 @@
 #include "app/Alg.h"
 
-#include "app/ProgBar.h"
-#include "app/Runtime.h"
-#include "app/Utils.h"
+#include "core/ProgBar.h"
+#include "core/Utils.h"
 #include "models/TModelClass.h"
 #include "objects/DataPack.h"
 #include "repository/RepApi.h"
+#include "runtime/Runtime.h"
 
 Alg::Alg(TBar* bar) : bar(bar), options(RunOptions::fromEnvironment()) {}
 

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "app/Alg.h"
-#include "app/Application.h"
-#include "app/Runtime.h"
 #include "app/Usage.h"
-#include "app/Utils.h"
+#include "core/Utils.h"
+#include "frame/Application.h"
+#include "runtime/Runtime.h"
 
 namespace {
 

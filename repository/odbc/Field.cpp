@@ -8,8 +8,8 @@
 #include <limits>
 #include <optional>
 
-#include "app/Runtime.h"
 #include "repository/odbc/OdbcCall.h"
+#include "runtime/Runtime.h"
 
 namespace Field {
 

@@ -2,9 +2,9 @@
 
 #include <charconv>
 
-#include "app/Runtime.h"
 #include "repository/odbc/OdbcCall.h"
 #include "repository/odbc/OdbcConnection.h"
+#include "runtime/Runtime.h"
 
 bool OdbcColumn::isFloating() const
 {

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "app/Runtime.h"
+#include "runtime/Runtime.h"
 #include "tests/e2e/Process.h"
 
 namespace {

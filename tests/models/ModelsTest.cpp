@@ -5,13 +5,13 @@
 #include <functional>
 #include <random>
 
-#include "tests/support/RecordingBar.h"
-#include "app/Utils.h"
+#include "core/Utils.h"
+#include "models/TModelClass.h"
 #include "models/fast/DenseReference.h"
 #include "models/fast/FastSearch.h"
 #include "models/fast/SampleArrays.h"
-#include "models/TModelClass.h"
 #include "tests/support/Raised.h"
+#include "tests/support/RecordingBar.h"
 #include "tests/support/SampleBuilder.h"
 #include "tests/support/TempDir.h"
 

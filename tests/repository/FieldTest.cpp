@@ -6,8 +6,8 @@
 
 #include <sqlext.h>
 
-#include "app/Runtime.h"
 #include "repository/odbc/Field.h"
+#include "runtime/Runtime.h"
 #include "tests/repository/Errors.h"
 #include "tests/support/RegionalSettings.h"
 

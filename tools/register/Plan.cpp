@@ -4,7 +4,7 @@
 #include <map>
 #include <set>
 
-#include "app/Runtime.h"
+#include "runtime/Runtime.h"
 #include "tools/register/Registration.h"
 #include "tools/register/TextInput.h"
 

@@ -3,9 +3,9 @@
 #include <charconv>
 #include <cstdio>
 
-#include "app/Runtime.h"
 #include "repository/odbc/OdbcConnection.h"
 #include "repository/odbc/OdbcStatement.h"
+#include "runtime/Runtime.h"
 
 namespace {
 

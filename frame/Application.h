@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "app/ProgBar.h"
-#include "app/Runtime.h"
+#include "core/ProgBar.h"
+#include "runtime/Runtime.h"
 
 class WindowBar;
 class XDisplay;

@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <regex>
 
-#include "app/Runtime.h"
-#include "tests/app/ChildProcess.h"
-#include "tests/app/SilentXServer.h"
+#include "runtime/Runtime.h"
+#include "tests/frame/ChildProcess.h"
+#include "tests/frame/SilentXServer.h"
 #include "tests/support/TempDir.h"
 
 namespace {

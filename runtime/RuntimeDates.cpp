@@ -9,7 +9,7 @@
 #include <ctime>
 #include <optional>
 
-#include "app/Runtime.h"
+#include "runtime/Runtime.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/Runtime.h"
+#include "runtime/Runtime.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "app/XDisplay.h"
+#include "frame/XDisplay.h"
 
 #include <FL/Fl.H>
 #include <FL/x.H>
@@ -18,7 +18,7 @@
 #include <thread>
 #include <unistd.h>
 
-#include "app/Runtime.h"
+#include "runtime/Runtime.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "app/ConsoleBar.h"
+#include "frame/ConsoleBar.h"
 
 #include <cmath>
 #include <unistd.h>
 
-#include "app/Runtime.h"
+#include "runtime/Runtime.h"
 
 namespace {
 

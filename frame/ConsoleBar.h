@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "app/ProgBar.h"
+#include "core/ProgBar.h"
 
 class ConsoleBar : public TBar {
 public:

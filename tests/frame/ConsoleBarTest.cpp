@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/ConsoleBar.h"
-#include "app/Runtime.h"
+#include "frame/ConsoleBar.h"
+#include "runtime/Runtime.h"
 
 namespace {
 

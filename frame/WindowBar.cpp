@@ -1,4 +1,4 @@
-#include "app/WindowBar.h"
+#include "frame/WindowBar.h"
 
 // Fl_X, the X side of a window, tells whether the window has been exposed yet.
 #define FL_INTERNALS
@@ -9,8 +9,8 @@
 #include <FL/x.H>
 #include <chrono>
 
-#include "app/Runtime.h"
-#include "app/XDisplay.h"
+#include "frame/XDisplay.h"
+#include "runtime/Runtime.h"
 
 const char* const WindowBar::caption = progressCaption;
 

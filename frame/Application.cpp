@@ -1,4 +1,4 @@
-#include "app/Application.h"
+#include "frame/Application.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/ConsoleBar.h"
-#include "app/Utils.h"
-#include "app/WindowBar.h"
-#include "app/XDisplay.h"
+#include "core/Utils.h"
+#include "frame/ConsoleBar.h"
+#include "frame/WindowBar.h"
+#include "frame/XDisplay.h"
 
 namespace {
 

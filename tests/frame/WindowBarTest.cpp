@@ -14,8 +14,8 @@
 #include <set>
 #include <thread>
 
-#include "tests/app/ChildProcess.h"
 #include "tests/e2e/RunFixture.h"
+#include "tests/frame/ChildProcess.h"
 #include "tests/support/TempDir.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include <iostream>
 #include <string>
 
-#include "app/Application.h"
-#include "app/Runtime.h"
+#include "frame/Application.h"
+#include "runtime/Runtime.h"
 
 namespace {
 

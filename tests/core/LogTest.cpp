@@ -1,4 +1,4 @@
-#include "app/Utils.h"
+#include "core/Utils.h"
 
 #include <gtest/gtest.h>
 

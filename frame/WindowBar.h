@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "app/ConsoleBar.h"
-#include "app/ProgBar.h"
+#include "core/ProgBar.h"
+#include "frame/ConsoleBar.h"
 
 class XDisplay;
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/Runtime.h"
+#include "runtime/Runtime.h"
 
 // Every failure the system detects itself: where it arose ("Vector.elementAt(int)")
 // and what went wrong. The text of the base Exception is the message alone. The detail,

@@ -5,7 +5,7 @@
 
 #include <climits>
 
-#include "app/ProgBar.h"
+#include "core/ProgBar.h"
 #include "tests/support/RecordingBar.h"
 
 namespace {

@@ -8,10 +8,10 @@
 #include <cstdlib>
 #include <sys/wait.h>
 
-#include "app/Application.h"
-#include "app/ConsoleBar.h"
-#include "app/XDisplay.h"
-#include "tests/app/SilentXServer.h"
+#include "frame/Application.h"
+#include "frame/ConsoleBar.h"
+#include "frame/XDisplay.h"
+#include "tests/frame/SilentXServer.h"
 #include "tests/support/EnvironmentGuard.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/Runtime.h"
+#include "runtime/Runtime.h"
 
 namespace {
 
