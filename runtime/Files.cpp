@@ -1,18 +1,19 @@
 // The runtime services that meet the operating system: the process's standard
-// descriptors, the locale's character set, the command line and the files.
+// descriptors and the files.
+
+#include "runtime/Files.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "runtime/Runtime.h"
+#include "runtime/Exception.h"
+#include "runtime/Locale.h"
 
 namespace {
 
@@ -42,151 +43,6 @@ void prepareStandardStreams()
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
     sigaction(SIGPIPE, &ignore, nullptr);
-}
-
-namespace {
-
-enum class Charset { Utf8, Cp1251, Other };
-
-struct LocaleCharset {
-    Charset kind = Charset::Utf8;
-    std::string name = "UTF-8";
-};
-
-LocaleCharset& localeCharset()
-{
-    static LocaleCharset charset;
-    return charset;
-}
-
-// "UTF-8", "utf8" and "UTF_8" are one name to the C library.
-std::string plainName(const std::string& codeset)
-{
-    std::string out;
-    for (char c : codeset)
-        if (c != '-' && c != '_')
-            out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
-
-class Converter {
-public:
-    Converter(const std::string& to, const std::string& from) : handle(iconv_open(to.c_str(), from.c_str()))
-    {
-        if (handle == reinterpret_cast<iconv_t>(-1))
-            throw Exception("The character set " + from + " cannot be converted to " + to + ": "
-                            + Utf8ToCp1251Replacing(std::strerror(errno)));
-    }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-    ~Converter() { iconv_close(handle); }
-
-    // A sequence that has no form on the other side, or is not valid on this one, becomes
-    // '?'; the input moves on by `skip` of its bytes there.
-    std::string convert(const std::string& text, size_t (*skip)(const std::string&, size_t))
-    {
-        std::string out;
-        char buffer[256];
-        size_t at = 0;
-        while (at < text.size()) {
-            char* in = const_cast<char*>(text.data()) + at;
-            size_t inLeft = text.size() - at;
-            char* put = buffer;
-            size_t room = sizeof buffer;
-            size_t done = iconv(handle, &in, &inLeft, &put, &room);
-            const int error = errno;
-            out.append(buffer, static_cast<size_t>(put - buffer));
-            at = text.size() - inLeft;
-            if (done != static_cast<size_t>(-1) || error == E2BIG)
-                continue;
-            // EILSEQ, or EINVAL for a sequence cut off at the end.
-            out += '?';
-            at += skip(text, at);
-        }
-        char* put = buffer;
-        size_t room = sizeof buffer;
-        if (iconv(handle, nullptr, nullptr, &put, &room) != static_cast<size_t>(-1))
-            out.append(buffer, static_cast<size_t>(put - buffer));
-        return out;
-    }
-
-private:
-    iconv_t handle;
-};
-
-size_t oneByte(const std::string&, size_t)
-{
-    return 1;
-}
-
-size_t oneUtf8Character(const std::string& text, size_t at)
-{
-    size_t next = at + 1;
-    while (next < text.size() && (static_cast<unsigned char>(text[next]) & 0xC0) == 0x80)
-        ++next;
-    return next - at;
-}
-
-}  // namespace
-
-void setLocaleCharset(const std::string& codeset)
-{
-    const std::string plain = plainName(codeset);
-    Charset kind = Charset::Other;
-    if (plain == "UTF8" || plain == "ANSIX3.41968" || plain == "ASCII" || plain == "USASCII" || plain.empty())
-        kind = Charset::Utf8;
-    else if (plain == "CP1251" || plain == "WINDOWS1251")
-        kind = Charset::Cp1251;
-    if (kind == Charset::Other)
-        Converter("UTF-8", codeset);
-    localeCharset() = {kind, codeset};
-}
-
-std::string LocaleToCp1251(const std::string& text)
-{
-    const LocaleCharset& charset = localeCharset();
-    switch (charset.kind) {
-    case Charset::Utf8: return Utf8ToCp1251Replacing(text);
-    case Charset::Cp1251: return text;
-    case Charset::Other: break;
-    }
-    return Utf8ToCp1251Replacing(Converter("UTF-8", charset.name).convert(text, oneByte));
-}
-
-std::string Cp1251ToLocale(const std::string& text)
-{
-    const LocaleCharset& charset = localeCharset();
-    switch (charset.kind) {
-    case Charset::Utf8: return Cp1251ToUtf8(text);
-    case Charset::Cp1251: return text;
-    case Charset::Other: break;
-    }
-    return Converter(charset.name, "UTF-8").convert(Cp1251ToUtf8(text), oneUtf8Character);
-}
-
-namespace {
-std::vector<std::string>& commandLine()
-{
-    static std::vector<std::string> args;
-    return args;
-}
-}  // namespace
-
-void setCommandLine(int argc, char** argv)
-{
-    commandLine().assign(argv, argv + (argc > 0 ? argc : 0));
-}
-
-int ParamCount()
-{
-    return commandLine().empty() ? 0 : static_cast<int>(commandLine().size()) - 1;
-}
-
-std::string ParamStr(int index)
-{
-    if (index < 0 || index >= static_cast<int>(commandLine().size()))
-        return std::string();
-    return LocaleToCp1251(commandLine()[static_cast<size_t>(index)]);
 }
 
 std::string GetCurrentDir()

@@ -1,5 +1,8 @@
 // Date-time numbers: days since 30 December 1899, the fraction being the time of day,
-// as text in the regional short date format and back.
+// as text in the regional short date format and back, and read from the ISO form the
+// databases give.
+
+#include "runtime/Dates.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,7 +12,9 @@
 #include <ctime>
 #include <optional>
 
-#include "runtime/Runtime.h"
+#include "runtime/Exception.h"
+#include "runtime/Locale.h"
+#include "runtime/Numbers.h"
 
 namespace {
 
@@ -149,6 +154,84 @@ private:
     size_t pos = 0;
 };
 
+class IsoReader {
+public:
+    explicit IsoReader(const std::string& text) : text(text) {}
+
+    bool digits(size_t count, int& value)
+    {
+        if (at + count > text.size())
+            return false;
+        value = 0;
+        for (size_t i = 0; i < count; ++i) {
+            char c = text[at + i];
+            if (c < '0' || c > '9')
+                return false;
+            value = value * 10 + (c - '0');
+        }
+        at += count;
+        return true;
+    }
+    bool literal(char c)
+    {
+        if (at < text.size() && text[at] == c) {
+            ++at;
+            return true;
+        }
+        return false;
+    }
+    bool peekDigit() const { return at < text.size() && text[at] >= '0' && text[at] <= '9'; }
+    bool done() const { return at == text.size(); }
+
+    // hh:mm[:ss[.fff]] as milliseconds of the day.
+    bool time(int64_t& milliseconds)
+    {
+        int hours = 0, minutes = 0, seconds = 0;
+        if (!digits(2, hours) || !literal(':') || !digits(2, minutes))
+            return false;
+        double fraction = 0;
+        if (literal(':')) {
+            if (!digits(2, seconds))
+                return false;
+            if (literal('.')) {
+                if (!peekDigit())
+                    return false;
+                double scale = 0.1;
+                while (peekDigit()) {
+                    fraction += (text[at++] - '0') * scale;
+                    scale /= 10;
+                }
+            }
+        }
+        if (hours > 23 || minutes > 59 || seconds > 59)
+            return false;
+        int64_t whole = ((hours * 60LL + minutes) * 60 + seconds) * 1000;
+        milliseconds = std::min<int64_t>(whole + std::llround(fraction * 1000), 86'399'999);
+        return true;
+    }
+
+    // A UTC offset after a time (+hh, +hh:mm, +hhmm, Z); the value stays the wall time.
+    bool offset()
+    {
+        if (literal('Z'))
+            return true;
+        if (!literal('+') && !literal('-'))
+            return true;
+        int hours = 0, minutes = 0;
+        if (!digits(2, hours))
+            return false;
+        if (literal(':'))
+            return digits(2, minutes);
+        if (peekDigit())
+            return digits(2, minutes);
+        return true;
+    }
+
+private:
+    const std::string& text;
+    size_t at = 0;
+};
+
 }  // namespace
 
 double StrToDate(const std::string& text)
@@ -201,4 +284,31 @@ double Now()
     milliseconds timeOfDay = hours{local.tm_hour} + minutes{local.tm_min} + seconds{std::min(local.tm_sec, 59)}
                              + milliseconds{now.tv_nsec / 1'000'000};
     return encodeDateTime(date, timeOfDay);
+}
+
+bool parseIsoDateTime(const std::string& text, double& dateTime)
+{
+    IsoReader reader(text);
+    int64_t ms = 0;
+    if (text.size() >= 3 && text[2] == ':') {
+        if (!reader.time(ms) || !reader.offset() || !reader.done())
+            return false;
+        dateTime = encodeDateTime(year_month_day{dateEpoch}, milliseconds{ms});
+        return true;
+    }
+    int y = 0, m = 0, d = 0;
+    if (!reader.digits(4, y) || !reader.literal('-') || !reader.digits(2, m) || !reader.literal('-')
+        || !reader.digits(2, d))
+        return false;
+    year_month_day date{year{y}, month{static_cast<unsigned>(m)}, day{static_cast<unsigned>(d)}};
+    if (!date.ok() || y < 1)
+        return false;
+    if (reader.literal(' ') || reader.literal('T')) {
+        if (!reader.time(ms) || !reader.offset())
+            return false;
+    }
+    if (!reader.done())
+        return false;
+    dateTime = encodeDateTime(date, milliseconds{ms});
+    return true;
 }
