@@ -6,7 +6,7 @@
 #   -> sample -> objects -> core -> runtime
 # The tools are programs of their own beside app and may use every layer but app; nothing
 # of the program includes them. <sql.h> belongs to repository/odbc alone, FLTK and X11 to
-# frame/.
+# frame/. No source file of the program grows past 600 lines.
 
 set(layers app frame repository odbc models models_fast sample objects core runtime)
 
@@ -50,6 +50,12 @@ foreach(source IN LISTS sources)
     message(FATAL_ERROR "${source}: no layer")
   endif()
   list(FIND layers ${from} fromRank)
+  file(READ ${SOURCE_DIR}/${source} content)
+  string(REGEX MATCHALL "\n" newlines "${content}")
+  list(LENGTH newlines length)
+  if(length GREATER 600)
+    string(APPEND faults "${source}: ${length} lines, more than 600\n")
+  endif()
   file(STRINGS ${SOURCE_DIR}/${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")
   foreach(line IN LISTS includes)
     string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*[\"<]([^\">]*)[\">].*" "\\1" header "${line}")
@@ -78,7 +84,7 @@ foreach(source IN LISTS sources)
 endforeach()
 
 if(faults)
-  message(FATAL_ERROR "Includes against the layering:\n${faults}")
+  message(FATAL_ERROR "Sources against the layering:\n${faults}")
 endif()
 list(LENGTH sources count)
 message(STATUS "Layering kept by ${count} sources")
