@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "runtime/Runtime.h"
-#include "tests/e2e/Process.h"
+#include "tests/support/Process.h"
 
 namespace {
 

@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "repository/odbc/OdbcConnection.h"
-#include "tests/e2e/Process.h"
 #include "tests/support/Backend.h"
+#include "tests/support/Process.h"
 
 namespace e2e {
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <sstream>
 
-#include "tests/e2e/Process.h"
+#include "tests/support/Process.h"
 
 namespace {
 

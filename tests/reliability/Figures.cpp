@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "tests/e2e/Process.h"
+#include "tests/support/Process.h"
 
 namespace reliability {
 

@@ -4,8 +4,8 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "tests/e2e/Process.h"
 #include "tests/e2e/RunFixture.h"
+#include "tests/support/Process.h"
 
 namespace reliability {
 

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <string>
 
-#include "tests/e2e/Process.h"
+#include "tests/support/Process.h"
 
 namespace reliability {
 

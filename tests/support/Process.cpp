@@ -1,4 +1,4 @@
-#include "tests/e2e/Process.h"
+#include "tests/support/Process.h"
 
 #include <cerrno>
 #include <csignal>
