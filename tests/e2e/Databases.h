@@ -25,6 +25,13 @@
 
 namespace e2e {
 
+using testsupport::Process;
+using testsupport::ProcessResult;
+using testsupport::readFile;
+using testsupport::writeFile;
+// The tests' temporary directory, here under the fixture's namespace.
+using ::TempDir;
+
 using testsupport::allBackends;
 using testsupport::Backend;
 using testsupport::backendName;

@@ -10,8 +10,8 @@
 #include <regex>
 
 #include "runtime/Runtime.h"
-#include "tests/frame/ChildProcess.h"
 #include "tests/frame/SilentXServer.h"
+#include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -66,12 +66,12 @@ protected:
         argv.insert(argv.end(), args.begin(), args.end());
         env.push_back("ODBCSYSINI=" + dir.path().string());
         env.push_back("ODBCINI=" + (dir / "odbc.ini"));
-        ChildProcess child(argv, env, workDir.string(), dir / "stderr.txt", streams);
-        std::optional<int> code = child.wait(30s);
+        testsupport::Process child(argv, env, workDir, streams);
+        const testsupport::ProcessResult ended = child.wait(30s);
         Outcome r;
-        r.exitCode = code.value_or(-1);
-        r.err = TempDir::read(dir / "stderr.txt");
-        r.seconds = child.seconds();
+        r.exitCode = ended.exitCode.value_or(ended.signal ? 128 + *ended.signal : -1);
+        r.err = ended.err;
+        r.seconds = ended.seconds;
         return r;
     }
 

@@ -15,12 +15,13 @@
 #include <thread>
 
 #include "tests/e2e/RunFixture.h"
-#include "tests/frame/ChildProcess.h"
+#include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using testsupport::Process;
 
 std::string u8s(const char8_t* text)
 {
@@ -147,13 +148,12 @@ std::vector<TopWindow> waitForMessageBox(const std::string& display)
 class Driver {
 public:
     Driver(const std::string& display, TempDir& dir)
-        : errFile(dir / "driver-stderr.txt"),
-          process({BAR_DRIVER}, {"DISPLAY=" + display}, dir.path().string(), errFile)
+        : process({BAR_DRIVER}, {"DISPLAY=" + display}, dir.path(), {}, Process::Talk::Lines)
     {
         std::optional<std::string> where = process.readLine(20s);
         if (where != "window")
             throw std::runtime_error("the driver did not open the window: " + where.value_or("(nothing)") + " " +
-                                     TempDir::read(errFile));
+                                     process.errSoFar());
     }
 
     // Runs a command and waits until it is done.
@@ -162,7 +162,7 @@ public:
         process.send(command);
         std::optional<std::string> answer = process.readLine(timeout);
         if (answer != "ok")
-            throw std::runtime_error(command + ": " + answer.value_or("no answer") + " " + TempDir::read(errFile));
+            throw std::runtime_error(command + ": " + answer.value_or("no answer") + " " + process.errSoFar());
     }
 
     void send(const std::string& command) { process.send(command); }
@@ -171,13 +171,12 @@ public:
     std::optional<int> quit()
     {
         (*this)("quit");
-        return process.wait(20s);
+        return process.wait(20s).exitCode;
     }
 
-    std::string err() const { return TempDir::read(errFile); }
+    std::string err() const { return process.errSoFar(); }
 
-    std::string errFile;
-    ChildProcess process;
+    Process process;
 };
 
 class WindowBarTest : public testing::Test {
@@ -312,14 +311,13 @@ protected:
         display = name;
     }
 
-    std::unique_ptr<ChildProcess> start(const std::vector<std::string>& args,
-                                        const std::vector<std::string>& env = {})
+    std::unique_ptr<Process> start(const std::vector<std::string>& args, const std::vector<std::string>& env = {})
     {
         std::vector<std::string> argv{DODOZ_BINARY};
         argv.insert(argv.end(), args.begin(), args.end());
         std::vector<std::string> fullEnv{"DISPLAY=" + display};
         fullEnv.insert(fullEnv.end(), env.begin(), env.end());
-        return std::make_unique<ChildProcess>(argv, fullEnv, dir.path().string(), dir / "stderr.txt");
+        return std::make_unique<Process>(argv, fullEnv, dir.path());
     }
 
     std::string display;
@@ -333,8 +331,9 @@ TEST_F(ProgramOnDisplayTest, RunEndsOnItsOwnAndClosesTheWindow)
     e2e::RunFixture task(e2e::Backend::SQLite);
     const int key = task.registerTask({.object = e2e::iris::versicolor});
     auto program = start({std::to_string(key)}, task.db().odbcEnvironment());
-    EXPECT_EQ(program->wait(60s), 0);
-    EXPECT_EQ(TempDir::read(dir / "stderr.txt"), "");
+    const testsupport::ProcessResult ended = program->wait(60s);
+    EXPECT_EQ(ended.exitCode, 0);
+    EXPECT_EQ(ended.err, "");
     EXPECT_NE(TempDir::read(dir / "log/Dodoz.log").find(" 5. Сохранение результатов: OK"), std::string::npos);
     EXPECT_EQ(task.logs(key).size(), 1u);
     EXPECT_TRUE(captionedWindows(display).empty());
@@ -345,9 +344,9 @@ TEST_F(ProgramOnDisplayTest, ErrorWaitsInAMessageBoxAfterGoingToStderr)
     auto program = start({});
     std::vector<TopWindow> windows = waitForMessageBox(display);
     EXPECT_EQ(windows.size(), 2u);
-    EXPECT_EQ(TempDir::read(dir / "stderr.txt"),
+    EXPECT_EQ(program->errSoFar(),
               u8s(u8" DifType.init():\n Данный файл запускается только из программы Мирелон\n"));
-    EXPECT_EQ(program->wait(300ms), std::nullopt) << "the message box waits for the user";
+    EXPECT_TRUE(program->wait(300ms).timedOut) << "the message box waits for the user";
 }
 
 // An X server of the test's own, which it can take away while the driver uses it.
@@ -355,26 +354,26 @@ class OwnServer {
 public:
     explicit OwnServer(TempDir& dir)
         : process({"/usr/bin/Xvfb", "-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"}, {},
-                  dir.path().string(), dir / "xvfb.txt")
+                  dir.path(), {}, Process::Talk::Lines)
     {
         std::optional<std::string> number = process.readLine(20s);
         if (!number)
-            throw std::runtime_error("Xvfb did not start: " + TempDir::read(dir / "xvfb.txt"));
+            throw std::runtime_error("Xvfb did not start: " + process.errSoFar());
         display = ":" + *number;
     }
 
     void stop()
     {
-        process.sendSignal(SIGCONT);
-        process.sendSignal(SIGTERM);
+        process.signal(SIGCONT);
+        process.signal(SIGTERM);
         process.wait(20s);
     }
 
     // The server keeps its connections open and stops answering on them.
-    void freeze() { process.sendSignal(SIGSTOP); }
+    void freeze() { process.signal(SIGSTOP); }
 
     std::string display;
-    ChildProcess process;
+    Process process;
 };
 
 class LostDisplayTest : public testing::Test {
@@ -428,11 +427,11 @@ char processState(pid_t pid)
     return close == std::string::npos || close + 2 >= stat.size() ? 0 : stat[close + 2];
 }
 
-bool waitUntilStopped(const ChildProcess& process)
+bool waitUntilStopped(const Process& process)
 {
     for (auto deadline = std::chrono::steady_clock::now() + 60s; std::chrono::steady_clock::now() < deadline;
          std::this_thread::sleep_for(5ms))
-        if (processState(process.id()) == 'T')
+        if (processState(process.pid()) == 'T')
             return true;
     return false;
 }
@@ -444,14 +443,15 @@ TEST_F(StoppedDisplayTest, RunInStageFourFinishesWithItsRowsOnTheConsole)
     std::vector<std::string> env = task.db().odbcEnvironment();
     env.push_back("DISPLAY=" + server.display);
     env.push_back("DODOZ_TEST_STOP=output");
-    ChildProcess program({DODOZ_BINARY, std::to_string(key)}, env, dir.path().string(), dir / "stderr.txt");
+    Process program({DODOZ_BINARY, std::to_string(key)}, env, dir.path());
     ASSERT_TRUE(waitUntilStopped(program));
     ASSERT_EQ(captionedWindows(server.display).size(), 1u) << "the run shows its window until the server stops";
     server.freeze();
-    program.sendSignal(SIGCONT);
+    program.signal(SIGCONT);
 
-    EXPECT_EQ(program.wait(60s), 0) << "the run waits for a stopped display";
-    EXPECT_EQ(TempDir::read(dir / "stderr.txt"), u8s(u8"Сохранение результатов...\n"));
+    const testsupport::ProcessResult ended = program.wait(60s);
+    EXPECT_EQ(ended.exitCode, 0) << "the run waits for a stopped display";
+    EXPECT_EQ(ended.err, u8s(u8"Сохранение результатов...\n"));
     EXPECT_NE(TempDir::read(dir / "log/Dodoz.log").find(" 5. Сохранение результатов: OK"), std::string::npos);
     EXPECT_EQ(task.logs(key).size(), 1u);
     EXPECT_EQ(task.results(key).size(), 5u);

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
+#include <poll.h>
 #include <set>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -13,7 +14,7 @@
 
 extern char** environ;
 
-namespace e2e {
+namespace testsupport {
 
 namespace {
 
@@ -29,6 +30,13 @@ bool steersTheProgram(const std::string& name)
 }
 
 }  // namespace
+
+void Descriptor::reset()
+{
+    if (fd_ != -1)
+        close(fd_);
+    fd_ = -1;
+}
 
 std::string ProcessResult::describe() const
 {
@@ -91,7 +99,7 @@ std::vector<std::string> Process::childEnvironment(const std::vector<std::string
 }
 
 Process::Process(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                 const std::filesystem::path& workDir, const LaunchStreams& streams)
+                 const std::filesystem::path& workDir, const LaunchStreams& streams, Talk talk)
 {
     if (args.empty())
         throw std::runtime_error("Process: no program");
@@ -107,8 +115,26 @@ Process::Process(const std::vector<std::string>& args, const std::vector<std::st
     const std::string outPath = (capture_.path() / "stdout").string();
     const std::string errPath = (capture_.path() / "stderr").string();
     const std::string dir = workDir.string();
-    int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int in = -1, out = -1;
+    if (talk == Talk::Lines) {
+        // A child that has ended must not take the test with it when the test writes to it.
+        ::signal(SIGPIPE, SIG_IGN);
+        int toChild[2], fromChild[2];
+        if (pipe2(toChild, O_CLOEXEC) != 0)
+            throw std::runtime_error("Process: pipe failed");
+        if (pipe2(fromChild, O_CLOEXEC) != 0) {
+            close(toChild[0]);
+            close(toChild[1]);
+            throw std::runtime_error("Process: pipe failed");
+        }
+        in = toChild[0];
+        toChild_ = Descriptor(toChild[1]);
+        out = fromChild[1];
+        fromChild_ = Descriptor(fromChild[0]);
+    } else {
+        in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    }
     int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (in == -1 || out == -1 || err == -1)
         throw std::runtime_error("Process: cannot open the capture files in " + capture_.path().string());
@@ -162,8 +188,49 @@ std::string Process::errSoFar() const
     return readFile(capture_.path() / "stderr");
 }
 
+void Process::send(const std::string& line)
+{
+    const std::string text = line + "\n";
+    if (write(toChild_.get(), text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+        throw std::runtime_error("Process: cannot write to the child: " + line);
+}
+
+std::optional<std::string> Process::readLine(std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        const size_t end = pending_.find('\n');
+        if (end != std::string::npos) {
+            std::string line = pending_.substr(0, end);
+            pending_.erase(0, end + 1);
+            return line;
+        }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0)
+            return std::nullopt;
+        pollfd p{fromChild_.get(), POLLIN, 0};
+        const int ready = poll(&p, 1, static_cast<int>(left));
+        if (ready == -1 && errno == EINTR)
+            continue;
+        if (ready != 1)
+            return std::nullopt;
+        char buffer[4096];
+        const ssize_t n = read(fromChild_.get(), buffer, sizeof buffer);
+        if (n <= 0)
+            return std::nullopt;
+        pending_.append(buffer, static_cast<size_t>(n));
+    }
+}
+
+void Process::closeInput()
+{
+    toChild_.reset();
+}
+
 ProcessResult Process::wait(std::chrono::milliseconds timeout)
 {
+    closeInput();
     ProcessResult result;
     if (!reap(timeout)) {
         kill(pid_, SIGKILL);
@@ -205,4 +272,4 @@ bool Process::reap(std::chrono::milliseconds timeout)
     }
 }
 
-}  // namespace e2e
+}  // namespace testsupport

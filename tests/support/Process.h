@@ -1,8 +1,9 @@
 #pragma once
-// A program started by an end-to-end test: its own working directory, its stdout and
-// stderr captured in files (no pipe can fill up and stall it), and an environment made
-// of the test's own without the variables that steer the program (display, locale,
-// ODBC configuration, DODOZ_NO_GUI), plus the ones given. A variable given replaces an
+// A program started by a test: its own working directory, its stderr captured in a file,
+// its stdout too (no pipe can fill up and stall it) unless the test talks to it line by
+// line (Talk::Lines: stdin and stdout are pipes), and an environment made of the test's
+// own without the variables that steer the program (display, locale, ODBC
+// configuration, DODOZ_NO_GUI), plus the ones given. A variable given replaces an
 // inherited one of that name. The leak checker is told not to list its suppressions,
 // which would otherwise end up in the stderr the tests compare.
 //
@@ -20,7 +21,7 @@
 #include "tests/support/LaunchStreams.h"
 #include "tests/support/TempDir.h"
 
-namespace e2e {
+namespace testsupport {
 
 struct ProcessResult {
     std::optional<int> exitCode;  // nothing when a signal ended it
@@ -37,11 +38,36 @@ struct ProcessResult {
     std::optional<std::string> sanitizerReport() const;
 };
 
+// An open descriptor, closed when it goes; -1 for none.
+class Descriptor {
+public:
+    Descriptor() = default;
+    explicit Descriptor(int fd) : fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    Descriptor& operator=(Descriptor&& other) noexcept
+    {
+        reset();
+        fd_ = other.fd_;
+        other.fd_ = -1;
+        return *this;
+    }
+    ~Descriptor() { reset(); }
+
+    int get() const { return fd_; }
+    void reset();
+
+private:
+    int fd_ = -1;
+};
+
 class Process {
 public:
+    enum class Talk { None, Lines };
+
     // args[0] is the program's path. Throws std::runtime_error when it cannot start.
     Process(const std::vector<std::string>& args, const std::vector<std::string>& env,
-            const std::filesystem::path& workDir, const LaunchStreams& streams = {});
+            const std::filesystem::path& workDir, const LaunchStreams& streams = {}, Talk talk = Talk::None);
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
     ~Process();
@@ -51,11 +77,19 @@ public:
     bool running();
     // Sends a signal while it runs; nothing once it has ended.
     void signal(int number);
-    // Waits for the end; at the timeout it is killed and the result says so.
+    // Waits for the end (its stdin closed first); at the timeout it is killed and the
+    // result says so.
     ProcessResult wait(std::chrono::milliseconds timeout);
-    // The stdout and stderr written so far.
+    // The stdout (none with Talk::Lines) and stderr written so far.
     std::string outSoFar() const;
     std::string errSoFar() const;
+
+    // With Talk::Lines: writes the line and a line feed to its stdin; the next line of
+    // its stdout, or nothing when none came in time (or stdout closed); the end of its
+    // stdin.
+    void send(const std::string& line);
+    std::optional<std::string> readLine(std::chrono::milliseconds timeout);
+    void closeInput();
 
     // Starts and waits.
     static ProcessResult run(const std::vector<std::string>& args, const std::vector<std::string>& env,
@@ -68,6 +102,8 @@ private:
     bool reap(std::chrono::milliseconds timeout);
 
     pid_t pid_ = -1;
+    Descriptor toChild_, fromChild_;
+    std::string pending_;
     int status_ = 0;
     bool ended_ = false;
     TempDir capture_{"dodoz-e2e-io"};
@@ -78,7 +114,4 @@ private:
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
 
-// The tests' temporary directory, here under the fixture's namespace.
-using ::TempDir;
-
-}  // namespace e2e
+}  // namespace testsupport
