@@ -1,5 +1,7 @@
 #include "app/Alg.h"
 
+#include <utility>
+
 #include "core/ProgBar.h"
 #include "core/Utils.h"
 #include "models/TModelClass.h"
@@ -7,7 +9,7 @@
 #include "repository/RepApi.h"
 #include "runtime/Runtime.h"
 
-Alg::Alg(TBar* bar) : bar(bar), options(RunOptions::fromEnvironment()) {}
+Alg::Alg(TBar* bar, RunOptions options) : bar(bar), options(std::move(options)) {}
 
 void Alg::run()
 {

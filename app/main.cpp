@@ -4,6 +4,7 @@
 #include <iostream>
 #include <langinfo.h>
 #include <string>
+#include <utility>
 
 #include "app/Alg.h"
 #include "app/Usage.h"
@@ -65,11 +66,12 @@ int main(int argc, char** argv)
         std::setlocale(LC_NUMERIC, "C");
         setCommandLine(argc, argv);
 
-        Application.Initialize();
+        RunOptions options = RunOptions::fromEnvironment();
+        Application.Initialize(options.console);
         TBar* Bar = Application.CreateForm();
         Bar->Show();
         try {
-            Alg alg(Bar);
+            Alg alg(Bar, std::move(options));
             alg.run();
         } catch (const SystemException& e) {
             return showAndEnd(Exception(" " + e.place + ":\n" + e.message), e.detail);

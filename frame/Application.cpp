@@ -16,12 +16,6 @@ namespace {
 
 constexpr auto kDisplayTimeout = std::chrono::seconds(3);
 
-bool consoleForced()
-{
-    const char* value = std::getenv("DODOZ_NO_GUI");
-    return value && *value && std::string(value) != "0";
-}
-
 bool displayNamed()
 {
     const char* value = std::getenv("DISPLAY");
@@ -54,9 +48,9 @@ TApplication::TApplication() = default;
 
 TApplication::~TApplication() = default;
 
-void TApplication::Initialize()
+void TApplication::Initialize(bool consoleForced)
 {
-    if (consoleForced() || !displayNamed() || !XDisplay::answers(kDisplayTimeout))
+    if (consoleForced || !displayNamed() || !XDisplay::answers(kDisplayTimeout))
         return;
     try {
         display = std::make_unique<XDisplay>();

@@ -19,9 +19,9 @@ public:
     ~TApplication();
 
     // Opens the X display when the progress window can be shown: DISPLAY names one that
-    // answers within a few seconds and DODOZ_NO_GUI is not set. Otherwise the console
+    // answers within a few seconds and the console is not forced. Otherwise the console
     // serves.
-    void Initialize();
+    void Initialize(bool consoleForced);
     // The progress bar, owned by the application: a window on the display, or the console.
     TBar* CreateForm();
     // Writes the text to stderr (UTF-8); with the window on the screen, also shows it in a

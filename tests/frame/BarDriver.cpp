@@ -33,7 +33,7 @@ int main(int argc, char** argv)
     std::setlocale(LC_ALL, "");
     setCommandLine(argc, argv);
     TApplication application;
-    application.Initialize();
+    application.Initialize(false);
     TBar* bar = application.CreateForm();
     bar->Show();
     answer(application.hasDisplay() ? "window" : "console");

@@ -31,8 +31,7 @@ protected:
 TEST_F(FrameApplicationTest, NoGuiGivesTheConsoleWhateverTheDisplay)
 {
     EnvVar display("DISPLAY", ":0");
-    EnvVar noGui("DODOZ_NO_GUI", "1");
-    application.Initialize();
+    application.Initialize(true);
     EXPECT_FALSE(application.hasDisplay());
     EXPECT_NE(dynamic_cast<ConsoleBar*>(application.CreateForm()), nullptr);
 }
@@ -40,8 +39,7 @@ TEST_F(FrameApplicationTest, NoGuiGivesTheConsoleWhateverTheDisplay)
 TEST_F(FrameApplicationTest, EmptyDisplayGivesTheConsole)
 {
     EnvVar display("DISPLAY", "");
-    EnvVar noGui("DODOZ_NO_GUI", "");
-    application.Initialize();
+    application.Initialize(false);
     EXPECT_FALSE(application.hasDisplay());
     EXPECT_NE(dynamic_cast<ConsoleBar*>(application.CreateForm()), nullptr);
 }
@@ -64,8 +62,7 @@ TEST_F(FrameApplicationTest, EmptyErrorTextIsAnEmptyLine)
 // main shows an error after the application may already have ended its bar.
 TEST_F(FrameApplicationTest, ErrorsStillReachStderrAfterTerminate)
 {
-    EnvVar noGui("DODOZ_NO_GUI", "1");
-    application.Initialize();
+    application.Initialize(true);
     application.CreateForm();
     application.Terminate();
     application.Terminate();
