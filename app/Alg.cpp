@@ -13,8 +13,15 @@ Alg::Alg(TBar* bar, RunOptions options) : bar(bar), options(std::move(options)) 
 
 void Alg::run()
 {
-    Log::makeDir("log", true);
-    Log log("log/Dodoz.log", false);
+    std::unique_ptr<Log> journal;
+    try {
+        Log::makeDir("log", true);
+        journal = std::make_unique<Log>("log/Dodoz.log", false);
+    } catch (const SystemException&) {
+        clearTaskWithoutJournal();
+        throw;
+    }
+    Log& log = *journal;
     log.detail = 1;
     log.writeLine(" Время начала: " + DateTimeToStr(Now()) + "\n");
 
@@ -29,6 +36,26 @@ void Alg::run()
     log.writeLine("\n\n Время завершения: " + DateTimeToStr(Now()) + "\n\n\n");
     repository->close();
     log.close();
+}
+
+// A run that cannot write its journal stops before it reads its key, yet the host would
+// take the task's earlier rows for the answer to what it asked now. So the rows of the
+// key the command line names are cleared all the same. The journal's error is the one to
+// report: a key that is no number or a repository that cannot be reached leaves the task
+// as it is, and the host sees no new answer either way.
+void Alg::clearTaskWithoutJournal() const
+{
+    try {
+        if (ParamCount() < 1)
+            return;
+        RepApi repository(StrToInt(ParamStr(1)), RepApi::Unbound{});
+        repository.beginTrans();
+        repository.deleteResults();
+        repository.commitTrans();
+        repository.close();
+    } catch (const Exception&) {
+    } catch (const std::exception&) {
+    }
 }
 
 void Alg::setText(const char* text)

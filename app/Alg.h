@@ -22,6 +22,7 @@ private:
     // Stages 2 to 5: repository, sample, model, output and results. The repository
     // stays open until the run has written its end line.
     std::unique_ptr<RepApi> runStages(Log& log, int key);
+    void clearTaskWithoutJournal() const;
     void setText(const char* text);
     void testStop(std::string_view point) const { options.stops.reach(point); }
 

@@ -46,7 +46,7 @@ set(LIBDIR ${CMAKE_INSTALL_FULL_LIBDIR})
 set(DATADIR ${CMAKE_INSTALL_FULL_DATADIR})
 set(DOCDIR ${CMAKE_INSTALL_FULL_DOCDIR})
 set(dodoz_compressed)
-foreach(page dodoz dodoz-register dodoz-make-dsn)
+foreach(page dodoz dodoz-register dodoz-results dodoz-make-dsn)
   configure_file(man/${page}.1 ${CMAKE_BINARY_DIR}/install/${page}.1 @ONLY)
   list(APPEND dodoz_compressed ${CMAKE_BINARY_DIR}/install/${page}.1)
 endforeach()
@@ -62,6 +62,7 @@ endforeach()
 add_custom_target(dodoz_compressed_docs ALL DEPENDS ${dodoz_gz})
 install(FILES ${CMAKE_BINARY_DIR}/install/dodoz.1.gz
               ${CMAKE_BINARY_DIR}/install/dodoz-register.1.gz
+              ${CMAKE_BINARY_DIR}/install/dodoz-results.1.gz
               ${CMAKE_BINARY_DIR}/install/dodoz-make-dsn.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md packaging/copyright ${CMAKE_BINARY_DIR}/install/changelog.gz

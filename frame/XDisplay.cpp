@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
@@ -67,11 +68,15 @@ Display* openDisplay()
 
 // Xlib offers no timeout on a call that waits for the server. Shutting the socket down
 // from another thread wakes the waiting call with the end of the connection, which Xlib
-// reports through the handlers above like a server that went away.
+// reports through the handlers above like a server that went away. The watchdog shuts
+// down a descriptor of its own for the socket: Xlib's may be closed at the very moment
+// the deadline runs out, and its number may then already belong to a database socket.
 class XDisplay::Watchdog {
 public:
-    explicit Watchdog(int connection) : connection(connection)
+    explicit Watchdog(int xlibConnection) : connection(fcntl(xlibConnection, F_DUPFD_CLOEXEC, 3))
     {
+        if (connection < 0)
+            throw Exception("Cannot watch the display's connection: " + std::string(std::strerror(errno)));
         // The process's signals are the run's business; the thread takes none of them.
         sigset_t all, previous;
         sigfillset(&all);
@@ -89,6 +94,7 @@ public:
         }
         changed.notify_one();
         thread.join();
+        close(connection);
     }
 
     void enter()
@@ -206,7 +212,14 @@ XDisplay::XDisplay()
     connectionLost = false;
     // A write to a server that has gone fails instead of raising SIGPIPE, which the entry
     // ignores from the start (prepareStandardStreams), so Xlib gets to report it.
-    watchdog = std::make_unique<Watchdog>(ConnectionNumber(display));
+    try {
+        watchdog = std::make_unique<Watchdog>(ConnectionNumber(display));
+    } catch (const Exception&) {
+        XCloseDisplay(display);
+        XSetErrorHandler(nullptr);
+        XSetIOErrorHandler(nullptr);
+        throw;
+    }
     fl_open_display(display);
 }
 

@@ -351,13 +351,20 @@ void RepApi::checkTaskColumns()
         " AND ParSysName IN ('in_col', 'out_col') ORDER BY ColID");
     parameters->load();
     CResultSetPtr described = driver->executeQuery(
-        "SELECT ColID FROM DtsColumn WHERE ColID IN (SELECT ColID FROM TskAlgParam WHERE TskID = " + task + ")");
+        "SELECT ColID, DtsID FROM DtsColumn WHERE ColID IN (SELECT ColID FROM TskAlgParam WHERE TskID = " + task + ")");
     described->load();
 
-    auto count = [](const DataModel& rows, const ObjectPtr& id) {
+    // How often the column is described, and whether a description names another dataset
+    // (a description without a dataset is taken as the task's own).
+    auto count = [this](const DataModel& rows, const ObjectPtr& id, bool& foreign) {
         int n = 0;
-        for (int i = 0; i < rows.getRowCount(); ++i)
-            n += Object::compare(rows.getValue(i, 0), id) == 0;
+        for (int i = 0; i < rows.getRowCount(); ++i) {
+            if (Object::compare(rows.getValue(i, 0), id) != 0)
+                continue;
+            ++n;
+            const ObjectPtr& dataset = rows.getValue(i, 1);
+            foreign = foreign || (dataset && Object::toText(dataset) != IntToStr(datasetId));
+        }
         return n;
     };
     auto fail = [](const std::string& rule, const ObjectPtr& id) {
@@ -367,11 +374,14 @@ void RepApi::checkTaskColumns()
     std::vector<ObjectPtr> outputs;
     for (int i = 0; i < parameters->getRowCount(); ++i) {
         const ObjectPtr& id = parameters->getValue(i, 0);
-        const int descriptions = id ? count(*described, id) : 0;
+        bool foreign = false;
+        const int descriptions = id ? count(*described, id, foreign) : 0;
         if (descriptions == 0)
             fail("Колонка параметра задачи не описана в DtsColumn", id);
         if (descriptions > 1)
             fail("Колонка параметра задачи описана в DtsColumn более одного раза", id);
+        if (foreign)
+            fail("Колонка параметра задачи принадлежит другому набору данных", id);
         (Object::toText(parameters->getValue(i, 1)) == "out_col" ? outputs : inputs).push_back(id);
     }
     if (outputs.size() > 1)

@@ -39,15 +39,11 @@ OdbcEnvironment::~OdbcEnvironment()
 
 namespace {
 
-// Driver texts are UTF-8. An error report must not fail in turn, so a text that does not
-// convert is passed on as it came.
+// Driver texts are UTF-8. An error report must not fail in turn, nor come out garbled
+// when it is shown again as UTF-8: what cp1251 cannot hold becomes '?'.
 std::string diagnosticText(const std::string& utf8)
 {
-    try {
-        return Utf8ToCp1251(utf8);
-    } catch (const Exception&) {
-        return utf8;
-    }
+    return Utf8ToCp1251Replacing(utf8);
 }
 
 }  // namespace

@@ -34,7 +34,8 @@ protected:
         try {
             StrToInt(text);
         } catch (const Exception& e) {
-            return Cp1251ToUtf8(e.text()) + "\n";
+            // The console bar's caption comes first.
+            return Cp1251ToUtf8("Анализ данных\n" + e.text()) + "\n";
         }
         return "no error for " + text;
     }

@@ -141,6 +141,19 @@ TEST_P(RunFailureTest, SourceDataSourceThatCannotBeOpenedStopsAtStageTwo)
     expectNoRows(key);
 }
 
+// The journal cannot be made, so the run stops before it reads its key; the task's
+// earlier answer goes all the same, as for any failure once the repository is reachable.
+TEST_P(RunFailureTest, JournalThatCannotBeMadeClearsTheEarlierRows)
+{
+    const std::filesystem::path work = fx->newWorkDir();
+    writeFile(work / "log", "not a directory");
+    RunOutcome run = fx->runDodozWith({keyText()}, Regional::C, {}, work);
+    EXPECT_EQ(run.process.exitCode, 0) << run.process.describe();
+    EXPECT_EQ(run.process.err,
+              console::progress(0) + console::error("Log.Log()", "Ошибка создания каталога: " + (work / "log").string()));
+    expectNoRows(key);
+}
+
 TEST_P(RunFailureTest, RepositoryDataSourceThatCannotBeOpenedStopsAtStageTwo)
 {
     const std::filesystem::path nowhere = fx->newWorkDir();

@@ -247,7 +247,7 @@ TEST_F(FrameCharsetTest, CyrillicArgumentIsShownIntact)
         SCOPED_TRACE(locale);
         Outcome r = run({utf8(u8"абв")}, {"DODOZ_NO_GUI=1", "LC_ALL=" + locale});
         EXPECT_EQ(r.exitCode, 0);
-        EXPECT_EQ(r.err, Cp1251ToUtf8(platformError("абв")) + "\n");
+        EXPECT_EQ(r.err, kCaptionLine + Cp1251ToUtf8(platformError("абв")) + "\n");
         EXPECT_NE(r.err.find(utf8(u8"'абв'")), std::string::npos);
     }
 }
@@ -255,9 +255,9 @@ TEST_F(FrameCharsetTest, CyrillicArgumentIsShownIntact)
 TEST_F(FrameCharsetTest, WhatCp1251CannotHoldBecomesAQuestionMark)
 {
     Outcome r = run({utf8(u8"5\u4E2D")}, {"DODOZ_NO_GUI=1", "LC_ALL=C.UTF-8"});
-    EXPECT_EQ(r.err, Cp1251ToUtf8(platformError("5?")) + "\n");
+    EXPECT_EQ(r.err, kCaptionLine + Cp1251ToUtf8(platformError("5?")) + "\n");
     r = run({"\xFF" "5"}, {"DODOZ_NO_GUI=1", "LC_ALL=C.UTF-8"});
-    EXPECT_EQ(r.err, Cp1251ToUtf8(platformError("?5")) + "\n");
+    EXPECT_EQ(r.err, kCaptionLine + Cp1251ToUtf8(platformError("?5")) + "\n");
 }
 
 TEST_F(FrameCharsetTest, JournalIsWrittenInACyrillicFolder)
@@ -277,7 +277,7 @@ TEST_F(FrameCharsetTest, FolderErrorShowsTheCyrillicPathIntact)
         SCOPED_TRACE(locale);
         Outcome r = runIn(work, {"5"}, {"DODOZ_NO_GUI=1", "LC_ALL=" + locale});
         EXPECT_EQ(r.exitCode, 0);
-        EXPECT_EQ(r.err, Cp1251ToUtf8(" Log.Log():\nОшибка создания каталога: ") + (work / "log").string() + "\n");
+        EXPECT_EQ(r.err, kCaptionLine + Cp1251ToUtf8(" Log.Log():\nОшибка создания каталога: ") + (work / "log").string() + "\n");
     }
 }
 
@@ -314,7 +314,7 @@ TEST_F(FrameJournalEntryTest, DanglingLogSymlinkIsTheFolderError)
     std::filesystem::create_symlink(elsewhere / "a/log", dir.path() / "log");
     Outcome r = run({"5"});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.err, Cp1251ToUtf8(" Log.Log():\nОшибка создания каталога: " + (dir / "log")) + "\n");
+    EXPECT_EQ(r.err, kCaptionLine + Cp1251ToUtf8(" Log.Log():\nОшибка создания каталога: " + (dir / "log")) + "\n");
     EXPECT_FALSE(std::filesystem::exists(elsewhere.path() / "a"));
 }
 

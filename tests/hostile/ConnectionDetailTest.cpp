@@ -56,7 +56,8 @@ protected:
     void expectRepositoryRefused(const std::string& driverState)
     {
         expectRefused(task, Stage::Open,
-                      systemError("RepApi(int)", "Ошибка соединения с репозиторием системы MIRELON"), driverState);
+                      systemError("RepApi(int)", "Ошибка соединения с репозиторием системы MIRELON"), driverState,
+                      Earlier::Kept);
     }
 
     void expectSourceRefused(const std::string& name, const std::string& driverState)

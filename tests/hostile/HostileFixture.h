@@ -81,11 +81,16 @@ protected:
     // A CSV file of the case's own, in the shared fixture's directories.
     std::filesystem::path writeCsv(const std::string& utf8Text);
 
+    // What a refused run leaves of the earlier run's rows: none, as soon as the repository
+    // is open; all of them when the repository cannot be opened or the clearing itself is
+    // refused (its transaction then takes back what it did delete).
+    enum class Earlier { Cleared, Kept };
+
     // Runs the task and checks the refused outcome: stderr is the progress texts shown
     // before the stage failed and then `shown`, and when driverState is given one more
     // line that starts with that SQLSTATE.
     e2e::RunOutcome expectRefused(const Task& task, Stage stage, const std::string& shown,
-                                  const std::string& driverState = {});
+                                  const std::string& driverState = {}, Earlier earlier = Earlier::Cleared);
     // Runs the task and checks the completed outcome with `classes` "dens" rows.
     Outcome expectCompleted(const Task& task, size_t classes);
     // The same for a run that only gives the results to compare a case with; it writes

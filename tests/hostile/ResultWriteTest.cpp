@@ -54,7 +54,8 @@ TEST_P(ResultWriteTest, ClassRowSkippedOnDelete)
     skipRows("DELETE", "TskResult", "OLD.ResSysName = 'class'");
     expectRefused(task, Stage::Open,
                   systemError("RepApi.deleteResults()",
-                              "Строки задачи не удалены из TskResult (осталось строк: 1), TskID = " + task.keyText()));
+                              "Строки задачи не удалены из TskResult (осталось строк: 1), TskID = " + task.keyText()),
+                  {}, Earlier::Kept);
     EXPECT_EQ(fx().results(task.key).size(), 5u);
     EXPECT_EQ(fx().logs(task.key).size(), 1u);
 }
@@ -64,7 +65,8 @@ TEST_P(ResultWriteTest, LogRowSkippedOnDelete)
     skipRows("DELETE", "TskLog", "OLD.LogType = 1");
     expectRefused(task, Stage::Open,
                   systemError("RepApi.deleteResults()",
-                              "Строки задачи не удалены из TskLog (осталось строк: 1), TskID = " + task.keyText()));
+                              "Строки задачи не удалены из TskLog (осталось строк: 1), TskID = " + task.keyText()),
+                  {}, Earlier::Kept);
     EXPECT_EQ(fx().results(task.key).size(), 5u);
     EXPECT_EQ(fx().logs(task.key).size(), 1u);
 }

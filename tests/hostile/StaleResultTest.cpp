@@ -26,7 +26,8 @@ TEST_P(StaleResultTest, SourceDataSourceMissing)
     db().repository({"UPDATE DtsSource SET SrcSysName = 'DODOZ_NO_SUCH_SOURCE' WHERE SrcID = " +
                      std::to_string(task.source)});
     expectRefused(task, Stage::Open,
-                  systemError("RepApi.getSourceConnect(int)", "Ошибка соединения с источником DODOZ_NO_SUCH_SOURCE"));
+                  systemError("RepApi.getSourceConnect(int)", "Ошибка соединения с источником DODOZ_NO_SUCH_SOURCE"),
+                  "IM002");
 }
 
 TEST_P(StaleResultTest, DatasetRowDeleted)

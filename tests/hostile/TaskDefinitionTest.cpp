@@ -1,6 +1,6 @@
 // Task definitions that contradict themselves: the class column among the inputs (the
 // answer leaks into the question), one input twice with two values of the object, an
-// input whose column is not described, two class columns. Each is refused before the
+// input whose column is not described or belongs to another dataset, two class columns. Each is refused before the
 // source is read, with a message naming the ColID and the rule, and nothing is written.
 
 #include <algorithm>
@@ -84,6 +84,18 @@ TEST_P(TaskDefinitionTest, ClassColumnNotDescribed)
     db().repositoryUnchecked({"UPDATE TskAlgParam SET ColID = 987655 WHERE TskID = " + task.keyText() +
                               " AND ParSysName = 'out_col'"});
     expectRuleBroken("Колонка параметра задачи не описана в DtsColumn", "987655");
+}
+
+// A column of another dataset has no place in this task's SELECT.
+TEST_P(TaskDefinitionTest, InputOfAnotherDatasetsColumn)
+{
+    db().repository({"INSERT INTO Dataset (DtsID, DtsName, SrcID, DtsSql) VALUES (987656, 'other', NULL, "
+                     "'SELECT * FROM iris')",
+                     "INSERT INTO DtsColumn (ColID, DtsID, ColSysName, ColType) VALUES (987656, 987656, "
+                     "'sepal_width', 1)",
+                     "UPDATE TskAlgParam SET ColID = 987656 WHERE TskID = " + task.keyText() +
+                         " AND ColID = " + task.columnId("sepal_width")});
+    expectRuleBroken("Колонка параметра задачи принадлежит другому набору данных", "987656");
 }
 
 DODOZ_E2E_ON_BOTH_BACKENDS(TaskDefinitionTest);
