@@ -1,13 +1,15 @@
 #include "app/Alg.h"
 
-#include "app/ProgBar.h"
-#include "app/Runtime.h"
-#include "app/Utils.h"
+#include <utility>
+
+#include "core/ProgBar.h"
+#include "core/Utils.h"
 #include "models/TModelClass.h"
 #include "objects/DataPack.h"
 #include "repository/RepApi.h"
+#include "runtime/Runtime.h"
 
-Alg::Alg(TBar* bar) : bar(bar), options(RunOptions::fromEnvironment()) {}
+Alg::Alg(TBar* bar, RunOptions options) : bar(bar), options(std::move(options)) {}
 
 void Alg::run()
 {

@@ -13,7 +13,7 @@ class TBar;
 class Alg {
 public:
     // The bar belongs to the application; it may be null.
-    explicit Alg(TBar* bar);
+    Alg(TBar* bar, RunOptions options);
 
     // Performs the whole run; fails only by raising.
     void run();

@@ -11,6 +11,8 @@ struct RunOptions {
     ClassifierOptions classifier;
     // DODOZ_TEST_STOP: the reliability tests' stop points.
     TestStops stops;
+    // DODOZ_NO_GUI set and not "0": the progress on the console even with a display.
+    bool console = false;
 
     static RunOptions fromEnvironment();
 };

@@ -4,12 +4,13 @@
 #include <iostream>
 #include <langinfo.h>
 #include <string>
+#include <utility>
 
 #include "app/Alg.h"
-#include "app/Application.h"
-#include "app/Runtime.h"
 #include "app/Usage.h"
-#include "app/Utils.h"
+#include "core/Utils.h"
+#include "frame/Application.h"
+#include "runtime/Runtime.h"
 
 namespace {
 
@@ -65,11 +66,12 @@ int main(int argc, char** argv)
         std::setlocale(LC_NUMERIC, "C");
         setCommandLine(argc, argv);
 
-        Application.Initialize();
+        RunOptions options = RunOptions::fromEnvironment();
+        Application.Initialize(options.console);
         TBar* Bar = Application.CreateForm();
         Bar->Show();
         try {
-            Alg alg(Bar);
+            Alg alg(Bar, std::move(options));
             alg.run();
         } catch (const SystemException& e) {
             return showAndEnd(Exception(" " + e.place + ":\n" + e.message), e.detail);

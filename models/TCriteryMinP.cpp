@@ -1,6 +1,6 @@
 #include "models/TCriteryMinP.h"
 
-#include "app/Utils.h"
+#include "core/Utils.h"
 #include "models/fast/FastSearch.h"
 #include "models/fast/SampleArrays.h"
 #include "objects/Values.h"

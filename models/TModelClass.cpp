@@ -1,6 +1,6 @@
 #include "models/TModelClass.h"
 
-#include "app/Utils.h"
+#include "core/Utils.h"
 #include "objects/Values.h"
 
 TModelClass::TModelClass(DatasetPtr sample, ClassifierOptions options)

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/Utils.h"
+#include "core/Utils.h"
 #include "models/fast/DensityCore.h"
 #include "objects/Values.h"
 

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "app/ProgBar.h"
-#include "app/Utils.h"
+#include "core/ProgBar.h"
+#include "core/Utils.h"
 #include "models/TCriteryMinP.h"
 #include "objects/Values.h"
 

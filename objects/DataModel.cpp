@@ -1,6 +1,6 @@
 #include "objects/DataModel.h"
 
-#include "app/Utils.h"
+#include "core/Utils.h"
 
 DataModel::DataModel() : DataModel(TYPE_VECTOR) {}
 

@@ -1,6 +1,6 @@
 #include "objects/DataPack.h"
 
-#include "app/Utils.h"
+#include "core/Utils.h"
 
 DataPack::DataPack()
     : Object(TYPE_PACK), names(std::make_shared<Vector>(10, 2)), values(std::make_shared<Vector>(10, 2))

@@ -1,6 +1,6 @@
 #include "objects/Object.h"
 
-#include "app/Utils.h"
+#include "core/Utils.h"
 #include "objects/Values.h"
 
 ObjectPtr Object::clone() const

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/Runtime.h"
+#include "runtime/Runtime.h"
 
 ObjectPtr CInteger::clone() const
 {

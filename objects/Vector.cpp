@@ -1,6 +1,6 @@
 #include "objects/Vector.h"
 
-#include "app/Utils.h"
+#include "core/Utils.h"
 #include "objects/Values.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "repository/CResultSet.h"
 
-#include "app/Runtime.h"
+#include "runtime/Runtime.h"
 
 CResultSet::CResultSet(std::unique_ptr<OdbcStatement> dataSet, bool trimStrings)
     : DataModel(TYPE_RESULTSET), dataSet(std::move(dataSet)), trimStrings(trimStrings)

@@ -3,8 +3,8 @@
 #include <string_view>
 #include <utility>
 
-#include "app/Runtime.h"
-#include "app/Utils.h"
+#include "core/Utils.h"
+#include "runtime/Runtime.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/Utils.h"
+#include "core/Utils.h"
 #include "objects/Values.h"
 
 Dataset::Dataset(DataModelPtr dataModel) : Object(TYPE_VECTOR), dataModel(std::move(dataModel)) {}

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/Utils.h"
+#include "core/Utils.h"
 
 namespace DenseReference {
 

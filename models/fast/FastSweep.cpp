@@ -6,7 +6,7 @@
 #include <limits>
 #include <memory>
 
-#include "app/Utils.h"
+#include "core/Utils.h"
 #include "models/fast/DenseReference.h"
 
 SweepScorer::SweepScorer(const SweepPlan& plan)

@@ -1,7 +1,7 @@
 #include "models/fast/SampleArrays.h"
 
-#include "app/Runtime.h"
 #include "objects/Values.h"
+#include "runtime/Runtime.h"
 
 std::unique_ptr<SampleArrays> SampleArrays::of(const Dataset& sample, const Vector& codes, const Vector& masks)
 {

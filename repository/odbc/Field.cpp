@@ -1,15 +1,14 @@
 #include "repository/odbc/Field.h"
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <limits>
 #include <optional>
 
-#include "app/Runtime.h"
 #include "repository/odbc/OdbcCall.h"
+#include "runtime/Runtime.h"
 
 namespace Field {
 
@@ -111,12 +110,7 @@ std::string numberText(double value)
 // The whole text must be the number.
 std::optional<int64_t> integerOf(const std::string& text)
 {
-    int64_t result = 0;
-    const char* end = text.data() + text.size();
-    auto [stop, error] = std::from_chars(text.data(), end, result);
-    if (text.empty() || error != std::errc() || stop != end)
-        return std::nullopt;
-    return result;
+    return parseWhole<int64_t>(text);
 }
 
 // A decimal text "[-]digits[.digits]" whose fraction is zero.
@@ -135,10 +129,8 @@ std::optional<int64_t> integralDecimalOf(const std::string& text)
 
 std::optional<double> floatOf(const std::string& text)
 {
-    double result = 0;
-    const char* end = text.data() + text.size();
-    auto [stop, error] = std::from_chars(text.data(), end, result);
-    if (text.empty() || error != std::errc() || stop != end || !std::isfinite(result))
+    std::optional<double> result = parseWhole<double>(text);
+    if (result && !std::isfinite(*result))
         return std::nullopt;
     return result;
 }
@@ -161,121 +153,7 @@ auto regional(const OdbcColumn& column, Parse parse)
     }
 }
 
-class IsoReader {
-public:
-    explicit IsoReader(const std::string& text) : text(text) {}
-
-    bool digits(size_t count, int& value)
-    {
-        if (at + count > text.size())
-            return false;
-        value = 0;
-        for (size_t i = 0; i < count; ++i) {
-            char c = text[at + i];
-            if (c < '0' || c > '9')
-                return false;
-            value = value * 10 + (c - '0');
-        }
-        at += count;
-        return true;
-    }
-    bool literal(char c)
-    {
-        if (at < text.size() && text[at] == c) {
-            ++at;
-            return true;
-        }
-        return false;
-    }
-    bool peekDigit() const { return at < text.size() && text[at] >= '0' && text[at] <= '9'; }
-    bool done() const { return at == text.size(); }
-
-    // hh:mm[:ss[.fff]] as milliseconds of the day.
-    bool time(int64_t& milliseconds)
-    {
-        int hours = 0, minutes = 0, seconds = 0;
-        if (!digits(2, hours) || !literal(':') || !digits(2, minutes))
-            return false;
-        double fraction = 0;
-        if (literal(':')) {
-            if (!digits(2, seconds))
-                return false;
-            if (literal('.')) {
-                if (!peekDigit())
-                    return false;
-                double scale = 0.1;
-                while (peekDigit()) {
-                    fraction += (text[at++] - '0') * scale;
-                    scale /= 10;
-                }
-            }
-        }
-        if (hours > 23 || minutes > 59 || seconds > 59)
-            return false;
-        int64_t whole = ((hours * 60LL + minutes) * 60 + seconds) * 1000;
-        milliseconds = std::min<int64_t>(whole + std::llround(fraction * 1000), 86'399'999);
-        return true;
-    }
-
-    // A UTC offset after a time (+hh, +hh:mm, +hhmm, Z); the value stays the wall time.
-    bool offset()
-    {
-        if (literal('Z'))
-            return true;
-        if (!literal('+') && !literal('-'))
-            return true;
-        int hours = 0, minutes = 0;
-        if (!digits(2, hours))
-            return false;
-        if (literal(':'))
-            return digits(2, minutes);
-        if (peekDigit())
-            return digits(2, minutes);
-        return true;
-    }
-
-private:
-    const std::string& text;
-    size_t at = 0;
-};
-
-double encode(int64_t days, int64_t milliseconds)
-{
-    double day = static_cast<double>(days);
-    double fraction = static_cast<double>(milliseconds) / 86'400'000.0;
-    return day >= 0 ? day + fraction : day - fraction;
-}
-
 }  // namespace
-
-bool parseIsoDateTime(const std::string& text, double& dateTime)
-{
-    using namespace std::chrono;
-    IsoReader reader(text);
-    int64_t milliseconds = 0;
-    if (text.size() >= 3 && text[2] == ':') {
-        if (!reader.time(milliseconds) || !reader.offset() || !reader.done())
-            return false;
-        dateTime = encode(0, milliseconds);
-        return true;
-    }
-    int y = 0, m = 0, d = 0;
-    if (!reader.digits(4, y) || !reader.literal('-') || !reader.digits(2, m) || !reader.literal('-')
-        || !reader.digits(2, d))
-        return false;
-    year_month_day date{year{y}, month{static_cast<unsigned>(m)}, day{static_cast<unsigned>(d)}};
-    if (!date.ok() || y < 1)
-        return false;
-    if (reader.literal(' ') || reader.literal('T')) {
-        if (!reader.time(milliseconds) || !reader.offset())
-            return false;
-    }
-    if (!reader.done())
-        return false;
-    int64_t days = (sys_days{date} - sys_days{year{1899} / December / 30}).count();
-    dateTime = encode(days, milliseconds);
-    return true;
-}
 
 int32_t asInteger(const OdbcValue& value, const OdbcColumn& column)
 {

@@ -38,9 +38,4 @@ bool asBoolean(const OdbcValue& value, const OdbcColumn& column);
 double asDateTime(const OdbcValue& value, const OdbcColumn& column);
 std::string asText(const OdbcValue& value, const OdbcColumn& column);
 
-// "yyyy-mm-dd", "yyyy-mm-dd hh:mm[:ss[.fff]]" (a "T" may stand for the blank, a trailing
-// UTC offset is ignored) or "hh:mm[:ss[.fff]]", as a date-time number; false when the
-// text has another form or names no real date or time.
-bool parseIsoDateTime(const std::string& text, double& dateTime);
-
 }  // namespace Field

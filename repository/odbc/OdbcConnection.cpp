@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "app/Runtime.h"
 #include "repository/odbc/OdbcCall.h"
 #include "repository/odbc/OdbcStatement.h"
+#include "runtime/Runtime.h"
 
 OdbcConnection::OdbcConnection() : environment(OdbcEnvironment::shared())
 {

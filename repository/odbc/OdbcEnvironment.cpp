@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <mutex>
 
-#include "app/Runtime.h"
 #include "repository/odbc/OdbcCall.h"
+#include "runtime/Runtime.h"
 
 std::shared_ptr<OdbcEnvironment> OdbcEnvironment::shared()
 {

@@ -1,10 +1,8 @@
 #include "repository/odbc/OdbcStatement.h"
 
-#include <charconv>
-
-#include "app/Runtime.h"
 #include "repository/odbc/OdbcCall.h"
 #include "repository/odbc/OdbcConnection.h"
+#include "runtime/Runtime.h"
 
 bool OdbcColumn::isFloating() const
 {
@@ -141,12 +139,9 @@ OdbcValue OdbcStatement::readDouble(int index)
     const std::string* text = std::get_if<std::string>(&cell);
     if (!text)
         return cell;
-    double value = 0;
-    const char* end = text->data() + text->size();
-    auto [stop, error] = std::from_chars(text->data(), end, value);
-    if (text->empty() || error != std::errc() || stop != end)
-        return cell;
-    return value;
+    if (std::optional<double> value = parseWhole<double>(*text))
+        return *value;
+    return cell;
 }
 
 OdbcValue OdbcStatement::readText(int index)

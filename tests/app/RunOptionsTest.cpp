@@ -23,4 +23,20 @@ TEST(RunOptionsTest, ReferenceSearchOnlyForOne)
     }
 }
 
+TEST(RunOptionsTest, ConsoleForcedByAnyValueButZero)
+{
+    {
+        EnvVar noGui("DODOZ_NO_GUI");
+        EXPECT_FALSE(RunOptions::fromEnvironment().console);
+    }
+    for (const char* off : {"", "0"}) {
+        EnvVar noGui("DODOZ_NO_GUI", off);
+        EXPECT_FALSE(RunOptions::fromEnvironment().console) << off;
+    }
+    for (const char* on : {"1", "yes", "00"}) {
+        EnvVar noGui("DODOZ_NO_GUI", on);
+        EXPECT_TRUE(RunOptions::fromEnvironment().console) << on;
+    }
+}
+
 }  // namespace

@@ -5,14 +5,14 @@
 
 #include <filesystem>
 
-#include "app/Runtime.h"
-#include "tests/e2e/Process.h"
+#include "runtime/Runtime.h"
+#include "tests/support/Process.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using e2e::Process;
-using e2e::ProcessResult;
+using testsupport::Process;
+using testsupport::ProcessResult;
 
 class UsageTest : public testing::Test {
 protected:
@@ -68,7 +68,7 @@ TEST_F(UsageTest, QuestionsAfterAKeyAreIgnoredLikeAnyFurtherArgument)
     ProcessResult r = run({"7", "--help"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out.find("usage"), std::string::npos);
-    EXPECT_NE(e2e::readFile(dir.path() / "log/Dodoz.log").find(": 7"), std::string::npos);
+    EXPECT_NE(testsupport::readFile(dir.path() / "log/Dodoz.log").find(": 7"), std::string::npos);
 }
 
 class UsageLookalikeTest : public UsageTest, public testing::WithParamInterface<std::string> {};

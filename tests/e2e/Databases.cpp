@@ -5,8 +5,8 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "app/Runtime.h"
 #include "repository/odbc/OdbcStatement.h"
+#include "runtime/Runtime.h"
 
 namespace e2e {
 

@@ -20,10 +20,17 @@
 #include <vector>
 
 #include "repository/odbc/OdbcConnection.h"
-#include "tests/e2e/Process.h"
 #include "tests/support/Backend.h"
+#include "tests/support/Process.h"
 
 namespace e2e {
+
+using testsupport::Process;
+using testsupport::ProcessResult;
+using testsupport::readFile;
+using testsupport::writeFile;
+// The tests' temporary directory, here under the fixture's namespace.
+using ::TempDir;
 
 using testsupport::allBackends;
 using testsupport::Backend;

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/Runtime.h"
+#include "runtime/Runtime.h"
 #include "tests/e2e/RunFixture.h"
 
 namespace e2e {

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "app/Runtime.h"
+#include "runtime/Runtime.h"
 
 namespace e2e {
 

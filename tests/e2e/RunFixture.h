@@ -30,7 +30,7 @@
 #include <vector>
 
 #include "tests/e2e/Databases.h"
-#include "tests/e2e/Process.h"
+#include "tests/support/Process.h"
 
 namespace e2e {
 

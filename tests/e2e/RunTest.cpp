@@ -9,7 +9,7 @@
 #include <sstream>
 #include <tuple>
 
-#include "app/Runtime.h"
+#include "runtime/Runtime.h"
 #include "tests/e2e/RunFixture.h"
 
 namespace e2e {

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/Runtime.h"
+#include "runtime/Runtime.h"
 
 namespace fuzz {
 

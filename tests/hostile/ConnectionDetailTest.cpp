@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/Runtime.h"
+#include "runtime/Runtime.h"
 #include "tests/hostile/HostileFixture.h"
 
 namespace hostile {

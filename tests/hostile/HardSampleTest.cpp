@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <random>
 
-#include "app/Runtime.h"
+#include "runtime/Runtime.h"
 #include "tests/hostile/HostileFixture.h"
 
 namespace hostile {

@@ -11,7 +11,7 @@
 #include <set>
 #include <stdexcept>
 
-#include "app/Runtime.h"
+#include "runtime/Runtime.h"
 
 namespace hostile {
 

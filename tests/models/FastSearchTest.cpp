@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "app/Utils.h"
+#include "core/Utils.h"
 #include "models/fast/DenseReference.h"
 #include "models/fast/FastRows.h"
 #include "models/fast/FastSearch.h"

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "app/Utils.h"
+#include "core/Utils.h"
 #include "objects/DataPack.h"
 #include "objects/Values.h"
 #include "objects/Vector.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/Utils.h"
+#include "core/Utils.h"
 #include "objects/Values.h"
 #include "objects/Vector.h"
 

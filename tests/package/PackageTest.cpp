@@ -9,14 +9,14 @@
 #include <memory>
 #include <sstream>
 
-#include "tests/e2e/Process.h"
+#include "tests/support/Process.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using e2e::Process;
-using e2e::ProcessResult;
+using testsupport::Process;
+using testsupport::ProcessResult;
 
 std::string programOnPath(const std::string& name)
 {
@@ -139,7 +139,7 @@ TEST_F(PackageTest, PackagedProgramsClassifyTheIrisFlowerOnSQLite)
     // No --ext: the packaged make-dsn must find the packaged extension by itself.
     std::string exports = succeed({(usr / "bin/dodoz-make-dsn").string(), "sqlite", dsn.string()}, dir.path());
     EXPECT_NE(exports.find("export ODBCINI=" + (dsn / "odbc.ini").string()), std::string::npos) << exports;
-    const std::string odbcIni = e2e::readFile(dsn / "odbc.ini");
+    const std::string odbcIni = testsupport::readFile(dsn / "odbc.ini");
     ASSERT_EQ(find("getnextpk.so").size(), 1u);
     EXPECT_NE(odbcIni.find("LoadExt=" + find("getnextpk.so").front().string() + "\n"), std::string::npos)
         << odbcIni;

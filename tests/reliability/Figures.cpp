@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "tests/e2e/Process.h"
+#include "tests/support/Process.h"
 
 namespace reliability {
 
@@ -16,7 +16,7 @@ void writeFigures(const std::string& file, const Figures& figures)
     for (const auto& [name, value] : figures)
         line += (line.empty() ? "" : " ") + name + "=" + value;
     std::filesystem::create_directories(dir);
-    e2e::writeFile(std::filesystem::path(dir) / (file + ".figures"), line + "\n");
+    testsupport::writeFile(std::filesystem::path(dir) / (file + ".figures"), line + "\n");
 }
 
 }  // namespace reliability

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <thread>
 
-#include "app/Utils.h"
+#include "core/Utils.h"
 #include "repository/RepApi.h"
 #include "tests/repository/TestDatabases.h"
 

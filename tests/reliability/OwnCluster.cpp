@@ -4,8 +4,8 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "tests/e2e/Process.h"
 #include "tests/e2e/RunFixture.h"
+#include "tests/support/Process.h"
 
 namespace reliability {
 
@@ -23,11 +23,8 @@ OwnCluster::OwnCluster()
         given.push_back(line);
     if (given.size() != std::size(kVariables))
         throw std::runtime_error("own-cluster start printed " + std::to_string(given.size()) + " values, not 5");
-    for (size_t i = 0; i < given.size(); ++i) {
-        const char* old = std::getenv(kVariables[i]);
-        saved_.emplace_back(kVariables[i], old ? std::optional<std::string>(old) : std::nullopt);
-        setenv(kVariables[i], given[i].c_str(), 1);
-    }
+    for (size_t i = 0; i < given.size(); ++i)
+        saved_.push_back(std::make_unique<EnvVar>(kVariables[i], given[i]));
 }
 
 OwnCluster::~OwnCluster()
@@ -36,12 +33,6 @@ OwnCluster::~OwnCluster()
         helper("remove");
     } catch (const std::exception& e) {
         ADD_FAILURE() << e.what();
-    }
-    for (const auto& [name, value] : saved_) {
-        if (value)
-            setenv(name.c_str(), value->c_str(), 1);
-        else
-            unsetenv(name.c_str());
     }
 }
 

@@ -6,10 +6,11 @@
 // (destroy them first); the earlier values come back when it goes. The server keeps
 // every commit it acknowledged, also across stop().
 
-#include <optional>
+#include <memory>
 #include <string>
-#include <utility>
 #include <vector>
+
+#include "tests/support/EnvironmentGuard.h"
 
 namespace reliability {
 
@@ -28,7 +29,7 @@ public:
 private:
     std::string helper(const std::string& command) const;
 
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+    std::vector<std::unique_ptr<EnvVar>> saved_;
 };
 
 }  // namespace reliability

@@ -14,14 +14,14 @@ char processState(pid_t pid)
 {
     // "pid (comm) S ...": the command may hold blanks and parentheses, the state follows
     // the last closing one.
-    const std::string stat = e2e::readFile("/proc/" + std::to_string(pid) + "/stat");
+    const std::string stat = testsupport::readFile("/proc/" + std::to_string(pid) + "/stat");
     const size_t close = stat.rfind(')');
     if (close == std::string::npos || close + 2 >= stat.size())
         return 0;
     return stat[close + 2];
 }
 
-bool waitUntilStopped(e2e::Process& process, std::chrono::milliseconds timeout)
+bool waitUntilStopped(testsupport::Process& process, std::chrono::milliseconds timeout)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < deadline) {
@@ -34,7 +34,7 @@ bool waitUntilStopped(e2e::Process& process, std::chrono::milliseconds timeout)
     return false;
 }
 
-void resume(e2e::Process& process)
+void resume(testsupport::Process& process)
 {
     process.signal(SIGCONT);
 }

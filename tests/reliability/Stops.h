@@ -9,7 +9,7 @@
 #include <chrono>
 #include <string>
 
-#include "tests/e2e/Process.h"
+#include "tests/support/Process.h"
 
 namespace reliability {
 
@@ -22,9 +22,9 @@ char processState(pid_t pid);
 
 // Waits until the process has stopped itself; false when it ended first or the timeout
 // passed (it then goes on as it was).
-bool waitUntilStopped(e2e::Process& process, std::chrono::milliseconds timeout = std::chrono::seconds(60));
+bool waitUntilStopped(testsupport::Process& process, std::chrono::milliseconds timeout = std::chrono::seconds(60));
 
 // Lets a stopped process go on.
-void resume(e2e::Process& process);
+void resume(testsupport::Process& process);
 
 }  // namespace reliability

@@ -1,6 +1,6 @@
 #include "tests/reliability/TaskRows.h"
 
-#include "app/Runtime.h"
+#include "runtime/Runtime.h"
 
 namespace reliability {
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 
-#include "app/Runtime.h"
 #include "repository/CDriver.h"
+#include "runtime/Runtime.h"
 #include "tests/repository/Errors.h"
 #include "tests/repository/TestDatabases.h"
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 
-#include "app/Utils.h"
+#include "core/Utils.h"
 #include "repository/CDriver.h"
 #include "tests/repository/Errors.h"
 #include "tests/repository/TestDatabases.h"

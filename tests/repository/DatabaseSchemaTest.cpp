@@ -6,8 +6,8 @@
 #include <set>
 #include <thread>
 
-#include "app/Runtime.h"
 #include "repository/odbc/OdbcConnection.h"
+#include "runtime/Runtime.h"
 #include "tests/repository/Errors.h"
 #include "tests/repository/TestDatabases.h"
 

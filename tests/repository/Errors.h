@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "app/Utils.h"
+#include "core/Utils.h"
 
 namespace testsupport {
 

@@ -6,8 +6,8 @@
 
 #include <sqlext.h>
 
-#include "app/Runtime.h"
 #include "repository/odbc/Field.h"
+#include "runtime/Runtime.h"
 #include "tests/repository/Errors.h"
 #include "tests/support/RegionalSettings.h"
 
@@ -52,38 +52,6 @@ TEST(FieldTypeTest, MapsOdbcTypesOntoTheFieldNumbering)
     for (SQLSMALLINT beyond : {SQL_LONGVARCHAR, SQL_WCHAR, SQL_WVARCHAR, SQL_WLONGVARCHAR, SQL_BIGINT, SQL_BINARY,
                                SQL_LONGVARBINARY, SQL_GUID})
         EXPECT_GE(static_cast<int>(Field::typeOf(beyond)), 12) << beyond;
-}
-
-class IsoDateTest : public RegionalSettingsTest {};
-
-TEST_F(IsoDateTest, DatesAndTimesBecomeDateTimeNumbers)
-{
-    russian();
-    double value = -1;
-    ASSERT_TRUE(Field::parseIsoDateTime("1899-12-30", value));
-    EXPECT_EQ(value, 0.0);
-    ASSERT_TRUE(Field::parseIsoDateTime("2003-05-17", value));
-    EXPECT_EQ(value, StrToDate("17.05.2003"));
-    ASSERT_TRUE(Field::parseIsoDateTime("2003-05-17 10:20:30", value));
-    EXPECT_EQ(value, StrToDateTime("17.05.2003 10:20:30"));
-    ASSERT_TRUE(Field::parseIsoDateTime("2003-05-17T10:20:30", value));
-    EXPECT_EQ(value, StrToDateTime("17.05.2003 10:20:30"));
-    ASSERT_TRUE(Field::parseIsoDateTime("2003-05-17 10:20:30.5", value));
-    EXPECT_NEAR((value - StrToDateTime("17.05.2003 10:20:30")) * 86400.0, 0.5, 1e-6);
-    ASSERT_TRUE(Field::parseIsoDateTime("1899-12-29 06:00:00", value));
-    EXPECT_EQ(value, -1.25);
-    ASSERT_TRUE(Field::parseIsoDateTime("06:00", value));
-    EXPECT_EQ(value, 0.25);
-    ASSERT_TRUE(Field::parseIsoDateTime("2000-02-29 00:00:00+03", value));
-    EXPECT_EQ(value, StrToDate("29.02.2000"));
-}
-
-TEST_F(IsoDateTest, RefusesOtherFormsAndDaysThatDoNotExist)
-{
-    double value = 0;
-    for (const char* bad : {"", "2003-02-29", "2003-13-01", "2003-5-17", "17.05.2003", "2003-05-17 24:00:00",
-                            "2003-05-17 10:60", "2003-05-17x", "2003-05-17 10:20:30.", "infinity", "0000-01-01"})
-        EXPECT_FALSE(Field::parseIsoDateTime(bad, value)) << bad;
 }
 
 class FieldReadTest : public RegionalSettingsTest {

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <string>
 
-#include "app/Runtime.h"
 #include "repository/odbc/OdbcConnection.h"
 #include "repository/odbc/OdbcStatement.h"
+#include "runtime/Runtime.h"
 #include "tests/repository/Errors.h"
 #include "tests/repository/TestDatabases.h"
 

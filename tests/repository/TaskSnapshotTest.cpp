@@ -6,8 +6,8 @@
 
 #include <tuple>
 
-#include "app/Runtime.h"
 #include "repository/RepApi.h"
+#include "runtime/Runtime.h"
 #include "tests/repository/Errors.h"
 #include "tests/repository/SeedTask.h"
 #include "tests/repository/TestDatabases.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/Utils.h"
+#include "core/Utils.h"
 #include "sample/Dataset.h"
 #include "tests/support/SampleBuilder.h"
 

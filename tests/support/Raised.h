@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/Utils.h"
+#include "core/Utils.h"
 
 template <class F>
 SystemException raised(F f)

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ProgBar.h"
+#include "core/ProgBar.h"
 
 class RecordingBar : public TBar, public BarRange {
 public:

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/Runtime.h"
+#include "runtime/Runtime.h"
 
 class RegionalSettingsTest : public ::testing::Test {
 protected:

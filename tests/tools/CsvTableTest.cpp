@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "app/Runtime.h"
+#include "runtime/Runtime.h"
 #include "tools/register/CsvTable.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <sstream>
 
-#include "app/Runtime.h"
+#include "runtime/Runtime.h"
 #include "tools/register/Registration.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/Runtime.h"
+#include "runtime/Runtime.h"
 #include "tools/register/TextInput.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Runtime.h"
+#include "runtime/Runtime.h"
 #include "tests/e2e/RunFixture.h"
 
 namespace tools {

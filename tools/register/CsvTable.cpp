@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/Runtime.h"
+#include "runtime/Runtime.h"
 
 namespace {
 

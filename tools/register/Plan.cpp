@@ -1,10 +1,9 @@
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <map>
 #include <set>
 
-#include "app/Runtime.h"
+#include "runtime/Runtime.h"
 #include "tools/register/Registration.h"
 #include "tools/register/TextInput.h"
 
@@ -37,20 +36,15 @@ std::optional<double> number(const std::optional<std::string>& field, char decim
                         "' has a decimal point where --decimal , asks for a comma; give --decimal . or leave it out");
     if (comma)
         text = AnsiReplaceStr(text, ",", ".");
-    double value = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+    std::optional<double> value = parseWhole<double>(text);
+    if (!value || !std::isfinite(*value))
         throw Exception(where + ": '" + *field + "' is not a number; " + remedy);
-    return value;
+    return *value;
 }
 
 std::optional<int> integer(const std::string& text)
 {
-    int value = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
+    return parseWhole<int>(text);
 }
 
 std::string displayName(const std::string& utf8)

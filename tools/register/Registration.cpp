@@ -6,9 +6,9 @@
 #include <memory>
 #include <set>
 
-#include "app/Runtime.h"
 #include "repository/odbc/OdbcConnection.h"
 #include "repository/odbc/OdbcStatement.h"
+#include "runtime/Runtime.h"
 
 namespace {
 

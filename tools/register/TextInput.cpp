@@ -8,7 +8,7 @@
 #include <memory>
 #include <set>
 
-#include "app/Runtime.h"
+#include "runtime/Runtime.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <iostream>
 #include <sstream>
 
-#include "app/Runtime.h"
+#include "runtime/Runtime.h"
 #include "tools/register/Registration.h"
 #include "tools/register/TextInput.h"
 

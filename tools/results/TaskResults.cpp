@@ -1,11 +1,10 @@
 #include "tools/results/TaskResults.h"
 
-#include <charconv>
 #include <cstdio>
 
-#include "app/Runtime.h"
 #include "repository/odbc/OdbcConnection.h"
 #include "repository/odbc/OdbcStatement.h"
+#include "runtime/Runtime.h"
 
 namespace {
 
@@ -48,9 +47,7 @@ std::string jsonNumber(const std::optional<std::string>& stored)
     if (!stored)
         return "null";
     std::string t = AnsiReplaceStr(Trim(*stored), ",", ".");
-    double value = 0;
-    auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
-    if (t.empty() || ec != std::errc() || end != t.data() + t.size() || t.find_first_of("xXnN") != std::string::npos)
+    if (!parseWhole<double>(t) || t.find_first_of("xXnN") != std::string::npos)
         return jsonString(Cp1251ToUtf8(*stored));
     return t;
 }
@@ -91,11 +88,9 @@ std::string TaskResults::classInWords(const std::string& code) const
 {
     const std::vector<std::string> labels = classLabels();
     std::string out = "class " + Cp1251ToUtf8(code);
-    int index = -1;
-    auto [end, ec] = std::from_chars(code.data(), code.data() + code.size(), index);
-    if (ec == std::errc() && end == code.data() + code.size() && index >= 0 &&
-        index < static_cast<int>(labels.size()))
-        out += " (" + Cp1251ToUtf8(labels[static_cast<size_t>(index)]) + ")";
+    std::optional<int> index = parseWhole<int>(code);
+    if (index && *index >= 0 && *index < static_cast<int>(labels.size()))
+        out += " (" + Cp1251ToUtf8(labels[static_cast<size_t>(*index)]) + ")";
     return out;
 }
 

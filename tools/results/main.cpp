@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "app/Runtime.h"
 #include "repository/odbc/OdbcConnection.h"
+#include "runtime/Runtime.h"
 #include "tools/results/TaskResults.h"
 
 namespace {
