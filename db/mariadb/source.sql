@@ -17,7 +17,7 @@ CREATE TABLE Clients (
     Score     REAL,                      -- real
     Married   BOOLEAN,
     BirthDate DATE,                      -- date
-    Visited   TIMESTAMP,                 -- date and time
+    Visited   DATETIME,                  -- date and time (TIMESTAMP would move with the time zone)
     CallTime  TIME,                      -- time of day
     Risk      SMALLINT                   -- the class: 1 reliable, 2 doubtful, 3 unreliable
 ) ENGINE=InnoDB;
