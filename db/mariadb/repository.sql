@@ -112,8 +112,10 @@ MODIFIES SQL DATA
 BEGIN
     DECLARE largest INTEGER;
     DECLARE handedOut INTEGER;
+    DECLARE refusal VARCHAR(128);
     IF LargestPK(forTable) IS NULL THEN
-        SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'GetNextPK: no repository table of that name';
+        SET refusal = CONCAT('GetNextPK: no key sequence for the table ', forTable);
+        SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = refusal;
     END IF;
     INSERT INTO PKCounter (TableName, LastKey) VALUES (forTable, 0)
         ON DUPLICATE KEY UPDATE LastKey = LastKey;
