@@ -72,15 +72,15 @@ CREATE TABLE TskLog (
     TskID      INTEGER       NOT NULL REFERENCES Task (TskID) ON DELETE CASCADE
 ) ENGINE=InnoDB;
 
--- One key sequence per table, named <table>_PK, for GetNextPK. A sequence never hands out
--- a number twice, whatever the number of concurrent runs; a rolled-back INSERT leaves a
--- gap.
-
 -- The last key GetNextPK handed out for each table.
 CREATE TABLE PKCounter (
     TableName VARCHAR(64) NOT NULL PRIMARY KEY,
     LastKey   INTEGER     NOT NULL
 ) ENGINE=InnoDB;
+-- Every table's row is there from the start: concurrent first calls would otherwise
+-- insert the same row and could deadlock on it.
+INSERT INTO PKCounter (TableName, LastKey) VALUES ('DtsSource', 0), ('Dataset', 0), ('DtsColumn', 0),
+    ('Task', 0), ('TskAlgParam', 0), ('TskResult', 0), ('TskLog', 0);
 
 -- The largest key a repository table holds, or NULL for a table GetNextPK does not
 -- serve. A stored function cannot run dynamic SQL, hence one query per table.
@@ -113,7 +113,10 @@ BEGIN
     DECLARE largest INTEGER;
     DECLARE handedOut INTEGER;
     DECLARE refusal VARCHAR(128);
-    IF LargestPK(forTable) IS NULL THEN
+    -- The name is checked without reading the table: a read before the counter row is
+    -- locked could hold a shared lock that a concurrent run's INSERT waits for while
+    -- this run waits for that run's counter row.
+    IF forTable NOT IN ('DtsSource', 'Dataset', 'DtsColumn', 'Task', 'TskAlgParam', 'TskResult', 'TskLog') THEN
         SET refusal = CONCAT('GetNextPK: no key sequence for the table ', forTable);
         SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = refusal;
     END IF;
