@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "tests/tools/ToolsFixture.h"
@@ -20,8 +21,11 @@ protected:
         for (const char* name : {"DODOZ_PG_HOST", "DODOZ_PG_PORT", "DODOZ_PG_USER", "DODOZ_PG_BIN",
                                  "DODOZ_MARIADB_HOST", "DODOZ_MARIADB_PORT", "DODOZ_MARIADB_SOCKET",
                                  "DODOZ_MARIADB_USER"}) {
-            if (const char* value = std::getenv(name))
-                environment.push_back(std::string(name) + "=" + value);
+            const std::string prefix = std::string(name) + "=";
+            const bool given = std::any_of(env.begin(), env.end(),
+                                           [&](const std::string& e) { return e.rfind(prefix, 0) == 0; });
+            if (const char* value = std::getenv(name); value && !given)
+                environment.push_back(prefix + value);
         }
         return e2e::Process::run(argv, environment, dir.path(), std::chrono::minutes(2));
     }
@@ -75,7 +79,7 @@ TEST_F(MakeDsnTest, MariadbPasswordStaysTheOwnersAndDropRemovesTheDatabases)
     DODOZ_E2E_REQUIRE(e2e::backendUnavailable(e2e::Backend::MariaDB));
     const std::string socket = std::getenv("DODOZ_MARIADB_SOCKET");
     auto admin = [&](const std::string& sql) {
-        return e2e::Process::run({"mariadb", "--no-defaults", "--batch", "--skip-column-names", "-S", socket, "-u",
+        return e2e::Process::run({"/usr/bin/mariadb", "--no-defaults", "--batch", "--skip-column-names", "-S", socket, "-u",
                                   std::getenv("DODOZ_MARIADB_USER"), "-e", sql},
                                  {}, dir.path(), std::chrono::minutes(1));
     };
