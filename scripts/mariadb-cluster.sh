@@ -27,7 +27,7 @@ mariadb_cluster_launch() {
     flush=$(cat "$dir/flush" 2>/dev/null || echo 0)
     setsid /usr/sbin/mariadbd --no-defaults --datadir="$dir/data" --socket="$dir/sock" \
         --bind-address=127.0.0.1 --port="$port" --user="$(id -un)" \
-        --pid-file="$dir/pid" --log-error="$dir/err.log" \
+        --pid-file="$dir/pid" --log-error="$dir/err.log" --tmpdir="$dir/tmp" \
         --innodb-buffer-pool-size=32M --innodb-flush-log-at-trx-commit="$flush" \
         --skip-log-bin --max-connections=300 --character-set-server=utf8mb4 \
         --collation-server=utf8mb4_bin >/dev/null 2>&1 </dev/null &
@@ -54,8 +54,11 @@ mariadb_cluster_start() {
     dir=$(mktemp -d /tmp/dodoz-mariadb.XXXXXX) || return 1
     DODOZ_MARIADB_DIR=$dir
     if [ "${1:-}" = --durable ]; then echo 1 >"$dir/flush"; else echo 0 >"$dir/flush"; fi
+    # Temporary tables in a folder of the server's own: servers set up at the same time
+    # in the shared /tmp clash on the names of theirs.
+    mkdir "$dir/tmp"
     if ! mariadb-install-db --no-defaults --datadir="$dir/data" --user="$(id -un)" \
-            --auth-root-authentication-method=normal --skip-test-db \
+            --auth-root-authentication-method=normal --skip-test-db --tmpdir="$dir/tmp" \
             >"$dir/install.log" 2>&1; then
         echo "mariadb-cluster: mariadb-install-db failed:" >&2
         cat "$dir/install.log" >&2
