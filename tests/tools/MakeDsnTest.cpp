@@ -77,11 +77,17 @@ TEST_F(MakeDsnTest, PasswordStaysTheOwnersAndDatabasesThereSayHowToDropThem)
 TEST_F(MakeDsnTest, MariadbPasswordStaysTheOwnersAndDropRemovesTheDatabases)
 {
     DODOZ_E2E_REQUIRE(e2e::backendUnavailable(e2e::Backend::MariaDB));
-    const std::string socket = std::getenv("DODOZ_MARIADB_SOCKET");
+    std::vector<std::string> client{"/usr/bin/mariadb", "--no-defaults", "--batch", "--skip-column-names", "-u",
+                                    std::getenv("DODOZ_MARIADB_USER")};
+    if (const char* socket = std::getenv("DODOZ_MARIADB_SOCKET"); socket && *socket)
+        client.insert(client.end(), {"-S", socket});
+    else
+        client.insert(client.end(), {"--protocol=TCP", "-h", std::getenv("DODOZ_MARIADB_HOST"), "-P",
+                                     std::getenv("DODOZ_MARIADB_PORT")});
     auto admin = [&](const std::string& sql) {
-        return e2e::Process::run({"/usr/bin/mariadb", "--no-defaults", "--batch", "--skip-column-names", "-S", socket, "-u",
-                                  std::getenv("DODOZ_MARIADB_USER"), "-e", sql},
-                                 {}, dir.path(), std::chrono::minutes(1));
+        std::vector<std::string> argv = client;
+        argv.insert(argv.end(), {"-e", sql});
+        return e2e::Process::run(argv, {}, dir.path(), std::chrono::minutes(1));
     };
     ASSERT_EQ(admin("CREATE OR REPLACE USER dodoz_owner@localhost IDENTIFIED BY 'se cret';"
                     " GRANT ALL ON *.* TO dodoz_owner@localhost")
