@@ -72,15 +72,18 @@ CREATE TABLE TskLog (
     TskID      INTEGER       NOT NULL REFERENCES Task (TskID) ON DELETE CASCADE
 ) ENGINE=InnoDB;
 
--- The last key GetNextPK handed out for each table.
-CREATE TABLE PKCounter (
-    TableName VARCHAR(64) NOT NULL PRIMARY KEY,
-    LastKey   INTEGER     NOT NULL
-) ENGINE=InnoDB;
--- Every table's row is there from the start: concurrent first calls would otherwise
--- insert the same row and could deadlock on it.
-INSERT INTO PKCounter (TableName, LastKey) VALUES ('DtsSource', 0), ('Dataset', 0), ('DtsColumn', 0),
-    ('Task', 0), ('TskAlgParam', 0), ('TskResult', 0), ('TskLog', 0);
+-- One key sequence per table, named <table>_PK, for GetNextPK. A sequence hands out no
+-- number twice, whatever the number of concurrent runs, and holds no lock until the
+-- caller's transaction ends (a counter row would, and two runs that wait for each other's
+-- index gaps in their result transactions would then deadlock on it); a rolled-back
+-- INSERT leaves a gap.
+CREATE SEQUENCE DtsSource_PK NOCACHE;
+CREATE SEQUENCE Dataset_PK NOCACHE;
+CREATE SEQUENCE DtsColumn_PK NOCACHE;
+CREATE SEQUENCE Task_PK NOCACHE;
+CREATE SEQUENCE TskAlgParam_PK NOCACHE;
+CREATE SEQUENCE TskResult_PK NOCACHE;
+CREATE SEQUENCE TskLog_PK NOCACHE;
 
 -- The largest key a repository table holds, or NULL for a table GetNextPK does not
 -- serve. A stored function cannot run dynamic SQL, hence one query per table.
@@ -100,32 +103,43 @@ BEGIN
     END;
 END//
 
+-- The next number of a table's sequence. A stored function can name a sequence only
+-- as it stands, hence one branch per table.
+CREATE FUNCTION NextKeyOf(forTable VARCHAR(64)) RETURNS INTEGER
+MODIFIES SQL DATA
+BEGIN
+    CASE forTable
+        WHEN 'DtsSource'   THEN RETURN NEXTVAL(DtsSource_PK);
+        WHEN 'Dataset'     THEN RETURN NEXTVAL(Dataset_PK);
+        WHEN 'DtsColumn'   THEN RETURN NEXTVAL(DtsColumn_PK);
+        WHEN 'Task'        THEN RETURN NEXTVAL(Task_PK);
+        WHEN 'TskAlgParam' THEN RETURN NEXTVAL(TskAlgParam_PK);
+        WHEN 'TskResult'   THEN RETURN NEXTVAL(TskResult_PK);
+        WHEN 'TskLog'      THEN RETURN NEXTVAL(TskLog_PK);
+    END CASE;
+END//
+
 -- The next primary key of a table, for use inside the INSERT that stores the row:
 --     INSERT INTO TskLog (LogID, ...) VALUES( GetNextPK('TskLog'), ...);
--- The next key is one more than the larger of the table's last handed-out key and its
--- largest key, so keys of deleted rows are not handed out again and rows stored with
--- keys of their own are stepped over. The counter row is written in the caller's
--- transaction: concurrent runs wait for each other's commit on that row and never
--- receive the same key, and a rollback takes the key back.
+-- Keys of deleted rows are not handed out again, and rows stored with keys of their own
+-- are stepped over: the key is above the table's largest one.
 CREATE FUNCTION GetNextPK(forTable VARCHAR(64)) RETURNS INTEGER
 MODIFIES SQL DATA
 BEGIN
+    DECLARE refusal VARCHAR(128);
     DECLARE largest INTEGER;
     DECLARE handedOut INTEGER;
-    DECLARE refusal VARCHAR(128);
-    -- The name is checked without reading the table: a read before the counter row is
-    -- locked could hold a shared lock that a concurrent run's INSERT waits for while
-    -- this run waits for that run's counter row.
     IF forTable NOT IN ('DtsSource', 'Dataset', 'DtsColumn', 'Task', 'TskAlgParam', 'TskResult', 'TskLog') THEN
         SET refusal = CONCAT('GetNextPK: no key sequence for the table ', forTable);
         SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = refusal;
     END IF;
-    INSERT INTO PKCounter (TableName, LastKey) VALUES (forTable, 0)
-        ON DUPLICATE KEY UPDATE LastKey = LastKey;
-    SELECT LastKey INTO handedOut FROM PKCounter WHERE TableName = forTable FOR UPDATE;
+    -- SETVAL takes no computed value: the sequence is moved past the table's largest
+    -- key one number at a time, which only rows stored with keys of their own make
+    -- necessary, and only once.
     SET largest = LargestPK(forTable);
-    SET handedOut = GREATEST(handedOut, largest) + 1;
-    UPDATE PKCounter SET LastKey = handedOut WHERE TableName = forTable;
+    REPEAT
+        SET handedOut = NextKeyOf(forTable);
+    UNTIL handedOut > largest END REPEAT;
     RETURN handedOut;
 END//
 DELIMITER ;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sql.h>
+
 #include <filesystem>
 #include <string>
 
@@ -327,4 +329,25 @@ TEST_F(MariadbOdbcTest, MissingServerSocketRefusesTheConnection)
     db->changeDsn(TestDatabases::repositoryDsn, db->unreachable());
     std::string error = errorOf([&] { db->connect(TestDatabases::repositoryDsn); });
     EXPECT_NE(error.find("Can't connect"), std::string::npos) << error;
+}
+
+// The DSN starts the session READ COMMITTED, which the driver does not notice: it
+// reports REPEATABLE READ until a level is set through it. Levels set through it are
+// the session's.
+TEST_F(MariadbOdbcTest, SessionStartsReadCommittedAndTakesTheLevelsSetThroughTheDriver)
+{
+    auto connection = db->connect(TestDatabases::repositoryDsn);
+    auto sessionLevel = [&] {
+        OdbcStatement statement(*connection);
+        statement.execute("SELECT @@tx_isolation");
+        statement.fetch();
+        return std::get<std::string>(statement.getValue(0));
+    };
+    EXPECT_EQ(sessionLevel(), "READ-COMMITTED");
+    EXPECT_EQ(connection->isolation(), static_cast<unsigned long>(SQL_TXN_REPEATABLE_READ));
+    connection->setIsolation(SQL_TXN_SERIALIZABLE);
+    EXPECT_EQ(sessionLevel(), "SERIALIZABLE");
+    connection->setIsolation(SQL_TXN_READ_COMMITTED);
+    EXPECT_EQ(sessionLevel(), "READ-COMMITTED");
+    EXPECT_EQ(connection->isolation(), static_cast<unsigned long>(SQL_TXN_READ_COMMITTED));
 }
