@@ -74,9 +74,8 @@ CREATE TABLE TskLog (
 
 -- One key sequence per table, named <table>_PK, for GetNextPK. A sequence hands out no
 -- number twice, whatever the number of concurrent runs, and holds no lock until the
--- caller's transaction ends (a counter row would, and two runs that wait for each other's
--- index gaps in their result transactions would then deadlock on it); a rolled-back
--- INSERT leaves a gap.
+-- caller's transaction ends, so the result transactions of concurrent runs do not queue
+-- on it (nor take part in a deadlock through it); a rolled-back INSERT leaves a gap.
 CREATE SEQUENCE DtsSource_PK NOCACHE;
 CREATE SEQUENCE Dataset_PK NOCACHE;
 CREATE SEQUENCE DtsColumn_PK NOCACHE;
