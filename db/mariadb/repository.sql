@@ -3,7 +3,8 @@
 -- the runs write back. Create it in an empty utf8mb4 database with
 --     mariadb --database=<database> < db/mariadb/repository.sql
 -- and reach it through a DSN of the MariaDB Connector/ODBC (libmaodbc.so) with
--- CHARSET=utf8mb4.
+-- CHARSET=utf8mb4 and READ COMMITTED sessions (scripts/make-dsn writes one): under
+-- REPEATABLE READ concurrent runs deadlock on the index gaps their reads lock.
 --
 -- Table names are case-sensitive on Linux: they are created exactly as the program's
 -- SQL writes them. Every table is InnoDB, so the result rows and the closing log row
