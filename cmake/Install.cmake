@@ -7,7 +7,7 @@ install(TARGETS dodoz dodoz-register RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
 # links against it, so it lives in a directory of its own.
 install(TARGETS getnextpk LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/dodoz
         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
-foreach(backend sqlite postgresql)
+foreach(backend sqlite postgresql mariadb)
   install(FILES db/${backend}/repository.sql db/${backend}/source.sql
           DESTINATION ${CMAKE_INSTALL_DATADIR}/dodoz/${backend})
 endforeach()
@@ -92,5 +92,5 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libsqliteodbc, sqlite3")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "odbc-postgresql, postgresql-client")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "odbc-postgresql, postgresql-client, odbc-mariadb, mariadb-client")
 include(CPack)

@@ -59,14 +59,16 @@ Databases::Databases(Backend backend) : backend_(backend), dir_("dodoz-e2e-db")
 {
     if (backend == Backend::SQLite)
         makeDsn({"sqlite", dir().string(), "--ext", DODOZ_GETNEXTPK}, dir());
-    else
+    else if (backend == Backend::PostgreSQL)
         makeDsn({"postgresql", dir().string()}, dir());
+    else
+        makeDsn({"mariadb", dir().string()}, dir());
     dsnSettings_ = readIni(dir() / "odbc.ini");
 }
 
 Databases::~Databases()
 {
-    if (backend_ == Backend::PostgreSQL) {
+    if (backend_ != Backend::SQLite) {
         try {
             makeDsn({"drop", dir().string()}, dir());
         } catch (const std::exception& e) {
@@ -113,8 +115,19 @@ std::unique_ptr<OdbcConnection> Databases::connectSource() const
 void Databases::run(const std::string& dsn, const std::vector<std::string>& statements, bool unchecked) const
 {
     auto connection = connect(dsn);
-    if (unchecked)
-        connection->execute(sqlite() ? "PRAGMA foreign_keys = OFF" : "SET session_replication_role = replica");
+    if (unchecked) {
+        switch (backend_) {
+        case Backend::SQLite:
+            connection->execute("PRAGMA foreign_keys = OFF");
+            break;
+        case Backend::PostgreSQL:
+            connection->execute("SET session_replication_role = replica");
+            break;
+        case Backend::MariaDB:
+            connection->execute("SET foreign_key_checks = 0");
+            break;
+        }
+    }
     for (const std::string& sql : statements) {
         try {
             connection->execute(sql);

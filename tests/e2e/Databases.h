@@ -4,9 +4,10 @@
 // MIRELON (the repository) and DODOZ_SOURCE (the source). Programs started with
 // odbcEnvironment() in their environment find both; the test itself reaches them with
 // connection strings that name the driver library and the database directly, so it
-// never goes through unixODBC's cache of DSN lookups and may use both backends in one
-// process. PostgreSQL databases live on the server that scripts/pg-cluster.sh starts
-// (DODOZ_PG_HOST, DODOZ_PG_PORT, DODOZ_PG_USER) and are dropped when the object goes.
+// never goes through unixODBC's cache of DSN lookups and may use every backend in one
+// process. PostgreSQL and MariaDB databases live on the servers that
+// scripts/pg-cluster.sh and scripts/mariadb-cluster.sh start (DODOZ_PG_*,
+// DODOZ_MARIADB_*) and are dropped when the object goes.
 //
 // Texts given and returned are cp1251, as the program keeps them; the databases hold
 // UTF-8.

@@ -12,6 +12,13 @@ namespace {
 class BrokenSourceTest : public IrisTaskTest {
 protected:
     void source(const std::string& statement) { db().source({statement}); }
+    // The clause of ALTER TABLE that gives a column another type.
+    std::string retype(const std::string& column, const std::string& type) const
+    {
+        if (GetParam() == e2e::Backend::MariaDB)
+            return "MODIFY " + column + " " + type;
+        return "ALTER COLUMN " + column + " TYPE " + type;
+    }
     void setClassType(int type)
     {
         db().repository({"UPDATE DtsColumn SET ColType = " + std::to_string(type) + " WHERE ColID = " +
@@ -47,6 +54,8 @@ TEST_P(BrokenSourceTest, TextInATextColumnDescribedAsReal)
 
 TEST_P(BrokenSourceTest, InfiniteValue)
 {
+    if (GetParam() == e2e::Backend::MariaDB)
+        GTEST_SKIP() << "MariaDB keeps no infinity in a DOUBLE column";
     source("UPDATE " + task.table + " SET petal_length = " + (sqlite() ? "1e999" : "'Infinity'") +
            " WHERE class = 0");
     expectRefused(task, Stage::Sample, platformError("Field petal_length: 'inf' cannot be read as a finite number"));
@@ -56,6 +65,8 @@ TEST_P(BrokenSourceTest, NotANumberValue)
 {
     if (sqlite())
         GTEST_SKIP() << "SQLite stores NaN as NULL";
+    if (GetParam() == e2e::Backend::MariaDB)
+        GTEST_SKIP() << "MariaDB keeps no NaN in a DOUBLE column";
     source("UPDATE " + task.table + " SET petal_length = 'NaN' WHERE class = 0");
     expectRefused(task, Stage::Sample, platformError("Field petal_length: 'nan' cannot be read as a finite number"));
 }
@@ -77,7 +88,7 @@ TEST_P(BrokenSourceTest, ClassColumnOfATextType)
 TEST_P(BrokenSourceTest, FractionalClassValue)
 {
     if (!sqlite())
-        source("ALTER TABLE " + task.table + " ALTER COLUMN class TYPE DOUBLE PRECISION");
+        source("ALTER TABLE " + task.table + " " + retype("class", "DOUBLE PRECISION"));
     source("UPDATE " + task.table + " SET class = 1.5 WHERE class = 1");
     expectRefused(task, Stage::Sample,
                   platformError(sqlite() ? "Field class: '1.5' cannot be read as an integer"
@@ -87,7 +98,7 @@ TEST_P(BrokenSourceTest, FractionalClassValue)
 TEST_P(BrokenSourceTest, ClassValueBeyondThirtyTwoBits)
 {
     if (!sqlite())
-        source("ALTER TABLE " + task.table + " ALTER COLUMN class TYPE BIGINT");
+        source("ALTER TABLE " + task.table + " " + retype("class", "BIGINT"));
     source("UPDATE " + task.table + " SET class = 5000000000 WHERE class = 2");
     expectRefused(task, Stage::Sample,
                   platformError("Field class: '5000000000' cannot be read as a 32-bit integer"));

@@ -41,12 +41,16 @@ protected:
     }
 
     // SQLite: a database file that is not there (the DSN forbids creating it);
-    // PostgreSQL: a port where no server listens.
+    // PostgreSQL: a port where no server listens; MariaDB: a socket that is not there.
     std::string unreachable(const std::string& dsn)
     {
         if (sqlite()) {
             missing = db().dir() / ("missing-" + task.keyText() + ".db");
             changeDataSource(dsn, "Database", missing.string());
+            return "HY000";
+        }
+        if (GetParam() == e2e::Backend::MariaDB) {
+            changeDataSource(dsn, "SOCKET", (db().dir() / "missing.sock").string());
             return "HY000";
         }
         changeDataSource(dsn, "Port", "1");

@@ -289,7 +289,9 @@ void HostileTest::writeFigure(const std::string& fields)
     if (!dir || !*dir)
         return;
     std::filesystem::create_directories(dir);
-    const std::string backend = sqlite() ? "sqlite" : "postgresql";
+    std::string backend = e2e::backendName(GetParam());
+    for (char& c : backend)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     std::string line = "case=" + caseName() + " backend=" + backend + " " + fields;
     if (escapedCheck)
         line += std::string(" escaped=") + (escapedCheck() ? "1" : "0");

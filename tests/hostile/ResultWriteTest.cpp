@@ -11,6 +11,13 @@ namespace {
 
 class ResultWriteTest : public IrisTaskTest {
 protected:
+    void SetUp() override
+    {
+        if (GetParam() == e2e::Backend::MariaDB)
+            GTEST_SKIP() << "a MariaDB trigger cannot drop a row without failing the statement";
+        IrisTaskTest::SetUp();
+    }
+
     // A trigger on the table that skips the task's rows for which `condition` (over the
     // row as NEW or OLD) holds.
     void skipRows(const std::string& event, const std::string& table, const std::string& condition)

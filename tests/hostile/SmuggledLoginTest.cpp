@@ -72,10 +72,20 @@ protected:
     void expectUnbrokenResults() { EXPECT_EQ(expectCompleted(task, 3).rows, expected); }
 
     static std::string library() { return HOSTILE_MARKER_LIBRARY; }
-    static std::string databaseUser()
+    std::string databaseUser() const
     {
-        const char* user = std::getenv("DODOZ_PG_USER");
+        const char* user = std::getenv(mariadb() ? "DODOZ_MARIADB_USER" : "DODOZ_PG_USER");
         return user ? user : "";
+    }
+    bool mariadb() const { return GetParam() == e2e::Backend::MariaDB; }
+    // MariaDB checks any password given against the user's, and the test server's user
+    // has none: a password, whatever it smuggles, is refused there.
+    void expectUnbrokenOrRefusedPassword()
+    {
+        if (mariadb())
+            expectSourceRefused(e2e::Databases::sourceDsn, "28000");
+        else
+            expectUnbrokenResults();
     }
 
     std::vector<std::string> expected;
@@ -85,33 +95,34 @@ protected:
     std::set<std::string> before;
 };
 
-// SQLite ignores the user; PostgreSQL knows no such role.
+// SQLite ignores the user; PostgreSQL knows no such role, nor MariaDB such a user.
 TEST_P(SmuggledLoginTest, LibraryInTheUser)
 {
     setSource("SrcUser", "u};LoadExt=" + library() + ";X={");
     if (sqlite())
         expectUnbrokenResults();
     else
-        expectSourceRefused(e2e::Databases::sourceDsn, "08001");
+        expectSourceRefused(e2e::Databases::sourceDsn, mariadb() ? "28000" : "08001");
 }
 
-// Neither driver asks for a password here (SQLite has none, the test server trusts).
+// Neither SQLite nor PostgreSQL asks for a password here (SQLite has none, the test
+// server trusts).
 TEST_P(SmuggledLoginTest, LibraryInThePassword)
 {
     setSource("SrcPassword", "p;LoadExt=" + library());
-    expectUnbrokenResults();
+    expectUnbrokenOrRefusedPassword();
 }
 
 TEST_P(SmuggledLoginTest, LibraryInTheBracedPassword)
 {
     setSource("SrcPassword", "p};LoadExt=" + library() + ";X={");
-    expectUnbrokenResults();
+    expectUnbrokenOrRefusedPassword();
 }
 
 TEST_P(SmuggledLoginTest, OtherDatabaseInThePassword)
 {
     setSource("SrcPassword", "p;Database=" + otherDatabase.string() + ";NoCreat=0");
-    expectUnbrokenResults();
+    expectUnbrokenOrRefusedPassword();
 }
 
 // On PostgreSQL the user is the real one followed by another database: were it parsed,
@@ -121,6 +132,9 @@ TEST_P(SmuggledLoginTest, OtherDatabaseInTheUser)
     if (sqlite()) {
         setSource("SrcUser", "u;Database=" + otherDatabase.string() + ";NoCreat=0");
         expectUnbrokenResults();
+    } else if (mariadb()) {
+        setSource("SrcUser", databaseUser() + ";DATABASE=mysql");
+        expectSourceRefused(e2e::Databases::sourceDsn, "28000");
     } else {
         setSource("SrcUser", databaseUser() + ";Database=postgres");
         expectSourceRefused(e2e::Databases::sourceDsn, "08001");

@@ -102,7 +102,7 @@ TEST_F(PackageTest, HoldsTheProgramsTheExtensionTheSchemasAndTheDocumentation)
     }
     EXPECT_EQ(find("getnextpk.so").size(), 1u);
     for (const char* script : {"sqlite/repository.sql", "sqlite/source.sql", "postgresql/repository.sql",
-                               "postgresql/source.sql"})
+                               "postgresql/source.sql", "mariadb/repository.sql", "mariadb/source.sql"})
         EXPECT_TRUE(fs::is_regular_file(usr / "share/dodoz" / script)) << script;
     for (const char* page : {"dodoz.1.gz", "dodoz-register.1.gz", "dodoz-results.1.gz", "dodoz-make-dsn.1.gz"})
         EXPECT_TRUE(fs::is_regular_file(usr / "share/man/man1" / page)) << page;

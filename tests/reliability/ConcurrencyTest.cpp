@@ -28,8 +28,8 @@ class ConcurrencyTest : public e2e::BackendTest {
 protected:
     // SQLite lets one writer in at a time and makes the others wait (the DSN's busy
     // timeout); PostgreSQL takes them all.
-    int runsAtOnce() const { return GetParam() == Backend::SQLite ? 8 : 16; }
-    std::string db() const { return GetParam() == Backend::SQLite ? "sqlite" : "postgresql"; }
+    int runsAtOnce() const { return GetParam() == Backend::PostgreSQL ? 16 : 8; }
+    std::string db() const { return figureSuffix(e2e::backendName(GetParam())); }
 
     ProcessPtr start(int key, const std::vector<std::string>& env = {})
     {

@@ -1,5 +1,7 @@
 #include "tests/reliability/Figures.h"
 
+#include <cctype>
+
 #include <cstdlib>
 #include <filesystem>
 
@@ -17,6 +19,14 @@ void writeFigures(const std::string& file, const Figures& figures)
         line += (line.empty() ? "" : " ") + name + "=" + value;
     std::filesystem::create_directories(dir);
     testsupport::writeFile(std::filesystem::path(dir) / (file + ".figures"), line + "\n");
+}
+
+std::string figureSuffix(const std::string& backendName)
+{
+    std::string suffix = backendName;
+    for (char& c : suffix)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return suffix;
 }
 
 }  // namespace reliability

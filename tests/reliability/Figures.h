@@ -13,5 +13,7 @@ namespace reliability {
 using Figures = std::vector<std::pair<std::string, std::string>>;
 
 void writeFigures(const std::string& file, const Figures& figures);
+// The database's part of a figure's name: "sqlite", "postgresql", "mariadb".
+std::string figureSuffix(const std::string& backendName);
 
 }  // namespace reliability

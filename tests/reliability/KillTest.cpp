@@ -31,7 +31,7 @@ struct Tally {
 
     Figures figures(Backend backend) const
     {
-        const std::string db = backend == Backend::SQLite ? "sqlite" : "postgresql";
+        const std::string db = figureSuffix(e2e::backendName(backend));
         Figures f{{"kills_" + db, std::to_string(kills)},
                   {"partial", std::to_string(partial)},
                   {"failed_followups", std::to_string(failedFollowUps)},

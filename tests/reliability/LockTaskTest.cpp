@@ -1,6 +1,7 @@
 // RepApi::lockTask, which keeps two runs of one task from both committing a result set:
 // the write that takes the lock changes nothing, and a second lock of the same task
-// waits until the first transaction ends. PostgreSQL locks that task's row alone;
+// waits until the first transaction ends. PostgreSQL and MariaDB (InnoDB, which locks
+// the rows an UPDATE matches whether or not it changes them) lock that task's row alone;
 // SQLite's lock is the whole database's.
 
 #include <gtest/gtest.h>

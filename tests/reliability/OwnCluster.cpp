@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <sstream>
 #include <stdexcept>
+#include <vector>
 
 #include "tests/e2e/RunFixture.h"
 #include "tests/support/Process.h"
@@ -11,20 +12,27 @@ namespace reliability {
 
 namespace {
 
-const char* const kVariables[] = {"DODOZ_PG_HOST", "DODOZ_PG_PORT", "DODOZ_PG_USER", "DODOZ_PG_BIN", "DODOZ_PG_DIR"};
+const std::vector<std::string> kPostgresVariables{"DODOZ_PG_HOST", "DODOZ_PG_PORT", "DODOZ_PG_USER", "DODOZ_PG_BIN",
+                                                  "DODOZ_PG_DIR"};
+const std::vector<std::string> kMariadbVariables{"DODOZ_MARIADB_HOST", "DODOZ_MARIADB_PORT", "DODOZ_MARIADB_SOCKET",
+                                                 "DODOZ_MARIADB_USER", "DODOZ_MARIADB_DIR"};
 
 }  // namespace
 
-OwnCluster::OwnCluster()
+OwnCluster::OwnCluster(testsupport::Backend backend)
+    : script_(backend == testsupport::Backend::MariaDB ? "own-mariadb" : "own-cluster")
 {
+    const std::vector<std::string>& variables =
+        backend == testsupport::Backend::MariaDB ? kMariadbVariables : kPostgresVariables;
     std::istringstream values(helper("start"));
     std::vector<std::string> given;
     for (std::string line; std::getline(values, line);)
         given.push_back(line);
-    if (given.size() != std::size(kVariables))
-        throw std::runtime_error("own-cluster start printed " + std::to_string(given.size()) + " values, not 5");
+    if (given.size() != variables.size())
+        throw std::runtime_error(script_ + " start printed " + std::to_string(given.size()) + " values, not " +
+                                 std::to_string(variables.size()));
     for (size_t i = 0; i < given.size(); ++i)
-        saved_.push_back(std::make_unique<EnvVar>(kVariables[i], given[i]));
+        saved_.push_back(std::make_unique<EnvVar>(variables[i].c_str(), given[i]));
 }
 
 OwnCluster::~OwnCluster()
@@ -48,11 +56,11 @@ void OwnCluster::restart()
 
 std::string OwnCluster::helper(const std::string& command) const
 {
-    const std::filesystem::path script = e2e::sourceDir() / "tests/reliability/own-cluster";
+    const std::filesystem::path script = e2e::sourceDir() / "tests/reliability" / script_;
     e2e::TempDir dir("dodoz-own-cluster");
     e2e::ProcessResult r = e2e::Process::run({script.string(), command}, {}, dir.path(), std::chrono::minutes(2));
     if (r.exitCode != 0)
-        throw std::runtime_error("own-cluster " + command + " failed: " + r.describe());
+        throw std::runtime_error(script_ + " " + command + " failed: " + r.describe());
     return r.out;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
-// A PostgreSQL server of one test's own (tests/reliability/own-cluster), for tests that
-// stop the server under a run: the shared server of the other tests stays untouched.
-// While the object lives, DODOZ_PG_HOST, DODOZ_PG_PORT, DODOZ_PG_USER, DODOZ_PG_BIN and
-// DODOZ_PG_DIR of this process name it, so e2e::Databases made meanwhile live on it
+// A PostgreSQL or MariaDB server of one test's own (tests/reliability/own-cluster,
+// own-mariadb), for tests that stop the server under a run: the shared server of the
+// other tests stays untouched. While the object lives, the DODOZ_PG_* (DODOZ_MARIADB_*)
+// variables of this process name it, so e2e::Databases made meanwhile live on it
 // (destroy them first); the earlier values come back when it goes. The server keeps
 // every commit it acknowledged, also across stop().
 
@@ -10,13 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Backend.h"
 #include "tests/support/EnvironmentGuard.h"
 
 namespace reliability {
 
 class OwnCluster {
 public:
-    OwnCluster();
+    explicit OwnCluster(testsupport::Backend backend);
     OwnCluster(const OwnCluster&) = delete;
     OwnCluster& operator=(const OwnCluster&) = delete;
     ~OwnCluster();
@@ -29,6 +30,7 @@ public:
 private:
     std::string helper(const std::string& command) const;
 
+    std::string script_;
     std::vector<std::unique_ptr<EnvVar>> saved_;
 };
 

@@ -1,4 +1,4 @@
-// The repository's PostgreSQL server dies under a run, in stage 4 or between the
+// The repository's PostgreSQL or MariaDB server dies under a run, in stage 4 or between the
 // statements of the result transaction: the run shows the error on stderr and ends
 // with 0; once the server is back the task holds no rows at all (the run deleted the
 // earlier ones at its start and committed nothing after), and the next run succeeds.
@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 
 #include "tests/e2e/RunFixture.h"
 #include "tests/reliability/Figures.h"
@@ -25,24 +26,26 @@ struct DeathPoint {
     int stage;          // the stage the journal shows there
 };
 
-// The texts libpq and psqlODBC give for a server that went away.
+// The texts libpq and psqlODBC, and the MariaDB client library, give for a server that
+// went away.
 bool namesLostServer(const std::string& error)
 {
     for (const char* text : {"server closed the connection", "could not send data to server",
-                             "no connection to the server", "The connection has been lost"}) {
+                             "no connection to the server", "The connection has been lost",
+                             "Lost connection to server", "Server has gone away", "server has gone away"}) {
         if (error.find(text) != std::string::npos)
             return true;
     }
     return false;
 }
 
-class ServerDeathTest : public ::testing::TestWithParam<DeathPoint> {
+class ServerDeathTest : public ::testing::TestWithParam<std::tuple<Backend, DeathPoint>> {
 protected:
     void SetUp() override
     {
-        DODOZ_E2E_REQUIRE(e2e::backendUnavailable(Backend::PostgreSQL));
-        cluster = std::make_unique<OwnCluster>();
-        fx = std::make_unique<RunFixture>(Backend::PostgreSQL);
+        DODOZ_E2E_REQUIRE(e2e::backendUnavailable(backend()));
+        cluster = std::make_unique<OwnCluster>(backend());
+        fx = std::make_unique<RunFixture>(backend());
         key = fx->registerTask({.object = e2e::iris::versicolor});
         e2e::RunOutcome good = fx->runDodoz(key);
         ASSERT_EQ(good.process.err, e2e::console::progress(5));
@@ -56,6 +59,8 @@ protected:
         cluster.reset();
     }
 
+    Backend backend() const { return std::get<0>(GetParam()); }
+
     // Declared first, so that the databases on it go before it does.
     std::unique_ptr<OwnCluster> cluster;
     std::unique_ptr<RunFixture> fx;
@@ -65,7 +70,7 @@ protected:
 
 TEST_P(ServerDeathTest, RunReportsTheLostServerAndLeavesNoRows)
 {
-    const DeathPoint death = GetParam();
+    const DeathPoint death = std::get<1>(GetParam());
     const std::filesystem::path workDir = fx->newWorkDir();
     auto run = fx->startDodoz(key, e2e::Regional::C, workDir, {stopAt(death.point)});
     ASSERT_TRUE(waitUntilStopped(*run)) << run->errSoFar();
@@ -92,16 +97,20 @@ TEST_P(ServerDeathTest, RunReportsTheLostServerAndLeavesNoRows)
     const Outcome followUp = outcomeOf(TaskRows::read(*fx, key), completeSet);
     EXPECT_EQ(followUp, Outcome::Complete);
 
-    writeFigures(std::string("server-") + death.point,
+    const std::string suffix = figureSuffix(e2e::backendName(backend()));
+    writeFigures("server-" + suffix + "-" + death.point,
                  {{"server_stops", "1"},
+                  {"server_stops_" + suffix, "1"},
                   {"server_clear_errors", clearError ? "1" : "0"},
                   {"server_partial", after.empty() ? "0" : "1"},
                   {"server_failed_followups", followUp == Outcome::Complete ? "0" : "1"}});
 }
 
-std::string deathPointName(const ::testing::TestParamInfo<DeathPoint>& info)
+std::string deathPointName(const ::testing::TestParamInfo<std::tuple<Backend, DeathPoint>>& info)
 {
-    std::string name = std::string("Stage") + std::to_string(info.param.stage) + "_" + info.param.point;
+    const DeathPoint& death = std::get<1>(info.param);
+    std::string name = std::string("Stage") + std::to_string(death.stage) + "_" + death.point + "_" +
+                       e2e::backendName(std::get<0>(info.param));
     for (char& c : name)
         if (c == '-')
             c = '_';
@@ -109,8 +118,9 @@ std::string deathPointName(const ::testing::TestParamInfo<DeathPoint>& info)
 }
 
 INSTANTIATE_TEST_SUITE_P(Points, ServerDeathTest,
-                         ::testing::Values(DeathPoint{"model", 4}, DeathPoint{"locked", 5},
-                                           DeathPoint{"insert-2", 5}, DeathPoint{"insert-6", 5}),
+                         ::testing::Combine(::testing::Values(Backend::PostgreSQL, Backend::MariaDB),
+                                            ::testing::Values(DeathPoint{"model", 4}, DeathPoint{"locked", 5},
+                                                              DeathPoint{"insert-2", 5}, DeathPoint{"insert-6", 5})),
                          deathPointName);
 
 }  // namespace

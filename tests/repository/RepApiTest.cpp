@@ -127,20 +127,14 @@ TEST_P(RepApiBindingTest, UnknownRepositoryDataSourceIsAConnectionError)
 
 TEST_P(RepApiBindingTest, UnreachableRepositoryIsAConnectionError)
 {
-    if (sqlite())
-        db->changeDsn(TestDatabases::repositoryDsn, {"Database=" + db->dir() + "/gone.db"});
-    else
-        db->changeDsn(TestDatabases::repositoryDsn, {"Port=1"});
+    db->changeDsn(TestDatabases::repositoryDsn, db->unreachable());
     EXPECT_EQ(systemErrorOf([] { RepApi api(17); }), "RepApi(int): Ошибка соединения с репозиторием системы MIRELON");
 }
 
 TEST_P(RepApiBindingTest, UnreachableSourceIsAConnectionError)
 {
     seedTask(*db);
-    if (sqlite())
-        db->changeDsn(TestDatabases::sourceDsn, {"Database=" + db->dir() + "/gone.db"});
-    else
-        db->changeDsn(TestDatabases::sourceDsn, {"Port=1"});
+    db->changeDsn(TestDatabases::sourceDsn, db->unreachable());
     EXPECT_EQ(systemErrorOf([] { RepApi api(17); }),
               "RepApi.getSourceConnect(int): Ошибка соединения с источником DODOZ_SOURCE");
 }

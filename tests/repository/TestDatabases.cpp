@@ -85,8 +85,10 @@ TestDatabases::TestDatabases(Backend backend) : backend_(backend)
     processBackend = backend;
     if (backend == Backend::SQLite)
         makeDsn(dir_, "sqlite " + shellQuoted(dir_) + " --ext " + shellQuoted(DODOZ_GETNEXTPK));
-    else
+    else if (backend == Backend::PostgreSQL)
         makeDsn(dir_, "postgresql " + shellQuoted(dir_));
+    else
+        makeDsn(dir_, "mariadb " + shellQuoted(dir_));
     savedSysIni = environment("ODBCSYSINI");
     savedIni = environment("ODBCINI");
     setenv("ODBCSYSINI", dir_.c_str(), 1);
@@ -100,7 +102,7 @@ TestDatabases::TestDatabases(Backend backend) : backend_(backend)
 TestDatabases::~TestDatabases()
 {
     try {
-        if (backend_ == Backend::PostgreSQL)
+        if (backend_ != Backend::SQLite)
             makeDsn(dir_, "drop " + shellQuoted(dir_));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
@@ -158,6 +160,19 @@ void TestDatabases::changeDsn(const std::string& dsn, const std::vector<std::str
         if (!SQLWritePrivateProfileString(dsn.c_str(), key.c_str(), value.c_str(), path.c_str()))
             throw std::runtime_error("cannot write " + setting + " into " + path);
     }
+}
+
+std::vector<std::string> TestDatabases::unreachable() const
+{
+    switch (backend_) {
+    case Backend::SQLite:
+        return {"Database=" + dir_ + "/gone.db"};
+    case Backend::PostgreSQL:
+        return {"Port=1"};
+    case Backend::MariaDB:
+        return {"SOCKET=" + dir_ + "/gone.sock"};
+    }
+    return {};
 }
 
 void TestDatabases::removeDsn(const std::string& dsn) const

@@ -2,9 +2,9 @@
 // Throwaway repository and source databases for tests, built from the db/ scripts by
 // scripts/make-dsn in a temporary directory, with ODBCSYSINI and ODBCINI pointing
 // there while the object lives: the DSN MIRELON reaches the repository and
-// DODOZ_SOURCE the source database. PostgreSQL databases live on the server that
-// scripts/pg-cluster.sh starts (DODOZ_PG_HOST, DODOZ_PG_PORT, DODOZ_PG_USER) and are
-// dropped at the end.
+// DODOZ_SOURCE the source database. PostgreSQL and MariaDB databases live on the
+// servers that scripts/pg-cluster.sh and scripts/mariadb-cluster.sh start (DODOZ_PG_*,
+// DODOZ_MARIADB_*) and are dropped at the end.
 //
 // In a fixture's SetUp, DODOZ_REQUIRE_BACKEND(backend) skips the test with the reason
 // when the backend's server is not there, or fails it when DODOZ_REQUIRE_DATABASES=1
@@ -77,6 +77,9 @@ public:
     void changeDsn(const std::string& dsn, const std::vector<std::string>& settings) const;
     // Takes the DSN out of the DSN files.
     void removeDsn(const std::string& dsn) const;
+    // The DSN settings that make a DSN of this backend reach no database: a missing
+    // file, a closed port, a missing socket.
+    std::vector<std::string> unreachable() const;
 
 private:
     Backend backend_;

@@ -16,12 +16,20 @@ std::string environmentValue(const char* name)
 
 std::string backendName(Backend backend)
 {
-    return backend == Backend::SQLite ? "SQLite" : "PostgreSQL";
+    switch (backend) {
+    case Backend::SQLite:
+        return "SQLite";
+    case Backend::PostgreSQL:
+        return "PostgreSQL";
+    case Backend::MariaDB:
+        return "MariaDB";
+    }
+    return "?";
 }
 
 const std::vector<Backend>& allBackends()
 {
-    static const std::vector<Backend> backends{Backend::SQLite, Backend::PostgreSQL};
+    static const std::vector<Backend> backends{Backend::SQLite, Backend::PostgreSQL, Backend::MariaDB};
     return backends;
 }
 
@@ -29,6 +37,16 @@ std::optional<std::string> backendUnavailable(Backend backend)
 {
     if (backend == Backend::SQLite)
         return std::nullopt;
+    if (backend == Backend::MariaDB) {
+        const bool reachable = !environmentValue("DODOZ_MARIADB_SOCKET").empty() ||
+                               (!environmentValue("DODOZ_MARIADB_HOST").empty() &&
+                                !environmentValue("DODOZ_MARIADB_PORT").empty());
+        if (!reachable || environmentValue("DODOZ_MARIADB_USER").empty())
+            return std::string("no MariaDB server for the tests: DODOZ_MARIADB_USER and DODOZ_MARIADB_SOCKET (or ") +
+                   "DODOZ_MARIADB_HOST and DODOZ_MARIADB_PORT) are not set (source scripts/mariadb-cluster.sh and "
+                   "run mariadb_cluster_start)";
+        return std::nullopt;
+    }
     for (const char* name : {"DODOZ_PG_HOST", "DODOZ_PG_PORT", "DODOZ_PG_USER"}) {
         if (environmentValue(name).empty())
             return std::string("no PostgreSQL server for the tests: ") + name +

@@ -11,17 +11,17 @@
 
 namespace testsupport {
 
-enum class Backend { SQLite, PostgreSQL };
+enum class Backend { SQLite, PostgreSQL, MariaDB };
 
-std::string backendName(Backend backend);  // "SQLite", "PostgreSQL"
+std::string backendName(Backend backend);  // "SQLite", "PostgreSQL", "MariaDB"
 inline std::ostream& operator<<(std::ostream& out, Backend backend) { return out << backendName(backend); }
 // For GoogleTest's messages about parameters.
 inline void PrintTo(Backend backend, std::ostream* out) { *out << backendName(backend); }
-// For the names of parameterized tests: "SQLite", "PostgreSQL".
+// For the names of parameterized tests: "SQLite", "PostgreSQL", "MariaDB".
 inline std::string backendTestName(const ::testing::TestParamInfo<Backend>& info) { return backendName(info.param); }
 const std::vector<Backend>& allBackends();
 
-// Why the backend's server cannot be used (no PostgreSQL server named), or nothing.
+// Why the backend's server cannot be used (no server named), or nothing.
 std::optional<std::string> backendUnavailable(Backend backend);
 // DODOZ_REQUIRE_DATABASES=1: a missing database server is a failure, not a skip.
 bool databasesRequired();

@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "tests/tools/ToolsFixture.h"
@@ -17,9 +18,14 @@ protected:
         std::vector<std::string> argv{(e2e::sourceDir() / "scripts/make-dsn").string()};
         argv.insert(argv.end(), args.begin(), args.end());
         std::vector<std::string> environment = env;
-        for (const char* name : {"DODOZ_PG_HOST", "DODOZ_PG_PORT", "DODOZ_PG_USER", "DODOZ_PG_BIN"}) {
-            if (const char* value = std::getenv(name))
-                environment.push_back(std::string(name) + "=" + value);
+        for (const char* name : {"DODOZ_PG_HOST", "DODOZ_PG_PORT", "DODOZ_PG_USER", "DODOZ_PG_BIN",
+                                 "DODOZ_MARIADB_HOST", "DODOZ_MARIADB_PORT", "DODOZ_MARIADB_SOCKET",
+                                 "DODOZ_MARIADB_USER"}) {
+            const std::string prefix = std::string(name) + "=";
+            const bool given = std::any_of(env.begin(), env.end(),
+                                           [&](const std::string& e) { return e.rfind(prefix, 0) == 0; });
+            if (const char* value = std::getenv(name); value && !given)
+                environment.push_back(prefix + value);
         }
         return e2e::Process::run(argv, environment, dir.path(), std::chrono::minutes(2));
     }
@@ -64,6 +70,48 @@ TEST_F(MakeDsnTest, PasswordStaysTheOwnersAndDatabasesThereSayHowToDropThem)
     EXPECT_NE(again.err.find("holds databases already"), std::string::npos) << again.err;
     EXPECT_NE(again.err.find("drop them with: scripts/make-dsn drop " + target), std::string::npos) << again.err;
     EXPECT_EQ(makeDsn({"drop", target}).exitCode, 0);
+}
+
+// A MariaDB user with a password of its own: the databases are made with it, the file
+// that holds it is the owner's, and drop finds the databases again.
+TEST_F(MakeDsnTest, MariadbPasswordStaysTheOwnersAndDropRemovesTheDatabases)
+{
+    DODOZ_E2E_REQUIRE(e2e::backendUnavailable(e2e::Backend::MariaDB));
+    std::vector<std::string> client{"/usr/bin/mariadb", "--no-defaults", "--batch", "--skip-column-names", "-u",
+                                    std::getenv("DODOZ_MARIADB_USER")};
+    if (const char* socket = std::getenv("DODOZ_MARIADB_SOCKET"); socket && *socket)
+        client.insert(client.end(), {"-S", socket});
+    else
+        client.insert(client.end(), {"--protocol=TCP", "-h", std::getenv("DODOZ_MARIADB_HOST"), "-P",
+                                     std::getenv("DODOZ_MARIADB_PORT")});
+    auto admin = [&](const std::string& sql) {
+        std::vector<std::string> argv = client;
+        argv.insert(argv.end(), {"-e", sql});
+        return e2e::Process::run(argv, {}, dir.path(), std::chrono::minutes(1));
+    };
+    ASSERT_EQ(admin("CREATE OR REPLACE USER dodoz_owner@localhost IDENTIFIED BY 'se cret';"
+                    " GRANT ALL ON *.* TO dodoz_owner@localhost")
+                  .exitCode,
+              0);
+    const std::string target = (dir.path() / "maria").string();
+    const auto refused = makeDsn({"mariadb", target}, {"DODOZ_MARIADB_USER=dodoz_owner"});
+    EXPECT_NE(refused.exitCode, 0) << "without the password the server refuses";
+
+    const std::string other = (dir.path() / "maria2").string();
+    const auto made = makeDsn({"mariadb", other}, {"DODOZ_MARIADB_USER=dodoz_owner", "DODOZ_MARIADB_PASSWORD=se cret"});
+    ASSERT_EQ(made.exitCode, 0) << made.describe();
+    struct stat info {};
+    ASSERT_EQ(stat((other + "/odbc.ini").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_NE(e2e::readFile(other + "/odbc.ini").find("PASSWORD=se cret"), std::string::npos);
+    const std::string databases = e2e::readFile(other + "/mariadb.databases");
+    const std::string first = databases.substr(0, databases.find(' '));
+    EXPECT_EQ(admin("SHOW DATABASES LIKE '" + first + "'").out, first + "\n");
+
+    EXPECT_EQ(makeDsn({"drop", other}, {"DODOZ_MARIADB_USER=dodoz_owner", "DODOZ_MARIADB_PASSWORD=se cret"}).exitCode, 0);
+    EXPECT_EQ(admin("SHOW DATABASES LIKE '" + first + "'").out, "");
+    EXPECT_FALSE(std::filesystem::exists(other + "/mariadb.databases"));
+    admin("DROP USER dodoz_owner@localhost");
 }
 
 }  // namespace

@@ -1,0 +1,145 @@
+-- The repository database (MariaDB): the host's analysis tasks, the datasets they work
+-- on, the source databases those come from, the tasks' algorithm parameters, and what
+-- the runs write back. Create it in an empty utf8mb4 database with
+--     mariadb --database=<database> < db/mariadb/repository.sql
+-- and reach it through a DSN of the MariaDB Connector/ODBC (libmaodbc.so) with
+-- CHARSET=utf8mb4 and READ COMMITTED sessions (scripts/make-dsn writes one): under
+-- REPEATABLE READ concurrent runs deadlock on the index gaps their reads lock.
+--
+-- Table names are case-sensitive on Linux: they are created exactly as the program's
+-- SQL writes them. Every table is InnoDB, so the result rows and the closing log row
+-- commit together and a task's row lock serialises two runs of one task. Texts are
+-- VARCHAR so that the driver reports them as strings.
+--
+-- Apart from keys, the columns the program reads may be NULL, as the host's own
+-- repository allows: the program reports a missing value itself.
+
+CREATE TABLE DtsSource (
+    SrcID       INTEGER      NOT NULL PRIMARY KEY,
+    SrcName     VARCHAR(100),
+    SrcSysName  VARCHAR(100),            -- the ODBC data source name
+    SrcUser     VARCHAR(100),
+    SrcPassword VARCHAR(100)
+) ENGINE=InnoDB;
+
+CREATE TABLE Dataset (
+    DtsID   INTEGER       NOT NULL PRIMARY KEY,
+    DtsName VARCHAR(100),
+    SrcID   INTEGER       REFERENCES DtsSource (SrcID),
+    DtsSql  VARCHAR(4000)                -- its part from "FROM" on selects the sample
+) ENGINE=InnoDB;
+
+-- ColType, the logical type: 1 real; 2, 3, 4 coded (integers); 5, 6, 7 dates; 10 text.
+CREATE TABLE DtsColumn (
+    ColID      INTEGER      NOT NULL PRIMARY KEY,
+    DtsID      INTEGER      REFERENCES Dataset (DtsID),
+    ColSysName VARCHAR(100),             -- the column's name in the source database
+    ColType    INTEGER
+) ENGINE=InnoDB;
+
+CREATE TABLE Task (
+    TskID   INTEGER      NOT NULL PRIMARY KEY,
+    TskName VARCHAR(100),
+    DtsID   INTEGER      REFERENCES Dataset (DtsID)
+) ENGINE=InnoDB;
+
+-- ParSysName "in_col" marks an input column of the task, "out_col" its class column;
+-- ParValue2 of an input column holds the value of the object to classify.
+CREATE TABLE TskAlgParam (
+    ParID      INTEGER     NOT NULL PRIMARY KEY,
+    TskID      INTEGER     NOT NULL REFERENCES Task (TskID) ON DELETE CASCADE,
+    ColID      INTEGER     REFERENCES DtsColumn (ColID),
+    ParSysName VARCHAR(50) NOT NULL,
+    ParValue2  VARCHAR(255)
+) ENGINE=InnoDB;
+
+CREATE TABLE TskResult (
+    ResID        INTEGER      NOT NULL PRIMARY KEY,
+    ResSysName   VARCHAR(50),
+    ResOrder     INTEGER,
+    ResValue1    VARCHAR(255),
+    ResValue2    VARCHAR(255),
+    ResValue3    VARCHAR(255),
+    ColID        INTEGER,
+    ResTableName VARCHAR(100),
+    TskID        INTEGER      NOT NULL REFERENCES Task (TskID) ON DELETE CASCADE
+) ENGINE=InnoDB;
+
+-- LogType 1 with "Анализ завершен" tells the host that a run finished.
+CREATE TABLE TskLog (
+    LogID      INTEGER       NOT NULL PRIMARY KEY,
+    LogType    INTEGER,
+    LogMessage VARCHAR(1000),
+    TskID      INTEGER       NOT NULL REFERENCES Task (TskID) ON DELETE CASCADE
+) ENGINE=InnoDB;
+
+-- One key sequence per table, named <table>_PK, for GetNextPK. A sequence hands out no
+-- number twice, whatever the number of concurrent runs, and holds no lock until the
+-- caller's transaction ends, so the result transactions of concurrent runs do not queue
+-- on it (nor take part in a deadlock through it); a rolled-back INSERT leaves a gap.
+CREATE SEQUENCE DtsSource_PK NOCACHE;
+CREATE SEQUENCE Dataset_PK NOCACHE;
+CREATE SEQUENCE DtsColumn_PK NOCACHE;
+CREATE SEQUENCE Task_PK NOCACHE;
+CREATE SEQUENCE TskAlgParam_PK NOCACHE;
+CREATE SEQUENCE TskResult_PK NOCACHE;
+CREATE SEQUENCE TskLog_PK NOCACHE;
+
+-- The largest key a repository table holds, or NULL for a table GetNextPK does not
+-- serve. A stored function cannot run dynamic SQL, hence one query per table.
+DELIMITER //
+CREATE FUNCTION LargestPK(forTable VARCHAR(64)) RETURNS INTEGER
+READS SQL DATA
+BEGIN
+    RETURN CASE forTable
+        WHEN 'DtsSource'   THEN (SELECT COALESCE(MAX(SrcID), 0) FROM DtsSource)
+        WHEN 'Dataset'     THEN (SELECT COALESCE(MAX(DtsID), 0) FROM Dataset)
+        WHEN 'DtsColumn'   THEN (SELECT COALESCE(MAX(ColID), 0) FROM DtsColumn)
+        WHEN 'Task'        THEN (SELECT COALESCE(MAX(TskID), 0) FROM Task)
+        WHEN 'TskAlgParam' THEN (SELECT COALESCE(MAX(ParID), 0) FROM TskAlgParam)
+        WHEN 'TskResult'   THEN (SELECT COALESCE(MAX(ResID), 0) FROM TskResult)
+        WHEN 'TskLog'      THEN (SELECT COALESCE(MAX(LogID), 0) FROM TskLog)
+        ELSE NULL
+    END;
+END//
+
+-- The next number of a table's sequence. A stored function can name a sequence only
+-- as it stands, hence one branch per table.
+CREATE FUNCTION NextKeyOf(forTable VARCHAR(64)) RETURNS INTEGER
+MODIFIES SQL DATA
+BEGIN
+    CASE forTable
+        WHEN 'DtsSource'   THEN RETURN NEXTVAL(DtsSource_PK);
+        WHEN 'Dataset'     THEN RETURN NEXTVAL(Dataset_PK);
+        WHEN 'DtsColumn'   THEN RETURN NEXTVAL(DtsColumn_PK);
+        WHEN 'Task'        THEN RETURN NEXTVAL(Task_PK);
+        WHEN 'TskAlgParam' THEN RETURN NEXTVAL(TskAlgParam_PK);
+        WHEN 'TskResult'   THEN RETURN NEXTVAL(TskResult_PK);
+        WHEN 'TskLog'      THEN RETURN NEXTVAL(TskLog_PK);
+    END CASE;
+END//
+
+-- The next primary key of a table, for use inside the INSERT that stores the row:
+--     INSERT INTO TskLog (LogID, ...) VALUES( GetNextPK('TskLog'), ...);
+-- Keys of deleted rows are not handed out again, and rows stored with keys of their own
+-- are stepped over: the key is above the table's largest one.
+CREATE FUNCTION GetNextPK(forTable VARCHAR(64)) RETURNS INTEGER
+MODIFIES SQL DATA
+BEGIN
+    DECLARE refusal VARCHAR(128);
+    DECLARE largest INTEGER;
+    DECLARE handedOut INTEGER;
+    IF forTable NOT IN ('DtsSource', 'Dataset', 'DtsColumn', 'Task', 'TskAlgParam', 'TskResult', 'TskLog') THEN
+        SET refusal = CONCAT('GetNextPK: no key sequence for the table ', forTable);
+        SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = refusal;
+    END IF;
+    -- SETVAL takes no computed value: the sequence is moved past the table's largest
+    -- key one number at a time, which only rows stored with keys of their own make
+    -- necessary, and only once.
+    SET largest = LargestPK(forTable);
+    REPEAT
+        SET handedOut = NextKeyOf(forTable);
+    UNTIL handedOut > largest END REPEAT;
+    RETURN handedOut;
+END//
+DELIMITER ;
