@@ -96,7 +96,7 @@ void SweepScorer::fillBuckets(int i)
                 pairKernelAvx2(args);
             from = args.to;
         }
-        if (plan.wideKernel && to - from >= 8)
+        if (plan.wideWidth > 0)
             from = fillWide(xi, q, from, to);
         for (int p = from; p < to; ++p) {
             double ratio = 0.0;
@@ -119,7 +119,10 @@ int SweepScorer::fillWide(const double* xi, int q, int from, int to)
     args.xc = plan.xc.data();
     args.stride = plan.stride;
     args.from = from;
-    args.to = from + (to - from) / 8 * 8;
+    const int step = plan.wideWidth;
+    args.to = from + (to - from) / step * step;
+    if (args.to == from)
+        return from;
     args.xi = xi;
     args.invSigma = plan.invSigma.data();
     args.cellBase = q * (plan.points + 1);
@@ -131,7 +134,10 @@ int SweepScorer::fillWide(const double* xi, int q, int from, int to)
     args.activation = activation.data();
     args.bound = plan.bound.data();
     args.realColumns = plan.columns;
-    widePairKernelAvx512(args);
+    if (step == 8)
+        widePairKernelAvx512(args);
+    else
+        widePairKernelAvx2(args);
     return args.to;
 }
 

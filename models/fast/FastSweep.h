@@ -28,7 +28,7 @@ struct SweepPlan {
     int points = 0;        // G
     bool strict = true;
     int vectorWidth = 0;   // rows per step of the vector kernel (4 AVX2, 8 AVX-512), 0 none
-    bool wideKernel = false;  // more than 4 columns: the wide pair kernel (AVX-512)
+    int wideWidth = 0;     // more than 4 columns: rows per step of the wide pair kernel (4, 8), 0 none
     // More than 16 columns: kernel products and densities may underflow, so the rows are
     // scored by scoreWide (FastWide.cpp), which trusts only estimates well inside the
     // normal range; dupExact: n * 0.75^d stays exact for every class size.
@@ -119,8 +119,8 @@ private:
     // Buckets of every row around the row at position i, i itself included (as an exact
     // duplicate, active everywhere); leaveOut/putBack take a row of that value out.
     void fillBuckets(int i);
-    // The rows from..to of class q through the wide pair kernel, but for a tail of fewer
-    // than 8; returns the first row left.
+    // The rows from..to of class q through the wide pair kernel, but for a tail shorter
+    // than its step; returns the first row left.
     int fillWide(const double* xi, int q, int from, int to);
     void leaveOut(int i);
     void putBack(int i);

@@ -102,7 +102,7 @@ void shapeGrid(SweepPlan& pl, const std::vector<double>& grid, int vectorWidth)
     pl.invStep = 1.0 / step;
     pl.vectorWidth = d <= 4 && pl.uniformGrid ? vectorWidth : 0;
     pl.padded = pl.vectorWidth > 0 ? 4 : d;
-    pl.wideKernel = d > 4 && pl.uniformGrid && vectorWidth == 8;
+    pl.wideWidth = d > 4 && pl.uniformGrid ? vectorWidth : 0;
 }
 
 // Scored rows are laid out class after class, in row order inside each class: a class's
