@@ -89,8 +89,14 @@ double TCriteryMinP::getCriterion(const Vector& params)
                 std::vector<double> h(static_cast<size_t>(widths.size()));
                 for (int j = 0; j < widths.size(); ++j)
                     h[static_cast<size_t>(j)] = widths.getDouble(j);
-                if (const double* known = searchedAt(*arrays, h))
-                    return *known;
+                // The kept grid serves the one question that follows a search; its copy of
+                // the sample is not held for the rest of the run.
+                if (const double* known = searchedAt(*arrays, h)) {
+                    const double value = *known;
+                    searched = {};
+                    return value;
+                }
+                searched = {};
                 return FastSearch::criterionAt(arrays->view(), h, strict);
             }
         }

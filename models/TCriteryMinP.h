@@ -20,7 +20,8 @@ public:
     // The whole grid from the fast engine when it applies (see denseArrays), to the bit
     // the values of the plain loop. The grid is kept: asked again at exactly the widths
     // of one of its points (the error probability at the chosen widths), on the same
-    // arrays, getCriterion gives that point's value without another pass over the pairs.
+    // arrays, the next getCriterion gives that point's value without another pass over
+    // the pairs; the grid is dropped after that question, whatever its answer.
     std::vector<double> scoreGrid(const Vector* params, const Vector& sigma, const std::vector<double>& grid,
                                   const std::function<void()>& step) override;
 
