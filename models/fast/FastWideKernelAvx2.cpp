@@ -110,6 +110,22 @@ void widePairKernelAvx2(PairKernelArgs& a)
     case 14: wideKernel<14>(a); break;
     case 15: wideKernel<15>(a); break;
     case 16: wideKernel<16>(a); break;
+    case 17: wideKernel<17>(a); break;
+    case 18: wideKernel<18>(a); break;
+    case 19: wideKernel<19>(a); break;
+    case 20: wideKernel<20>(a); break;
+    case 21: wideKernel<21>(a); break;
+    case 22: wideKernel<22>(a); break;
+    case 23: wideKernel<23>(a); break;
+    case 24: wideKernel<24>(a); break;
+    case 25: wideKernel<25>(a); break;
+    case 26: wideKernel<26>(a); break;
+    case 27: wideKernel<27>(a); break;
+    case 28: wideKernel<28>(a); break;
+    case 29: wideKernel<29>(a); break;
+    case 30: wideKernel<30>(a); break;
+    case 31: wideKernel<31>(a); break;
+    case 32: wideKernel<32>(a); break;
     default: wideKernel<0>(a); break;
     }
 }
