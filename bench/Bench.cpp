@@ -2,7 +2,7 @@
 // checks that both give the same criterion, bit for bit. Each case runs in a fresh child
 // process so that its peak memory is its own.
 //
-//   dodoz_bench [--sizes=1000,2000,10000,100000] [--kinds=blobs,levels,binary] [--subset=15]
+//   dodoz_bench [--sizes=1000,2000,10000,100000] [--kinds=blobs,levels,binary] [--columns=4] [--subset=15]
 //               [--full-limit=2000] [--threads=N] [--repeat=N] [--vectors=none|avx2|widest]
 //
 // The plain loops run over all 300 grid points up to --full-limit rows, over --subset
@@ -42,18 +42,20 @@ struct Sample {
     DenseSample view() const { return {static_cast<int>(cls.size()), columns, classes, x.data(), cls.data()}; }
 };
 
-// Three overlapping Gaussian blobs in four columns, classes drawn at random.
-Sample blobs(int rows, std::uint64_t seed)
+// Three overlapping Gaussian blobs, classes drawn at random; columns past the fourth
+// repeat the first four's centres.
+Sample blobs(int rows, int columns, std::uint64_t seed)
 {
     std::mt19937_64 rng(seed);
     std::normal_distribution<double> noise(0.0, 1.0);
     std::uniform_int_distribution<int> pick(0, 2);
     const double centre[3][4] = {{0.0, 0.0, 0.0, 0.0}, {1.5, 1.0, 0.0, 0.5}, {0.0, 1.5, 1.2, -0.5}};
     Sample s;
+    s.columns = columns;
     for (int r = 0; r < rows; ++r) {
         const int c = pick(rng);
-        for (int j = 0; j < 4; ++j)
-            s.x.push_back(centre[c][j] + noise(rng));
+        for (int j = 0; j < columns; ++j)
+            s.x.push_back(centre[c][j % 4] + noise(rng));
         s.cls.push_back(c);
     }
     return s;
@@ -222,6 +224,7 @@ ObjectModelTiming objectModelSeconds(const Sample& s, const std::vector<double>&
 struct Settings {
     std::vector<int> sizes{1000, 2000, 10000, 100000};
     std::vector<std::string> kinds{"blobs", "levels"};
+    int columns = 4;
     int subset = 15;
     int fullLimit = 2000;
     unsigned threads = 0;
@@ -232,7 +235,7 @@ struct Settings {
 void runCase(const Settings& settings, const std::string& kind, int rows)
 {
     const std::string load = loadAverage();
-    const Sample s = kind == "blobs"    ? blobs(rows, 1234 + rows)
+    const Sample s = kind == "blobs"    ? blobs(rows, settings.columns, 1234 + rows)
                      : kind == "binary" ? binary(rows, 555 + rows)
                                         : levels(rows, 4321 + rows);
     const std::vector<double> sigma = deviations(s);
@@ -354,6 +357,8 @@ int main(int argc, char** argv)
                 settings.sizes.push_back(std::stoi(part));
         } else if (arg.rfind("--kinds=", 0) == 0) {
             settings.kinds = split(value);
+        } else if (arg.rfind("--columns=", 0) == 0) {
+            settings.columns = std::stoi(value);
         } else if (arg.rfind("--subset=", 0) == 0) {
             settings.subset = std::stoi(value);
         } else if (arg.rfind("--full-limit=", 0) == 0) {
@@ -371,9 +376,9 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    std::printf("dodoz_bench: d = 4, k = 3, 300 grid points, strict; fast search on %u thread(s); processor: AVX2 %s, "
+    std::printf("dodoz_bench: d = %d (blobs; the others 4), k = 3, 300 grid points, strict; fast search on %u thread(s); processor: AVX2 %s, "
                 "AVX-512 %s\n",
-                settings.threads ? settings.threads : FastSearch::defaultThreads(),
+                settings.columns, settings.threads ? settings.threads : FastSearch::defaultThreads(),
                 __builtin_cpu_supports("avx2") ? "yes" : "no", __builtin_cpu_supports("avx512f") ? "yes" : "no");
     std::fflush(stdout);
     int failures = 0;

@@ -1,5 +1,8 @@
 #include "models/TCriteryMinP.h"
 
+#include <bit>
+#include <cstdint>
+
 #include "core/Utils.h"
 #include "models/fast/FastSearch.h"
 #include "models/fast/SampleArrays.h"
@@ -33,6 +36,8 @@ TCriteryMinP::TCriteryMinP(bool realOutput, bool strict, DatasetPtr testDataset)
 {
 }
 
+TCriteryMinP::~TCriteryMinP() = default;
+
 std::unique_ptr<SampleArrays> TCriteryMinP::denseArrays(const Vector& params) const
 {
     if (realOutput || collect || testDataset || !engineModel || model != engineModel || params.size() < 2)
@@ -53,7 +58,25 @@ std::vector<double> TCriteryMinP::scoreGrid(const Vector* params, const Vector& 
     std::vector<double> deviations(static_cast<size_t>(sigma.size()));
     for (int j = 0; j < sigma.size(); ++j)
         deviations[static_cast<size_t>(j)] = sigma.getDouble(j);
-    return FastSearch::search(arrays->view(), deviations, grid, strict, step).criterion;
+    std::vector<double> criterion = FastSearch::search(arrays->view(), deviations, grid, strict, step).criterion;
+    searched = {std::move(arrays), std::move(deviations), grid, criterion, strict};
+    return criterion;
+}
+
+const double* TCriteryMinP::searchedAt(const SampleArrays& arrays, const std::vector<double>& h) const
+{
+    if (!searched.arrays || searched.strict != strict || searched.sigma.size() != h.size()
+        || !searched.arrays->sameAs(arrays))
+        return nullptr;
+    auto same = [](double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); };
+    for (std::size_t g = 0; g < searched.grid.size(); ++g) {
+        bool all = true;
+        for (std::size_t j = 0; all && j < h.size(); ++j)
+            all = same(h[j], searched.sigma[j] * searched.grid[g]);
+        if (all)
+            return &searched.criterion[g];
+    }
+    return nullptr;
 }
 
 double TCriteryMinP::getCriterion(const Vector& params)
@@ -66,6 +89,14 @@ double TCriteryMinP::getCriterion(const Vector& params)
                 std::vector<double> h(static_cast<size_t>(widths.size()));
                 for (int j = 0; j < widths.size(); ++j)
                     h[static_cast<size_t>(j)] = widths.getDouble(j);
+                // The kept grid serves the one question that follows a search; its copy of
+                // the sample is not held for the rest of the run.
+                if (const double* known = searchedAt(*arrays, h)) {
+                    const double value = *known;
+                    searched = {};
+                    return value;
+                }
+                searched = {};
                 return FastSearch::criterionAt(arrays->view(), h, strict);
             }
         }

@@ -22,13 +22,16 @@ void pairKernelAvx512(PairKernelArgs& a)
     const __m512d tolerance = _mm512_set1_pd(kActivationTolerance);
     const __m512d twice = _mm512_set1_pd(2.0 * kActivationTolerance);
     const __m256i base = _mm256_set1_epi32(a.cellBase);
+    // Picks of two unpacked vectors (e1 e2 and e3 e4 of rows 0 2 4 6, or 1 3 5 7) that
+    // make two rows' 4 coefficients in one step.
+    const __m512i firstPair = _mm512_setr_epi64(0, 1, 8, 9, 2, 3, 10, 11);
+    const __m512i secondPair = _mm512_setr_epi64(4, 5, 12, 13, 6, 7, 14, 15);
     const double* x0 = a.xc;
     const double* x1 = a.xc + a.stride;
     const double* x2 = a.xc + 2 * static_cast<long>(a.stride);
     const double* x3 = a.xc + 3 * static_cast<long>(a.stride);
     char* const bytes = reinterpret_cast<char*>(a.sums);
     std::uint32_t* const counts = a.counts;
-    alignas(32) int cells[8];
     const bool single = a.points == 1;
     auto active = [&](__m512d first) { return _mm512_cmp_pd_mask(first, one, _CMP_LT_OQ); };
     __m512d sum1 = _mm512_setzero_pd();
@@ -75,7 +78,15 @@ void pairKernelAvx512(PairKernelArgs& a)
         }
         const __m256i firstInt = _mm512_cvttpd_epi32(first);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(a.activation + p), _mm256_cvtepi32_epi16(firstInt));
-        _mm256_store_si256(reinterpret_cast<__m256i*>(cells), _mm256_slli_epi32(_mm256_add_epi32(base, firstInt), 5));
+        // The cell offsets stay in registers: lanes read back from a vector store would
+        // wait for it to be forwarded.
+        const __m256i cellVec = _mm256_slli_epi32(_mm256_add_epi32(base, firstInt), 5);
+        const __m128i cellLo = _mm256_castsi256_si128(cellVec);
+        const __m128i cellHi = _mm256_extracti128_si256(cellVec, 1);
+        const std::uint64_t pairs[4] = {static_cast<std::uint64_t>(_mm_cvtsi128_si64(cellLo)),
+                                        static_cast<std::uint64_t>(_mm_extract_epi64(cellLo, 1)),
+                                        static_cast<std::uint64_t>(_mm_cvtsi128_si64(cellHi)),
+                                        static_cast<std::uint64_t>(_mm_extract_epi64(cellHi, 1))};
 
         const __m512d a0 = _mm512_mul_pd(p0, p0);
         const __m512d a1 = _mm512_mul_pd(p1, p1);
@@ -105,22 +116,20 @@ void pairKernelAvx512(PairKernelArgs& a)
         const __m512d t1 = _mm512_unpackhi_pd(e1, e2);  // rows 1 3 5 7: e1 e2
         const __m512d t2 = _mm512_unpacklo_pd(e3, e4);
         const __m512d t3 = _mm512_unpackhi_pd(e3, e4);
-        const __m512d u0 = _mm512_shuffle_f64x2(t0, t2, 0x44);  // rows 0 2 (e1 e2), rows 0 2 (e3 e4)
-        const __m512d u1 = _mm512_shuffle_f64x2(t1, t3, 0x44);  // rows 1 3
-        const __m512d u2 = _mm512_shuffle_f64x2(t0, t2, 0xEE);  // rows 4 6
-        const __m512d u3 = _mm512_shuffle_f64x2(t1, t3, 0xEE);  // rows 5 7
-        const __m512d r02 = _mm512_shuffle_f64x2(u0, u0, 0xD8);  // row 0 | row 2
-        const __m512d r13 = _mm512_shuffle_f64x2(u1, u1, 0xD8);
-        const __m512d r46 = _mm512_shuffle_f64x2(u2, u2, 0xD8);
-        const __m512d r57 = _mm512_shuffle_f64x2(u3, u3, 0xD8);
+        const __m512d r02 = _mm512_permutex2var_pd(t0, firstPair, t2);  // row 0 | row 2
+        const __m512d r13 = _mm512_permutex2var_pd(t1, firstPair, t3);
+        const __m512d r46 = _mm512_permutex2var_pd(t0, secondPair, t2);
+        const __m512d r57 = _mm512_permutex2var_pd(t1, secondPair, t3);
         const __m256d v[8] = {_mm512_castpd512_pd256(r02), _mm512_castpd512_pd256(r13),
                               _mm512_extractf64x4_pd(r02, 1), _mm512_extractf64x4_pd(r13, 1),
                               _mm512_castpd512_pd256(r46), _mm512_castpd512_pd256(r57),
                               _mm512_extractf64x4_pd(r46, 1), _mm512_extractf64x4_pd(r57, 1)};
+#pragma GCC unroll 8
         for (int l = 0; l < 8; ++l) {
-            double* const cell = reinterpret_cast<double*>(bytes + cells[l]);
+            const std::uint32_t offset = static_cast<std::uint32_t>(l % 2 == 0 ? pairs[l / 2] : pairs[l / 2] >> 32);
+            double* const cell = reinterpret_cast<double*>(bytes + offset);
             _mm256_store_pd(cell, _mm256_add_pd(_mm256_load_pd(cell), v[l]));
-            ++counts[cells[l] >> 5];
+            ++counts[offset >> 5];
         }
     }
     if (single) {

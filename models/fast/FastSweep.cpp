@@ -8,6 +8,7 @@
 
 #include "core/Utils.h"
 #include "models/fast/DenseReference.h"
+#include "models/fast/FastWideKernel.h"
 
 SweepScorer::SweepScorer(const SweepPlan& plan)
     : plan(plan),
@@ -45,7 +46,7 @@ void SweepScorer::fillBuckets(int i)
     std::fill(sums, sums + counts.size() * padded, 0.0);
     std::fill(counts.begin(), counts.end(), 0u);
 
-    double xi[16];
+    double xi[kWideColumnsMax];
     for (int j = 0; j < padded; ++j)
         xi[j] = plan.xc[static_cast<std::size_t>(j) * plan.stride + i];
 
@@ -53,7 +54,7 @@ void SweepScorer::fillBuckets(int i)
         activation[p] = static_cast<std::uint16_t>(a);
         if (a == points)
             return;
-        double e[17] = {1.0};
+        double e[kWideColumnsMax + 1] = {1.0};
         for (int j = 0; j < padded; ++j) {
             const double v = (xi[j] - plan.xc[static_cast<std::size_t>(j) * plan.stride + p]) * plan.invSigma[j];
             const double aj = v * v;
@@ -95,6 +96,8 @@ void SweepScorer::fillBuckets(int i)
                 pairKernelAvx2(args);
             from = args.to;
         }
+        if (plan.wideWidth > 0)
+            from = fillWide(xi, q, from, to);
         for (int p = from; p < to; ++p) {
             double ratio = 0.0;
             for (int j = 0; j < padded; ++j) {
@@ -108,6 +111,34 @@ void SweepScorer::fillBuckets(int i)
             addRow(p, a);
         }
     }
+}
+
+int SweepScorer::fillWide(const double* xi, int q, int from, int to)
+{
+    PairKernelArgs args;
+    args.xc = plan.xc.data();
+    args.stride = plan.stride;
+    args.from = from;
+    const int step = plan.wideWidth;
+    args.to = from + (to - from) / step * step;
+    if (args.to == from)
+        return from;
+    args.xi = xi;
+    args.invSigma = plan.invSigma.data();
+    args.cellBase = q * (plan.points + 1);
+    args.points = plan.points;
+    args.c0 = plan.c0;
+    args.invStep = plan.invStep;
+    args.sums = sums;
+    args.counts = counts.data();
+    args.activation = activation.data();
+    args.bound = plan.bound.data();
+    args.realColumns = plan.columns;
+    if (step == 8)
+        widePairKernelAvx512(args);
+    else
+        widePairKernelAvx2(args);
+    return args.to;
 }
 
 void SweepScorer::leaveOut(int i)
@@ -153,7 +184,7 @@ int SweepScorer::place(int p)
     return first;
 }
 
-inline void SweepScorer::accumulate(int g)
+void SweepScorer::accumulate(int g)
 {
     const int padded = plan.padded;
     for (int q = 0; q < plan.classes; ++q) {
@@ -178,7 +209,7 @@ inline void SweepScorer::accumulate(int g)
 // relative to their (non-negative) values, the coefficients themselves gamma(7d), the
 // powers of t and their sum gamma(4d). The factor 2 on top is a safety margin. The density
 // f = fl(S / D) is monotone in S; the quotient by D is widened by 16u on each side.
-inline SweepScorer::Estimate SweepScorer::estimate(int q, int g, bool own, bool tight) const
+SweepScorer::Estimate SweepScorer::estimate(int q, int g, bool own, bool tight) const
 {
     const double n = static_cast<double>(accCount[q]);
     const double* e = &acc[static_cast<std::size_t>(q) * plan.padded];
@@ -287,6 +318,10 @@ bool SweepScorer::decide(int i, int g)
 
 void SweepScorer::score(int i, std::int64_t* errors, std::atomic<unsigned char>* undecided)
 {
+    if (plan.wideColumns) {
+        scoreWide(i, errors, undecided);
+        return;
+    }
     if (plan.vectorWidth > 0) {
         scoreVector(i, errors, undecided);
         return;

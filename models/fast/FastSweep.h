@@ -28,6 +28,12 @@ struct SweepPlan {
     int points = 0;        // G
     bool strict = true;
     int vectorWidth = 0;   // rows per step of the vector kernel (4 AVX2, 8 AVX-512), 0 none
+    int wideWidth = 0;     // more than 4 columns: rows per step of the wide pair kernel (4, 8), 0 none
+    // More than 16 columns: kernel products and densities may underflow, so the rows are
+    // scored by scoreWide (FastWide.cpp), which trusts only estimates well inside the
+    // normal range; dupExact: n * 0.75^d stays exact for every class size.
+    bool wideColumns = false;
+    bool dupExact = true;
     bool uniformGrid = false;
     double c0 = 0.0;
     double invStep = 0.0;
@@ -74,7 +80,7 @@ struct SweepPlan {
 
 // The plan of a search (vectorWidth: 0, 4 or 8, whichever the processor offers), or
 // nothing when the inputs leave the ranges the bounds are derived for (non-finite or
-// extreme values, more than 16 columns, a grid that does not increase); those searches
+// extreme values, more than kWideColumnsMax columns, a grid that does not increase); those searches
 // run the plain loops.
 std::optional<SweepPlan> buildSweepPlan(const DenseSample& s, const std::vector<double>& sigma,
                                         const std::vector<double>& grid, bool strict, int vectorWidth);
@@ -113,9 +119,14 @@ private:
     // Buckets of every row around the row at position i, i itself included (as an exact
     // duplicate, active everywhere); leaveOut/putBack take a row of that value out.
     void fillBuckets(int i);
+    // The rows from..to of class q through the wide pair kernel, but for a tail shorter
+    // than its step; returns the first row left.
+    int fillWide(const double* xi, int q, int from, int to);
     void leaveOut(int i);
     void putBack(int i);
     void score(int i, std::int64_t* errors, std::atomic<unsigned char>* undecided);
+    void scoreWide(int i, std::int64_t* errors, std::atomic<unsigned char>* undecided);
+    int decideWide(int i, int g);
     void scoreVector(int i, std::int64_t* errors, std::atomic<unsigned char>* undecided);
     void evaluateVector(int i);
     bool decide(int i, int g);

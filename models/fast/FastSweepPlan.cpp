@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+#include "models/fast/FastWideKernel.h"
+
 namespace {
 
 // Largest |difference| whose quotient by h is still below 1, so that the kernel is not
@@ -73,7 +75,7 @@ namespace {
 bool inputsInRange(const DenseSample& s, const std::vector<double>& sigma, const std::vector<double>& grid)
 {
     const int points = static_cast<int>(grid.size());
-    if (s.columns < 1 || s.columns > 16 || points < 1 || points > 65000)
+    if (s.columns < 1 || s.columns > kWideColumnsMax || points < 1 || points > 65000)
         return false;
     for (int g = 0; g < points; ++g) {
         if (!inRange(grid[g], 1e-6, 1e6) || (g > 0 && !(grid[g] > grid[g - 1])))
@@ -100,6 +102,7 @@ void shapeGrid(SweepPlan& pl, const std::vector<double>& grid, int vectorWidth)
     pl.invStep = 1.0 / step;
     pl.vectorWidth = d <= 4 && pl.uniformGrid ? vectorWidth : 0;
     pl.padded = pl.vectorWidth > 0 ? 4 : d;
+    pl.wideWidth = d > 4 && pl.uniformGrid ? vectorWidth : 0;
 }
 
 // Scored rows are laid out class after class, in row order inside each class: a class's
@@ -218,6 +221,9 @@ bool tabulatePoints(SweepPlan& pl, const std::vector<double>& sigma, const std::
         double power = 1.0;
         for (int m = 0; m < pl.padded; ++m) {
             power = power * t;
+            // Coefficient sums that underflow must stay negligible against the bound.
+            if (pl.wideColumns && !(power <= 0x1p800))
+                return false;
             pl.powAbs[static_cast<std::size_t>(g) * pl.padded + m] = power;
             pl.powSigned[static_cast<std::size_t>(g) * pl.padded + m] = m % 2 == 0 ? -power : power;
         }
@@ -229,7 +235,7 @@ bool tabulatePoints(SweepPlan& pl, const std::vector<double>& sigma, const std::
                     den = 0.001;
                 // Every density of a class with a row in the window must be a normal,
                 // finite double for the bounds to apply.
-                if (n > 0 && !(den <= smallestProduct * 1e300 && den >= pl.count * 1e-300))
+                if (n > 0 && !((pl.wideColumns || den <= smallestProduct * 1e300) && den >= pl.count * 1e-300))
                     return false;
                 const std::size_t at = (static_cast<std::size_t>(g) * classes + q) * 2 + own;
                 pl.denominator[at] = den;
@@ -281,7 +287,9 @@ std::optional<SweepPlan> buildSweepPlan(const DenseSample& s, const std::vector<
         return std::nullopt;
     groupDuplicates(pl);
     // Sums of exact duplicates (each adds 0.75^d) must stay exact integers times 3^d / 4^d.
-    if (std::pow(3.0, s.columns) * pl.count >= 0x1p53)
+    pl.wideColumns = s.columns > 16;
+    pl.dupExact = std::pow(3.0, s.columns) * pl.count < 0x1p53;
+    if (!pl.dupExact && !pl.wideColumns)
         return std::nullopt;
     layOutColumns(pl, sigma);
     if (!tabulatePoints(pl, sigma, grid))

@@ -1,5 +1,7 @@
 #include "models/fast/SampleArrays.h"
 
+#include <cstring>
+
 #include "objects/Values.h"
 #include "runtime/Runtime.h"
 
@@ -58,6 +60,12 @@ std::unique_ptr<SampleArrays> SampleArrays::of(const Dataset& sample, const Vect
         }
     }
     return arrays;
+}
+
+bool SampleArrays::sameAs(const SampleArrays& other) const
+{
+    return rows == other.rows && columns == other.columns && classes == other.classes && cls == other.cls
+           && x.size() == other.x.size() && std::memcmp(x.data(), other.x.data(), x.size() * sizeof(double)) == 0;
 }
 
 DenseSample SampleArrays::view() const

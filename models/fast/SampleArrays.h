@@ -17,6 +17,8 @@ public:
     static std::unique_ptr<SampleArrays> of(const Dataset& sample, const Vector& codes, const Vector& masks);
 
     DenseSample view() const;
+    // The same rows, classes and cells, bit for bit.
+    bool sameAs(const SampleArrays& other) const;
 
 private:
     int rows = 0;

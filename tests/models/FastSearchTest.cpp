@@ -15,6 +15,7 @@
 #include "models/fast/FastRows.h"
 #include "models/fast/FastSearch.h"
 #include "models/fast/FastSweep.h"
+#include "models/fast/FastWideKernel.h"
 
 namespace {
 
@@ -547,7 +548,7 @@ TEST_F(FastSearchTest, UnusualInputsFallBackToThePlainLoops)
     s.x[3] = std::nan("");
     expectIdentical(s, deviations(blobs(20, 2, 2, 1.0, 31)), grid);
 
-    const Sample many = blobs(12, 17, 2, 1.0, 32);
+    const Sample many = blobs(12, kWideColumnsMax + 1, 2, 1.0, 32);
     const auto manyResult = FastSearch::search(many.view(), deviations(many), grid, true);
     EXPECT_TRUE(manyResult.plainLoops);
     expectIdentical(many, deviations(many), grid);

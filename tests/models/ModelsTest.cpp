@@ -220,13 +220,15 @@ TEST_F(SearchTest, ChosenWidthsReproduceTheBestCriterion)
     auto widths = std::static_pointer_cast<Vector>(p->elementAt(2));
     const double sigma = ds->getDeviations()->getDouble(0);
     // Every c up to the first that keeps all rows decided and right wins; the smallest such c.
+    // A model that has not searched computes each point afresh.
     double best = 1e101;
     double chosen = 0;
+    TModelClass fresh(ds);
+    fresh.getCriteryMinP().setModel(&fresh);
     TOptimizerC optimizer(0.01, 3.0, 0.01);
     for (double c : optimizer.grid()) {
         auto p2 = handParams(ds, {sigma * c});
-        model.getCriteryMinP().setModel(&model);
-        double value = model.getCriteryMinP().getCriterion(*p2);
+        double value = fresh.getCriteryMinP().getCriterion(*p2);
         if (value < best) {
             best = value;
             chosen = sigma * c;
@@ -234,6 +236,22 @@ TEST_F(SearchTest, ChosenWidthsReproduceTheBestCriterion)
     }
     EXPECT_EQ(widths->getDouble(0), chosen);
     EXPECT_EQ(model.getCriteryMinP().getCriterion(*p), best);
+}
+
+TEST_F(SearchTest, TheSearchsCriterionServesOnlyItsOwnSampleAndWidths)
+{
+    TModelClass model(ds);
+    auto p = model.optimize(nullptr, nullptr);
+    const double searched = model.getCriteryMinP().getCriterion(*p);
+    // The same rows and classes, other values: the criterion at the same widths is the
+    // new sample's own, not the one the search found.
+    auto moved = sample({{0.0}, {1.3}, {0.5}, {2.5}, {2.0}, {0.4}, {2.6}, {3.1}}, {1, 1, 1, 1, 2, 2, 2, 2});
+    TModelClass fresh(moved);
+    fresh.getCriteryMinP().setModel(&fresh);
+    const double expected = fresh.getCriteryMinP().getCriterion(*p);
+    ASSERT_NE(expected, searched);
+    model.setDataset(moved);
+    EXPECT_EQ(model.getCriteryMinP().getCriterion(*p), expected);
 }
 
 TEST_F(SearchTest, ConstantInputColumnIsRejectedBeforeTheSearch)

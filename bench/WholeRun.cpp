@@ -1,0 +1,106 @@
+// Whole dodoz runs for the benchmark: a seeded sample as CSV, and a timed run of a task.
+//
+//   dodoz_wholerun csv ROWS COLUMNS SEED      the sample on stdout: k = 3 Gaussian blobs,
+//                                             header X1..Xd,class
+//   dodoz_wholerun run DODOZ KEY              runs DODOZ KEY in the current directory and
+//                                             prints one line of figures
+//
+// The run stops the child at the program's own test stops "model" (the sample is loaded),
+// "output" (the search is done) and "save" (p_min is done) and lets it go on at once, so
+// the stage times come from the stops without any reading of the journal. Wall and CPU
+// time (user + sys of the child) and the child's peak resident memory are printed; on a
+// shared machine the CPU time is the steadier figure.
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+
+namespace {
+
+int csv(int rows, int columns, std::uint64_t seed)
+{
+    std::mt19937_64 rng(seed);
+    std::normal_distribution<double> noise(0.0, 1.0);
+    std::uniform_int_distribution<int> pick(0, 2);
+    auto centre = [](int c, int j) {
+        if (c == 0)
+            return 0.0;
+        if (c == 1)
+            return j % 2 == 0 ? 1.5 : 1.0;
+        return j % 3 == 0 ? 0.0 : (j % 3 == 1 ? 1.5 : -0.8);
+    };
+    for (int j = 0; j < columns; ++j)
+        std::printf("X%d,", j + 1);
+    std::printf("class\n");
+    for (int r = 0; r < rows; ++r) {
+        const int c = pick(rng);
+        for (int j = 0; j < columns; ++j)
+            std::printf("%.4f,", centre(c, j) + noise(rng));
+        std::printf("%d\n", c);
+    }
+    return 0;
+}
+
+double cpuOf(const rusage& u)
+{
+    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
+}
+
+int run(const char* dodoz, const char* key)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    const pid_t child = fork();
+    if (child == 0) {
+        setenv("DODOZ_NO_GUI", "1", 1);
+        if (FILE* quiet = std::freopen("/dev/null", "w", stdout); !quiet)
+            std::_Exit(126);
+        setenv("DODOZ_TEST_STOP", "model,output,save", 1);
+        execl(dodoz, dodoz, key, static_cast<char*>(nullptr));
+        std::_Exit(127);
+    }
+    double at[3] = {0.0, 0.0, 0.0};
+    int stops = 0;
+    int status = 0;
+    rusage usage{};
+    for (;;) {
+        if (wait4(child, &status, WUNTRACED, &usage) != child)
+            return 1;
+        if (WIFSTOPPED(status)) {
+            if (stops < 3)
+                at[stops] = std::chrono::duration<double>(Clock::now() - start).count();
+            ++stops;
+            kill(child, SIGCONT);
+            continue;
+        }
+        break;
+    }
+    const double wall = std::chrono::duration<double>(Clock::now() - start).count();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || stops != 3) {
+        std::printf("FAILED (status %d, stops %d)\n", status, stops);
+        return 1;
+    }
+    std::printf("wall %.2f s, cpu %.2f s, peak %.1f MB; load %.2f s, search %.2f s, output+p_min %.2f s, save %.2f s\n",
+                wall, cpuOf(usage), usage.ru_maxrss / 1024.0, at[0], at[1] - at[0], at[2] - at[1], wall - at[2]);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "csv" && argc == 5)
+        return csv(std::atoi(argv[2]), std::atoi(argv[3]), std::strtoull(argv[4], nullptr, 10));
+    if (mode == "run" && argc == 4)
+        return run(argv[2], argv[3]);
+    std::fprintf(stderr, "usage: dodoz_wholerun csv ROWS COLUMNS SEED | run DODOZ KEY\n");
+    return 2;
+}

@@ -1,0 +1,102 @@
+// The fast search against the plain loops for every column count from 1 to 30: past four
+// columns it runs the wide pair kernel, past sixteen the scoring that guards against
+// underflowing products and densities.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "models/fast/FastWideKernel.h"
+#include "tests/support/DenseSamples.h"
+
+using namespace testsupport;
+
+class FastWideTest : public ::testing::TestWithParam<int> {
+protected:
+    int columns() const { return GetParam(); }
+    std::vector<double> grid = programGrid();
+};
+
+TEST_P(FastWideTest, MatchesPlainLoopsOnBlobs)
+{
+    for (const std::uint64_t seed : {1u, 2u}) {
+        const DenseRows s = gaussianBlobs(40 + 3 * static_cast<int>(seed), columns(), 3, seed * 100 + columns());
+        expectSameAsPlainLoops(s, columnDeviations(s), grid);
+        expectSameAsPlainLoops(s, columnDeviations(s), grid, false);
+    }
+}
+
+TEST_P(FastWideTest, MatchesPlainLoopsOnDuplicatesAndIntegerGrids)
+{
+    const DenseRows twoLevels = integerLevels(36, columns(), 3, 2, 7 + columns());
+    expectSameAsPlainLoops(twoLevels, columnDeviations(twoLevels), grid);
+    DenseRows repeated = gaussianBlobs(12, columns(), 2, 9 + columns());
+    const DenseRows once = repeated;
+    for (int copy = 0; copy < 2; ++copy) {
+        repeated.x.insert(repeated.x.end(), once.x.begin(), once.x.end());
+        repeated.cls.insert(repeated.cls.end(), once.cls.begin(), once.cls.end());
+    }
+    expectSameAsPlainLoops(repeated, columnDeviations(repeated), grid);
+}
+
+TEST_P(FastWideTest, MatchesPlainLoopsWithSigmaOneAndOffsetsOnTheGrid)
+{
+    // Sigma exactly 1 and cells that are whole hundredths: differences sit exactly one
+    // width away at some grid point.
+    DenseRows s = integerLevels(30, columns(), 2, 5, 11 + columns());
+    for (double& v : s.x)
+        v = v * 0.01;
+    expectSameAsPlainLoops(s, std::vector<double>(columns(), 1.0), grid);
+}
+
+TEST_P(FastWideTest, MatchesPlainLoopsAtTheWindowEdgeInEveryColumn)
+{
+    // Rows 0 and 1 see only each other, just inside the window in every column from
+    // c = 1.01 on: the kernel product is about (0.75 * 2^-52)^d, a subnormal past about 19
+    // columns and 0.0 past about 20, where the plain loops find rows in the window and yet
+    // no density (under strict the point cannot be decided).
+    DenseRows s;
+    s.columns = columns();
+    s.classes = 3;
+    const double edge = std::nextafter(grid[100], 0.0);
+    auto add = [&](double v, int c) {
+        for (int j = 0; j < s.columns; ++j)
+            s.x.push_back(v);
+        s.cls.push_back(c);
+    };
+    add(0.0, 0);
+    add(edge, 1);
+    add(10.0, 0);
+    add(10.3, 1);
+    add(10.6, 2);
+    expectSameAsPlainLoops(s, std::vector<double>(columns(), 1.0), grid);
+    expectSameAsPlainLoops(s, std::vector<double>(columns(), 1.0), grid, false);
+}
+
+TEST_P(FastWideTest, CriterionAtOneWidthVectorMatchesThePlainLoops)
+{
+    const DenseRows s = gaussianBlobs(45, columns(), 3, 300 + columns());
+    const std::vector<double> sigma = columnDeviations(s);
+    for (const double c : {0.37, 1.0, 2.51}) {
+        std::vector<double> widths(sigma.size());
+        for (std::size_t j = 0; j < sigma.size(); ++j)
+            widths[j] = sigma[j] * c;
+        for (const bool strict : {true, false}) {
+            std::int64_t plainErrors = 0;
+            std::int64_t fastErrors = 0;
+            const double plain = DenseReference::criterion(s.view(), widths.data(), strict, &plainErrors);
+            const double fast = FastSearch::criterionAt(s.view(), widths, strict, &fastErrors);
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(fast), std::bit_cast<std::uint64_t>(plain)) << "c=" << c;
+            EXPECT_EQ(fastErrors, plainErrors) << "c=" << c;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Columns, FastWideTest, ::testing::Range(1, 31));
+
+TEST(FastWideLimits, ColumnsPastTheWideKernelRunThePlainLoops)
+{
+    const DenseRows s = gaussianBlobs(10, kWideColumnsMax + 1, 2, 5);
+    const auto result = FastSearch::search(s.view(), columnDeviations(s), programGrid(), true);
+    EXPECT_TRUE(result.plainLoops);
+}
