@@ -1,120 +1,99 @@
 // Compiled with -mavx2 and called only when the processor has AVX2; it includes nothing
-// but plain declarations so that no shared inline code is emitted with AVX2 instructions.
+// but plain declarations and the kernel templates, so that no shared inline code is
+// emitted with AVX2 instructions.
 #include <immintrin.h>
 
-#include "models/fast/FastPairKernel.h"
+#include "models/fast/PairKernelTemplate.h"
+
+namespace {
+
+struct Avx2Lanes {
+    using Vec = __m256d;
+    using Mask = __m256d;
+    using Ints = __m128i;
+    static constexpr int kLanes = 4;
+    static constexpr bool kSinglePointSums = false;
+
+    static Vec set1(double v) { return _mm256_set1_pd(v); }
+    static Vec zero() { return _mm256_setzero_pd(); }
+    static Vec load(const double* p) { return _mm256_loadu_pd(p); }
+    static void store(double* p, Vec v) { _mm256_store_pd(p, v); }
+    static Vec add(Vec x, Vec y) { return _mm256_add_pd(x, y); }
+    static Vec sub(Vec x, Vec y) { return _mm256_sub_pd(x, y); }
+    static Vec mul(Vec x, Vec y) { return _mm256_mul_pd(x, y); }
+    static Vec min(Vec x, Vec y) { return _mm256_min_pd(x, y); }
+    static Vec max(Vec x, Vec y) { return _mm256_max_pd(x, y); }
+    static Vec abs(Vec x) { return _mm256_and_pd(x, _mm256_castsi256_pd(_mm256_set1_epi64x(0x7fffffffffffffffLL))); }
+    static Vec floor(Vec x) { return _mm256_floor_pd(x); }
+    static Mask less(Vec x, Vec y) { return _mm256_cmp_pd(x, y, _CMP_LT_OQ); }
+    static bool any(Mask m) { return _mm256_movemask_pd(m) != 0; }
+    static unsigned bits(Mask m) { return static_cast<unsigned>(_mm256_movemask_pd(m)); }
+    static Vec takeInside(Vec aj, Vec kj, Mask nearJ, Vec diff, const double* bound)
+    {
+        const Vec b = _mm256_mask_i32gather_pd(_mm256_setzero_pd(), bound, _mm256_cvttpd_epi32(kj), nearJ, 8);
+        const Vec inside = _mm256_and_pd(nearJ, _mm256_cmp_pd(diff, b, _CMP_LE_OQ));
+        return _mm256_blendv_pd(aj, kj, inside);
+    }
+    static Ints truncate(Vec x) { return _mm256_cvttpd_epi32(x); }
+    static void storeActivation(std::uint16_t* out, Ints v)
+    {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi32(v, v));
+    }
+    static void storeInts(int* out, Ints v) { _mm_store_si128(reinterpret_cast<__m128i*>(out), v); }
+
+    class Scatter {
+    public:
+        explicit Scatter(const PairKernelArgs& a)
+            : bytes_(reinterpret_cast<char*>(a.sums)), counts_(a.counts), base_(_mm_set1_epi32(a.cellBase))
+        {
+        }
+
+        void add(Ints firstInt, Vec e1, Vec e2, Vec e3, Vec e4) const
+        {
+            const __m128i cell = _mm_slli_epi32(_mm_add_epi32(base_, firstInt), 5);
+            const __m256d t0 = _mm256_unpacklo_pd(e1, e2);
+            const __m256d t1 = _mm256_unpackhi_pd(e1, e2);
+            const __m256d t2 = _mm256_unpacklo_pd(e3, e4);
+            const __m256d t3 = _mm256_unpackhi_pd(e3, e4);
+            const __m256d v0 = _mm256_permute2f128_pd(t0, t2, 0x20);
+            const __m256d v1 = _mm256_permute2f128_pd(t1, t3, 0x20);
+            const __m256d v2 = _mm256_permute2f128_pd(t0, t2, 0x31);
+            const __m256d v3 = _mm256_permute2f128_pd(t1, t3, 0x31);
+            const int k0 = _mm_cvtsi128_si32(cell);
+            const int k1 = _mm_extract_epi32(cell, 1);
+            const int k2 = _mm_extract_epi32(cell, 2);
+            const int k3 = _mm_extract_epi32(cell, 3);
+            double* const c0p = reinterpret_cast<double*>(bytes_ + k0);
+            double* const c1p = reinterpret_cast<double*>(bytes_ + k1);
+            double* const c2p = reinterpret_cast<double*>(bytes_ + k2);
+            double* const c3p = reinterpret_cast<double*>(bytes_ + k3);
+            _mm256_store_pd(c0p, _mm256_add_pd(_mm256_load_pd(c0p), v0));
+            _mm256_store_pd(c1p, _mm256_add_pd(_mm256_load_pd(c1p), v1));
+            _mm256_store_pd(c2p, _mm256_add_pd(_mm256_load_pd(c2p), v2));
+            _mm256_store_pd(c3p, _mm256_add_pd(_mm256_load_pd(c3p), v3));
+            ++counts_[k0 >> 5];
+            ++counts_[k1 >> 5];
+            ++counts_[k2 >> 5];
+            ++counts_[k3 >> 5];
+        }
+
+    private:
+        char* bytes_;
+        std::uint32_t* counts_;
+        __m128i base_;
+    };
+};
+
+}  // namespace
 
 void pairKernelAvx2(PairKernelArgs& a)
 {
-    const __m256d absMask = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7fffffffffffffffLL));
-    const __m256d xi0 = _mm256_set1_pd(a.xi[0]);
-    const __m256d xi1 = _mm256_set1_pd(a.xi[1]);
-    const __m256d xi2 = _mm256_set1_pd(a.xi[2]);
-    const __m256d xi3 = _mm256_set1_pd(a.xi[3]);
-    const __m256d is0 = _mm256_set1_pd(a.invSigma[0]);
-    const __m256d is1 = _mm256_set1_pd(a.invSigma[1]);
-    const __m256d is2 = _mm256_set1_pd(a.invSigma[2]);
-    const __m256d is3 = _mm256_set1_pd(a.invSigma[3]);
-    const __m256d c0 = _mm256_set1_pd(a.c0);
-    const __m256d invStep = _mm256_set1_pd(a.invStep);
-    const __m256d one = _mm256_set1_pd(1.0);
-    const __m256d low = _mm256_set1_pd(-0.5);
-    const __m256d high = _mm256_set1_pd(a.points - 0.5);
-    const __m256d tolerance = _mm256_set1_pd(kActivationTolerance);
-    const __m256d twice = _mm256_set1_pd(2.0 * kActivationTolerance);
-    const __m128i base = _mm_set1_epi32(a.cellBase);
-    const double* x0 = a.xc;
-    const double* x1 = a.xc + a.stride;
-    const double* x2 = a.xc + 2 * static_cast<long>(a.stride);
-    const double* x3 = a.xc + 3 * static_cast<long>(a.stride);
-    double* const sums = a.sums;
-    std::uint32_t* const counts = a.counts;
+    fastkernel::pairKernel<Avx2Lanes>(a);
+}
 
-    for (int p = a.from; p < a.to; p += 4) {
-        const __m256d p0 = _mm256_mul_pd(_mm256_sub_pd(xi0, _mm256_loadu_pd(x0 + p)), is0);
-        const __m256d p1 = _mm256_mul_pd(_mm256_sub_pd(xi1, _mm256_loadu_pd(x1 + p)), is1);
-        const __m256d p2 = _mm256_mul_pd(_mm256_sub_pd(xi2, _mm256_loadu_pd(x2 + p)), is2);
-        const __m256d p3 = _mm256_mul_pd(_mm256_sub_pd(xi3, _mm256_loadu_pd(x3 + p)), is3);
-        const __m256d ratio = _mm256_max_pd(_mm256_max_pd(_mm256_and_pd(p0, absMask), _mm256_and_pd(p1, absMask)),
-                                            _mm256_max_pd(_mm256_and_pd(p2, absMask), _mm256_and_pd(p3, absMask)));
-        // f in grid steps from the first point; clamped to [-0.5, G - 0.5] the activation
-        // is floor(f) + 1 and only points 0..G-1 can be near. Shifted by the tolerance, a
-        // fraction below twice the tolerance marks a row too close to a point to trust.
-        const __m256d f = _mm256_min_pd(_mm256_max_pd(_mm256_mul_pd(_mm256_sub_pd(ratio, c0), invStep), low), high);
-        const __m256d shifted = _mm256_add_pd(f, tolerance);
-        const __m256d below = _mm256_floor_pd(shifted);
-        const __m256d close = _mm256_cmp_pd(_mm256_sub_pd(shifted, below), twice, _CMP_LT_OQ);
-        __m256d first = _mm256_add_pd(below, one);
-        const int closeMask = _mm256_movemask_pd(close);
-        if (closeMask) {
-            // Exact placement, column by column: a column whose ratio is near grid point k
-            // is active from k on when its |difference| is within the bound at k, else
-            // from k + 1; any other column from floor + 1 as above.
-            const __m256d ps[4] = {p0, p1, p2, p3};
-            const double* xs[4] = {x0, x1, x2, x3};
-            const __m256d xis[4] = {xi0, xi1, xi2, xi3};
-            first = _mm256_setzero_pd();
-            for (int j = 0; j < a.realColumns; ++j) {
-                const __m256d fj = _mm256_min_pd(
-                    _mm256_max_pd(_mm256_mul_pd(_mm256_sub_pd(_mm256_and_pd(ps[j], absMask), c0), invStep), low), high);
-                const __m256d sj = _mm256_add_pd(fj, tolerance);
-                const __m256d kj = _mm256_floor_pd(sj);
-                const __m256d nearJ = _mm256_cmp_pd(_mm256_sub_pd(sj, kj), twice, _CMP_LT_OQ);
-                __m256d aj = _mm256_add_pd(kj, one);
-                if (_mm256_movemask_pd(nearJ)) {
-                    const __m256d diff = _mm256_and_pd(_mm256_sub_pd(xis[j], _mm256_loadu_pd(xs[j] + p)), absMask);
-                    const __m256d b = _mm256_mask_i32gather_pd(_mm256_setzero_pd(), a.bound + static_cast<long>(j) * a.points,
-                                                               _mm256_cvttpd_epi32(kj), nearJ, 8);
-                    const __m256d inside = _mm256_and_pd(nearJ, _mm256_cmp_pd(diff, b, _CMP_LE_OQ));
-                    aj = _mm256_blendv_pd(aj, kj, inside);
-                }
-                first = _mm256_max_pd(first, aj);
-            }
-        }
-        const __m128i firstInt = _mm256_cvttpd_epi32(first);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(a.activation + p), _mm_packus_epi32(firstInt, firstInt));
-        const __m128i cell = _mm_slli_epi32(_mm_add_epi32(base, firstInt), 5);
-
-        const __m256d a0 = _mm256_mul_pd(p0, p0);
-        const __m256d a1 = _mm256_mul_pd(p1, p1);
-        const __m256d a2 = _mm256_mul_pd(p2, p2);
-        const __m256d a3 = _mm256_mul_pd(p3, p3);
-        const __m256d s01 = _mm256_add_pd(a0, a1);
-        const __m256d p01 = _mm256_mul_pd(a0, a1);
-        const __m256d s23 = _mm256_add_pd(a2, a3);
-        const __m256d p23 = _mm256_mul_pd(a2, a3);
-        const __m256d e1 = _mm256_add_pd(s01, s23);
-        const __m256d e2 = _mm256_add_pd(_mm256_add_pd(p01, p23), _mm256_mul_pd(s01, s23));
-        const __m256d e3 = _mm256_add_pd(_mm256_mul_pd(p01, s23), _mm256_mul_pd(p23, s01));
-        const __m256d e4 = _mm256_mul_pd(p01, p23);
-
-        const __m256d t0 = _mm256_unpacklo_pd(e1, e2);
-        const __m256d t1 = _mm256_unpackhi_pd(e1, e2);
-        const __m256d t2 = _mm256_unpacklo_pd(e3, e4);
-        const __m256d t3 = _mm256_unpackhi_pd(e3, e4);
-        const __m256d v0 = _mm256_permute2f128_pd(t0, t2, 0x20);
-        const __m256d v1 = _mm256_permute2f128_pd(t1, t3, 0x20);
-        const __m256d v2 = _mm256_permute2f128_pd(t0, t2, 0x31);
-        const __m256d v3 = _mm256_permute2f128_pd(t1, t3, 0x31);
-
-        char* const bytes = reinterpret_cast<char*>(sums);
-        const int k0 = _mm_cvtsi128_si32(cell);
-        const int k1 = _mm_extract_epi32(cell, 1);
-        const int k2 = _mm_extract_epi32(cell, 2);
-        const int k3 = _mm_extract_epi32(cell, 3);
-        double* const c0p = reinterpret_cast<double*>(bytes + k0);
-        double* const c1p = reinterpret_cast<double*>(bytes + k1);
-        double* const c2p = reinterpret_cast<double*>(bytes + k2);
-        double* const c3p = reinterpret_cast<double*>(bytes + k3);
-        _mm256_store_pd(c0p, _mm256_add_pd(_mm256_load_pd(c0p), v0));
-        _mm256_store_pd(c1p, _mm256_add_pd(_mm256_load_pd(c1p), v1));
-        _mm256_store_pd(c2p, _mm256_add_pd(_mm256_load_pd(c2p), v2));
-        _mm256_store_pd(c3p, _mm256_add_pd(_mm256_load_pd(c3p), v3));
-        ++counts[k0 >> 5];
-        ++counts[k1 >> 5];
-        ++counts[k2 >> 5];
-        ++counts[k3 >> 5];
-    }
+void widePairKernelAvx2(PairKernelArgs& a)
+{
+    fastkernel::wideKernelFor<Avx2Lanes>(a);
 }
 
 void evaluateAvx2(EvalArgs& a)

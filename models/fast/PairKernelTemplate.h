@@ -1,0 +1,243 @@
+#pragma once
+// The pair kernels written once over the lanes of an instruction set. Included only by
+// the translation units compiled for that set, each instantiating the kernels with lane
+// operations of internal linkage, so no code built with one set's instructions can be
+// shared with another's.
+//
+// The lane operations T provide:
+//   Vec, Mask, Ints, kLanes       vector of doubles, lane mask, truncated lanes, lanes
+//   set1 zero load store          unaligned load, aligned store of doubles
+//   add sub mul min max abs floor lanewise, as the single instructions
+//   less(a, b)                    ordered a < b
+//   any(mask) bits(mask)          some lane set; lanes as bits, lane 0 lowest
+//   takeInside(aj, kj, nearJ, diff, bound)
+//                                 kj where nearJ and diff <= bound[kj], else aj
+//   truncate storeActivation storeInts
+//   Scatter                       adds each row's 4 coefficients to its cell
+//   kSinglePointSums              one grid point summed in lanes (maskAdd, popcount, sum)
+
+#include <cstdint>
+
+#include "models/fast/FastPairKernel.h"
+#include "models/fast/FastWideKernel.h"
+
+namespace fastkernel {
+
+template <class T>
+struct Window {
+    using Vec = typename T::Vec;
+    explicit Window(const PairKernelArgs& a)
+        : c0(T::set1(a.c0)), invStep(T::set1(a.invStep)), one(T::set1(1.0)), low(T::set1(-0.5)),
+          high(T::set1(a.points - 0.5)), tolerance(T::set1(kActivationTolerance)),
+          twice(T::set1(2.0 * kActivationTolerance))
+    {
+    }
+    Vec c0, invStep, one, low, high, tolerance, twice;
+};
+
+// The activation of every lane from the largest scaled difference of its row and, for
+// rows too close to a grid point, from the columns themselves.
+template <class T>
+typename T::Vec activation(const Window<T>& w, typename T::Vec ratio, const typename T::Vec* ps, int columns,
+                           const PairKernelArgs& a, int p)
+{
+    using Vec = typename T::Vec;
+    using Mask = typename T::Mask;
+    // f in grid steps from the first point; clamped to [-0.5, G - 0.5] the activation
+    // is floor(f) + 1 and only points 0..G-1 can be near. Shifted by the tolerance, a
+    // fraction below twice the tolerance marks a row too close to a point to trust.
+    const Vec f = T::min(T::max(T::mul(T::sub(ratio, w.c0), w.invStep), w.low), w.high);
+    const Vec shifted = T::add(f, w.tolerance);
+    const Vec below = T::floor(shifted);
+    const Mask close = T::less(T::sub(shifted, below), w.twice);
+    Vec first = T::add(below, w.one);
+    if (T::any(close)) {
+        // Exact placement, column by column: a column whose ratio is near grid point k
+        // is active from k on when its |difference| is within the bound at k, else
+        // from k + 1; any other column from floor + 1 as above.
+        first = T::zero();
+        for (int j = 0; j < columns; ++j) {
+            const Vec fj = T::min(T::max(T::mul(T::sub(T::abs(ps[j]), w.c0), w.invStep), w.low), w.high);
+            const Vec sj = T::add(fj, w.tolerance);
+            const Vec kj = T::floor(sj);
+            const Mask nearJ = T::less(T::sub(sj, kj), w.twice);
+            Vec aj = T::add(kj, w.one);
+            if (T::any(nearJ)) {
+                const Vec x = T::load(a.xc + static_cast<long>(j) * a.stride + p);
+                const Vec diff = T::abs(T::sub(T::set1(a.xi[j]), x));
+                aj = T::takeInside(aj, kj, nearJ, diff, a.bound + static_cast<long>(j) * a.points);
+            }
+            first = T::max(first, aj);
+        }
+    }
+    return first;
+}
+
+// Exactly 4 (padded) columns, kLanes rows per step.
+template <class T>
+void pairKernel(PairKernelArgs& a)
+{
+    using Vec = typename T::Vec;
+    const Window<T> w(a);
+    const Vec xi0 = T::set1(a.xi[0]);
+    const Vec xi1 = T::set1(a.xi[1]);
+    const Vec xi2 = T::set1(a.xi[2]);
+    const Vec xi3 = T::set1(a.xi[3]);
+    const Vec is0 = T::set1(a.invSigma[0]);
+    const Vec is1 = T::set1(a.invSigma[1]);
+    const Vec is2 = T::set1(a.invSigma[2]);
+    const Vec is3 = T::set1(a.invSigma[3]);
+    const double* x0 = a.xc;
+    const double* x1 = a.xc + a.stride;
+    const double* x2 = a.xc + 2 * static_cast<long>(a.stride);
+    const double* x3 = a.xc + 3 * static_cast<long>(a.stride);
+    const typename T::Scatter scatter(a);
+    [[maybe_unused]] const bool single = a.points == 1;
+    [[maybe_unused]] Vec sum1 = T::zero();
+    [[maybe_unused]] Vec sum2 = T::zero();
+    [[maybe_unused]] Vec sum3 = T::zero();
+    [[maybe_unused]] Vec sum4 = T::zero();
+    [[maybe_unused]] std::uint32_t inside = 0;
+
+    for (int p = a.from; p < a.to; p += T::kLanes) {
+        const Vec ps[4] = {T::mul(T::sub(xi0, T::load(x0 + p)), is0), T::mul(T::sub(xi1, T::load(x1 + p)), is1),
+                           T::mul(T::sub(xi2, T::load(x2 + p)), is2), T::mul(T::sub(xi3, T::load(x3 + p)), is3)};
+        const Vec ratio = T::max(T::max(T::abs(ps[0]), T::abs(ps[1])), T::max(T::abs(ps[2]), T::abs(ps[3])));
+        const Vec first = activation(w, ratio, ps, a.realColumns, a, p);
+        const typename T::Ints firstInt = T::truncate(first);
+        T::storeActivation(a.activation + p, firstInt);
+
+        const Vec a0 = T::mul(ps[0], ps[0]);
+        const Vec a1 = T::mul(ps[1], ps[1]);
+        const Vec a2 = T::mul(ps[2], ps[2]);
+        const Vec a3 = T::mul(ps[3], ps[3]);
+        const Vec s01 = T::add(a0, a1);
+        const Vec p01 = T::mul(a0, a1);
+        const Vec s23 = T::add(a2, a3);
+        const Vec p23 = T::mul(a2, a3);
+        const Vec e1 = T::add(s01, s23);
+        const Vec e2 = T::add(T::add(p01, p23), T::mul(s01, s23));
+        const Vec e3 = T::add(T::mul(p01, s23), T::mul(p23, s01));
+        const Vec e4 = T::mul(p01, p23);
+
+        if constexpr (T::kSinglePointSums) {
+            if (single) {
+                // One grid point: every row in the window goes to the same cell.
+                const typename T::Mask active = T::less(first, w.one);
+                inside += T::popcount(active);
+                sum1 = T::maskAdd(sum1, active, e1);
+                sum2 = T::maskAdd(sum2, active, e2);
+                sum3 = T::maskAdd(sum3, active, e3);
+                sum4 = T::maskAdd(sum4, active, e4);
+                continue;
+            }
+        }
+        scatter.add(firstInt, e1, e2, e3, e4);
+    }
+    if constexpr (T::kSinglePointSums) {
+        if (single) {
+            double* const cell = a.sums + static_cast<long>(a.cellBase) * 4;
+            cell[0] = cell[0] + T::sum(sum1);
+            cell[1] = cell[1] + T::sum(sum2);
+            cell[2] = cell[2] + T::sum(sum3);
+            cell[3] = cell[3] + T::sum(sum4);
+            a.counts[a.cellBase] += inside;
+        }
+    }
+}
+
+// D > 0: exactly D columns, known to the compiler; 0: a.realColumns.
+template <class T, int D>
+void wideKernel(PairKernelArgs& a)
+{
+    using Vec = typename T::Vec;
+    const int d = D > 0 ? D : a.realColumns;
+    const Window<T> w(a);
+    const Vec one = w.one;
+    const Vec never = T::set1(a.points);
+    std::uint32_t* const counts = a.counts;
+    Vec ps[kWideColumnsMax];
+    Vec e[kWideColumnsMax + 1];
+    alignas(64) double coefficients[kWideColumnsMax][T::kLanes];
+    alignas(32) int firsts[T::kLanes];
+
+    for (int p = a.from; p < a.to; p += T::kLanes) {
+        Vec ratio = T::zero();
+#pragma GCC unroll 32
+        for (int j = 0; j < d; ++j) {
+            const Vec x = T::load(a.xc + static_cast<long>(j) * a.stride + p);
+            ps[j] = T::mul(T::sub(T::set1(a.xi[j]), x), T::set1(a.invSigma[j]));
+            ratio = T::max(ratio, T::abs(ps[j]));
+        }
+        const Vec first = activation(w, ratio, ps, d, a, p);
+        const typename T::Ints firstInt = T::truncate(first);
+        T::storeActivation(a.activation + p, firstInt);
+        const unsigned active = T::bits(T::less(first, never));
+        if (!active)
+            continue;
+        T::storeInts(firsts, firstInt);
+
+        // e_m over the columns in order, e_0 = 1: the recurrence of the scalar loop.
+        e[0] = one;
+#pragma GCC unroll 32
+        for (int m = 1; m <= d; ++m)
+            e[m] = T::zero();
+#pragma GCC unroll 32
+        for (int j = 0; j < d; ++j) {
+            const Vec aj = T::mul(ps[j], ps[j]);
+#pragma GCC unroll 32
+            for (int m = j + 1; m >= 1; --m)
+                e[m] = T::add(e[m], T::mul(aj, e[m - 1]));
+        }
+        for (int m = 0; m < d; ++m)
+            T::store(coefficients[m], e[m + 1]);
+        for (unsigned bits = active; bits; bits &= bits - 1) {
+            const int l = __builtin_ctz(bits);
+            const int cell = a.cellBase + firsts[l];
+            double* const target = a.sums + static_cast<long>(cell) * d;
+#pragma GCC unroll 32
+            for (int m = 0; m < d; ++m)
+                target[m] = target[m] + coefficients[m][l];
+            ++counts[cell];
+        }
+    }
+}
+
+// Column counts up to 32 get a kernel of their own; wider ones share the general one.
+template <class T>
+void wideKernelFor(PairKernelArgs& a)
+{
+    switch (a.realColumns) {
+    case 5: wideKernel<T, 5>(a); break;
+    case 6: wideKernel<T, 6>(a); break;
+    case 7: wideKernel<T, 7>(a); break;
+    case 8: wideKernel<T, 8>(a); break;
+    case 9: wideKernel<T, 9>(a); break;
+    case 10: wideKernel<T, 10>(a); break;
+    case 11: wideKernel<T, 11>(a); break;
+    case 12: wideKernel<T, 12>(a); break;
+    case 13: wideKernel<T, 13>(a); break;
+    case 14: wideKernel<T, 14>(a); break;
+    case 15: wideKernel<T, 15>(a); break;
+    case 16: wideKernel<T, 16>(a); break;
+    case 17: wideKernel<T, 17>(a); break;
+    case 18: wideKernel<T, 18>(a); break;
+    case 19: wideKernel<T, 19>(a); break;
+    case 20: wideKernel<T, 20>(a); break;
+    case 21: wideKernel<T, 21>(a); break;
+    case 22: wideKernel<T, 22>(a); break;
+    case 23: wideKernel<T, 23>(a); break;
+    case 24: wideKernel<T, 24>(a); break;
+    case 25: wideKernel<T, 25>(a); break;
+    case 26: wideKernel<T, 26>(a); break;
+    case 27: wideKernel<T, 27>(a); break;
+    case 28: wideKernel<T, 28>(a); break;
+    case 29: wideKernel<T, 29>(a); break;
+    case 30: wideKernel<T, 30>(a); break;
+    case 31: wideKernel<T, 31>(a); break;
+    case 32: wideKernel<T, 32>(a); break;
+    default: wideKernel<T, 0>(a); break;
+    }
+}
+
+}  // namespace fastkernel
