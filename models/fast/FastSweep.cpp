@@ -74,22 +74,7 @@ void SweepScorer::fillBuckets(int i)
         const int to = plan.classStart[q + 1];
         const int width = plan.vectorWidth;
         if (width > 0 && to - from >= width) {
-            PairKernelArgs args;
-            args.xc = plan.xc.data();
-            args.stride = plan.stride;
-            args.from = from;
-            args.to = from + (to - from) / width * width;
-            args.xi = xi;
-            args.invSigma = plan.invSigma.data();
-            args.cellBase = q * (points + 1);
-            args.points = points;
-            args.c0 = plan.c0;
-            args.invStep = plan.invStep;
-            args.sums = sums;
-            args.counts = counts.data();
-            args.activation = activation.data();
-            args.bound = plan.bound.data();
-            args.realColumns = plan.columns;
+            PairKernelArgs args = kernelArgs(xi, q, from, from + (to - from) / width * width);
             if (width == 8)
                 pairKernelAvx512(args);
             else
@@ -113,16 +98,14 @@ void SweepScorer::fillBuckets(int i)
     }
 }
 
-int SweepScorer::fillWide(const double* xi, int q, int from, int to)
+// The pair kernels' view of the rows at positions from..to of class q around the query xi.
+PairKernelArgs SweepScorer::kernelArgs(const double* xi, int q, int from, int to)
 {
     PairKernelArgs args;
     args.xc = plan.xc.data();
     args.stride = plan.stride;
     args.from = from;
-    const int step = plan.wideWidth;
-    args.to = from + (to - from) / step * step;
-    if (args.to == from)
-        return from;
+    args.to = to;
     args.xi = xi;
     args.invSigma = plan.invSigma.data();
     args.cellBase = q * (plan.points + 1);
@@ -134,6 +117,15 @@ int SweepScorer::fillWide(const double* xi, int q, int from, int to)
     args.activation = activation.data();
     args.bound = plan.bound.data();
     args.realColumns = plan.columns;
+    return args;
+}
+
+int SweepScorer::fillWide(const double* xi, int q, int from, int to)
+{
+    const int step = plan.wideWidth;
+    if ((to - from) / step == 0)
+        return from;
+    PairKernelArgs args = kernelArgs(xi, q, from, from + (to - from) / step * step);
     if (step == 8)
         widePairKernelAvx512(args);
     else

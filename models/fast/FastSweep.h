@@ -121,6 +121,7 @@ private:
     void fillBuckets(int i);
     // The rows from..to of class q through the wide pair kernel, but for a tail shorter
     // than its step; returns the first row left.
+    PairKernelArgs kernelArgs(const double* xi, int q, int from, int to);
     int fillWide(const double* xi, int q, int from, int to);
     void leaveOut(int i);
     void putBack(int i);
