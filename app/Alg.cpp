@@ -50,6 +50,7 @@ void Alg::clearTaskWithoutJournal() const
             return;
         RepApi repository(StrToInt(ParamStr(1)), RepApi::Unbound{});
         repository.beginTrans();
+        repository.lockTask();
         repository.deleteResults();
         repository.commitTrans();
         repository.close();
@@ -73,7 +74,10 @@ std::unique_ptr<RepApi> Alg::runStages(Log& log, int key)
     log.writeLine(" 2. Открытие репозитория: ");
     testStop("open");
     auto repository = std::make_unique<RepApi>(key, RepApi::Unbound{});
+    // Under the task's lock, as in stage 5: another run's result transaction cannot
+    // commit between the deletion and the check that nothing of the task is left.
     repository->beginTrans();
+    repository->lockTask();
     repository->deleteResults();
     testStop("clear");
     repository->commitTrans();

@@ -168,6 +168,28 @@ TEST_P(ConcurrencyTest, TwoRunsOfOneTaskLeaveExactlyOneSet)
                  {{"race_tries_" + db(), std::to_string(tries)}, {"race_one_set_" + db(), std::to_string(oneSet)}});
 }
 
+// A run clears the task under the task's lock: while another run holds its whole set
+// uncommitted, the clearing waits, so that set cannot be committed between the deletion
+// and the check that nothing of the task is left (that check failed a run now and then).
+TEST_P(ConcurrencyTest, ClearingWaitsForAnotherRunsUncommittedSet)
+{
+    const int key = fx->registerTask({.object = e2e::iris::versicolor});
+    ASSERT_EQ(fx->runDodoz(key).process.err, e2e::console::progress(5));
+    const TaskRows completeSet = TaskRows::read(*fx, key);
+
+    std::vector<ProcessPtr> runs;
+    runs.push_back(start(key, {stopAt("insert-6")}));
+    ASSERT_TRUE(waitUntilStopped(*runs[0])) << runs[0]->errSoFar();
+    const std::filesystem::path clearing = fx->newWorkDir();
+    runs.push_back(fx->startDodoz(key, e2e::Regional::C, clearing));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_TRUE(runs[1]->running());
+    EXPECT_EQ(e2e::journal::lastStage(RunFixture::journal(clearing)), 2);
+    resume(*runs[0]);
+    EXPECT_TRUE(allEndedWell(runs));
+    EXPECT_TRUE(holdsTheSet(key, completeSet));
+}
+
 DODOZ_E2E_ON_BOTH_BACKENDS(ConcurrencyTest);
 
 }  // namespace
