@@ -27,7 +27,18 @@ struct PairKernelArgs {
     // comparing with it.
     const double* bound = nullptr;
     int realColumns = 0;
+    // The AVX-512 4-column kernel adds into cells of 8 doubles instead: the 4 coefficient
+    // sums, then the row count, then lanes that are never read. One add of a whole cell
+    // per row costs less than a coefficient add and a count increment, which the scattered
+    // rows make wait on each other's stores. The caller folds these cells into sums and
+    // counts. Cells from spareCell on (kSpareCells of them, one per lane) take the rows
+    // that never enter the window, which would otherwise all wait on the same cell.
+    double* countedCells = nullptr;
+    int spareCell = 0;
 };
+
+constexpr int kSpareCells = 8;
+constexpr int kCountedCellWidth = 8;
 
 // Distance, in grid steps, below which the estimated activation is not trusted and the
 // row is placed by the exact per-column test instead.

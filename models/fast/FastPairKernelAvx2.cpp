@@ -48,9 +48,20 @@ struct Avx2Lanes {
         {
         }
 
-        void add(Ints firstInt, Vec e1, Vec e2, Vec e3, Vec e4) const
+        // Cell offsets staged in slot k (0..2) ahead of the add, as in the AVX-512 kernel.
+        void stage(int k, Ints firstInt)
         {
-            const __m128i cell = _mm_slli_epi32(_mm_add_epi32(base_, firstInt), 5);
+            _mm_store_si128(reinterpret_cast<__m128i*>(offsets_[k]), _mm_slli_epi32(_mm_add_epi32(base_, firstInt), 5));
+        }
+
+        void moveSlot(int to, int from)
+        {
+            for (int l = 0; l < 4; ++l)
+                offsets_[to][l] = offsets_[from][l];
+        }
+
+        void add(int k, Vec e1, Vec e2, Vec e3, Vec e4) const
+        {
             const __m256d t0 = _mm256_unpacklo_pd(e1, e2);
             const __m256d t1 = _mm256_unpackhi_pd(e1, e2);
             const __m256d t2 = _mm256_unpacklo_pd(e3, e4);
@@ -59,10 +70,10 @@ struct Avx2Lanes {
             const __m256d v1 = _mm256_permute2f128_pd(t1, t3, 0x20);
             const __m256d v2 = _mm256_permute2f128_pd(t0, t2, 0x31);
             const __m256d v3 = _mm256_permute2f128_pd(t1, t3, 0x31);
-            const int k0 = _mm_cvtsi128_si32(cell);
-            const int k1 = _mm_extract_epi32(cell, 1);
-            const int k2 = _mm_extract_epi32(cell, 2);
-            const int k3 = _mm_extract_epi32(cell, 3);
+            const int k0 = offsets_[k][0];
+            const int k1 = offsets_[k][1];
+            const int k2 = offsets_[k][2];
+            const int k3 = offsets_[k][3];
             double* const c0p = reinterpret_cast<double*>(bytes_ + k0);
             double* const c1p = reinterpret_cast<double*>(bytes_ + k1);
             double* const c2p = reinterpret_cast<double*>(bytes_ + k2);
@@ -81,6 +92,7 @@ struct Avx2Lanes {
         char* bytes_;
         std::uint32_t* counts_;
         __m128i base_;
+        alignas(16) int offsets_[3][4];
     };
 };
 

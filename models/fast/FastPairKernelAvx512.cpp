@@ -47,51 +47,60 @@ struct Avx512Lanes {
     class Scatter {
     public:
         explicit Scatter(const PairKernelArgs& a)
-            : bytes_(reinterpret_cast<char*>(a.sums)), counts_(a.counts), base_(_mm256_set1_epi32(a.cellBase))
+            : cells_(reinterpret_cast<char*>(a.countedCells)), base_(_mm256_set1_epi32(a.cellBase)),
+              never_(_mm256_set1_epi32(a.points)),
+              spare_(_mm256_add_epi32(_mm256_set1_epi32(a.spareCell), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7)))
         {
+            // Row l's cell vector comes from one permute of two unpacked vectors (e1 e2
+            // and e3 e4 of the even or the odd rows); the lanes outside the write mask
+            // keep the index vector's own bits, which spell 1.0 in lane 4 (the count)
+            // and 0.0 above.
+            const long long one = 0x3FF0000000000000LL;
+            for (int l = 0; l < 8; ++l) {
+                const long long k = l / 2;
+                pick_[l] = _mm512_setr_epi64(2 * k, 2 * k + 1, 8 + 2 * k, 8 + 2 * k + 1, one, 0, 0, 0);
+            }
         }
 
-        void add(Ints firstInt, Vec e1, Vec e2, Vec e3, Vec e4) const
+        // The cell offsets of a step's rows, kept in slot k (0..2) until its add: read back
+        // through memory, they take no vector port, and the kernel stages them two steps
+        // ahead, so the store has long been done.
+        void stage(int k, Ints firstInt)
         {
-            // The cell offsets stay in registers: lanes read back from a vector store
-            // would wait for it to be forwarded.
-            const __m256i cellVec = _mm256_slli_epi32(_mm256_add_epi32(base_, firstInt), 5);
-            const __m128i cellLo = _mm256_castsi256_si128(cellVec);
-            const __m128i cellHi = _mm256_extracti128_si256(cellVec, 1);
-            const std::uint64_t pairs[4] = {static_cast<std::uint64_t>(_mm_cvtsi128_si64(cellLo)),
-                                            static_cast<std::uint64_t>(_mm_extract_epi64(cellLo, 1)),
-                                            static_cast<std::uint64_t>(_mm_cvtsi128_si64(cellHi)),
-                                            static_cast<std::uint64_t>(_mm_extract_epi64(cellHi, 1))};
-            // Rows (lanes) to one 4-coefficient vector per row: pair k and k+2 share a
-            // vector. The picks of two unpacked vectors (e1 e2 and e3 e4 of rows 0 2 4 6,
-            // or 1 3 5 7) make two rows' 4 coefficients in one step.
-            const __m512i firstPair = _mm512_setr_epi64(0, 1, 8, 9, 2, 3, 10, 11);
-            const __m512i secondPair = _mm512_setr_epi64(4, 5, 12, 13, 6, 7, 14, 15);
+            const __mmask8 never = _mm256_cmpeq_epi32_mask(firstInt, never_);
+            const __m256i cellVec =
+                _mm256_slli_epi32(_mm256_mask_blend_epi32(never, _mm256_add_epi32(base_, firstInt), spare_), 6);
+            _mm256_store_si256(reinterpret_cast<__m256i*>(offsets_[k]), cellVec);
+        }
+
+        void moveSlot(int to, int from)
+        {
+            for (int l = 0; l < 8; ++l)
+                offsets_[to][l] = offsets_[from][l];
+        }
+
+        void add(int k, Vec e1, Vec e2, Vec e3, Vec e4) const
+        {
             const __m512d t0 = _mm512_unpacklo_pd(e1, e2);  // rows 0 2 4 6: e1 e2
             const __m512d t1 = _mm512_unpackhi_pd(e1, e2);  // rows 1 3 5 7: e1 e2
             const __m512d t2 = _mm512_unpacklo_pd(e3, e4);
             const __m512d t3 = _mm512_unpackhi_pd(e3, e4);
-            const __m512d r02 = _mm512_permutex2var_pd(t0, firstPair, t2);  // row 0 | row 2
-            const __m512d r13 = _mm512_permutex2var_pd(t1, firstPair, t3);
-            const __m512d r46 = _mm512_permutex2var_pd(t0, secondPair, t2);
-            const __m512d r57 = _mm512_permutex2var_pd(t1, secondPair, t3);
-            const __m256d v[8] = {_mm512_castpd512_pd256(r02), _mm512_castpd512_pd256(r13),
-                                  _mm512_extractf64x4_pd(r02, 1), _mm512_extractf64x4_pd(r13, 1),
-                                  _mm512_castpd512_pd256(r46), _mm512_castpd512_pd256(r57),
-                                  _mm512_extractf64x4_pd(r46, 1), _mm512_extractf64x4_pd(r57, 1)};
 #pragma GCC unroll 8
             for (int l = 0; l < 8; ++l) {
-                const std::uint32_t offset = static_cast<std::uint32_t>(l % 2 == 0 ? pairs[l / 2] : pairs[l / 2] >> 32);
-                double* const cell = reinterpret_cast<double*>(bytes_ + offset);
-                _mm256_store_pd(cell, _mm256_add_pd(_mm256_load_pd(cell), v[l]));
-                ++counts_[offset >> 5];
+                const __m512d row = l % 2 == 0 ? _mm512_mask2_permutex2var_pd(t0, pick_[l], 0x0F, t2)
+                                               : _mm512_mask2_permutex2var_pd(t1, pick_[l], 0x0F, t3);
+                double* const cell = reinterpret_cast<double*>(cells_ + offsets_[k][l]);
+                _mm512_store_pd(cell, _mm512_add_pd(_mm512_load_pd(cell), row));
             }
         }
 
     private:
-        char* bytes_;
-        std::uint32_t* counts_;
+        char* cells_;
         __m256i base_;
+        __m256i never_;
+        __m256i spare_;
+        __m512i pick_[8];
+        alignas(32) std::uint32_t offsets_[3][8];
     };
 };
 

@@ -26,6 +26,13 @@ SweepScorer::SweepScorer(const SweepPlan& plan)
     void* at = sumsStore.data();
     std::size_t space = sumsStore.size() * sizeof(double);
     sums = static_cast<double*>(std::align(32, cells * sizeof(double), at, space));
+    if (plan.vectorWidth == 8) {
+        const std::size_t counted = (counts.size() + kSpareCells) * kCountedCellWidth;
+        countedStore.resize(counted + 8);
+        void* c = countedStore.data();
+        std::size_t room = countedStore.size() * sizeof(double);
+        countedCells = static_cast<double*>(std::align(64, counted * sizeof(double), c, room));
+    }
     if (plan.vectorWidth > 0) {
         const std::size_t band = static_cast<std::size_t>(plan.classes) * plan.paddedPoints;
         prefixStore.resize(band * 4 + 8);
@@ -45,6 +52,8 @@ void SweepScorer::fillBuckets(int i)
     const int points = plan.points;
     std::fill(sums, sums + counts.size() * padded, 0.0);
     std::fill(counts.begin(), counts.end(), 0u);
+    if (countedCells)
+        std::fill(countedCells, countedCells + counts.size() * kCountedCellWidth, 0.0);
 
     double xi[kWideColumnsMax];
     for (int j = 0; j < padded; ++j)
@@ -96,6 +105,19 @@ void SweepScorer::fillBuckets(int i)
             addRow(p, a);
         }
     }
+    if (countedCells)
+        foldCounted();
+}
+
+void SweepScorer::foldCounted()
+{
+    for (std::size_t cell = 0; cell < counts.size(); ++cell) {
+        const double* from = countedCells + cell * kCountedCellWidth;
+        double* to = sums + cell * 4;
+        for (int m = 0; m < 4; ++m)
+            to[m] = to[m] + from[m];
+        counts[cell] += static_cast<std::uint32_t>(from[4]);
+    }
 }
 
 // The pair kernels' view of the rows at positions from..to of class q around the query xi.
@@ -117,6 +139,8 @@ PairKernelArgs SweepScorer::kernelArgs(const double* xi, int q, int from, int to
     args.activation = activation.data();
     args.bound = plan.bound.data();
     args.realColumns = plan.columns;
+    args.countedCells = countedCells;
+    args.spareCell = static_cast<int>(counts.size());
     return args;
 }
 

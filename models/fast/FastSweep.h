@@ -123,6 +123,8 @@ private:
     // than its step; returns the first row left.
     PairKernelArgs kernelArgs(const double* xi, int q, int from, int to);
     int fillWide(const double* xi, int q, int from, int to);
+    // Adds the 8-double cells of the AVX-512 4-column kernel into sums and counts.
+    void foldCounted();
     void leaveOut(int i);
     void putBack(int i);
     void score(int i, std::int64_t* errors, std::atomic<unsigned char>* undecided);
@@ -142,6 +144,8 @@ private:
     std::vector<double> sumsStore;
     double* sums = nullptr;               // per cell: padded coefficient sums (32-byte aligned)
     std::vector<std::uint32_t> counts;    // per cell
+    std::vector<double> countedStore;
+    double* countedCells = nullptr;       // see PairKernelArgs::countedCells (64-byte aligned)
     std::vector<std::uint16_t> activation;
     std::uint16_t leftOut = 0;            // activation of the row left out (0: a duplicate)
     int query = 0;                        // the row being scored

@@ -35,11 +35,40 @@ struct Window {
     Vec c0, invStep, one, low, high, tolerance, twice;
 };
 
-// The activation of every lane from the largest scaled difference of its row and, for
-// rows too close to a grid point, from the columns themselves.
+// Exact placement, column by column, for a step with a row too close to a grid point: a
+// column whose ratio is near grid point k is active from k on when its |difference| is
+// within the bound at k, else from k + 1; any other column from floor + 1. Out of line
+// and rare, so the scaled differences are computed again here (the same operations, so
+// the same values) rather than kept in memory by the hot loop.
 template <class T>
-typename T::Vec activation(const Window<T>& w, typename T::Vec ratio, const typename T::Vec* ps, int columns,
-                           const PairKernelArgs& a, int p)
+[[gnu::noinline]] typename T::Vec exactActivation(const Window<T>& w, int columns, const PairKernelArgs& a, int p)
+{
+    using Vec = typename T::Vec;
+    using Mask = typename T::Mask;
+    Vec first = T::zero();
+    for (int j = 0; j < columns; ++j) {
+        const Vec x = T::load(a.xc + static_cast<long>(j) * a.stride + p);
+        const Vec pj = T::mul(T::sub(T::set1(a.xi[j]), x), T::set1(a.invSigma[j]));
+        const Vec fj = T::min(T::max(T::mul(T::sub(T::abs(pj), w.c0), w.invStep), w.low), w.high);
+        const Vec sj = T::add(fj, w.tolerance);
+        const Vec kj = T::floor(sj);
+        const Mask nearJ = T::less(T::sub(sj, kj), w.twice);
+        Vec aj = T::add(kj, w.one);
+        if (T::any(nearJ)) {
+            const Vec diff = T::abs(T::sub(T::set1(a.xi[j]), x));
+            aj = T::takeInside(aj, kj, nearJ, diff, a.bound + static_cast<long>(j) * a.points);
+        }
+        first = T::max(first, aj);
+    }
+    return first;
+}
+
+// The activation of every lane from the largest scaled difference of its row and, for
+// rows too close to a grid point, from the columns themselves. Inlined into the kernels:
+// as a call it made them keep every scaled difference in memory.
+template <class T>
+[[gnu::always_inline]] inline typename T::Vec activation(const Window<T>& w, typename T::Vec ratio, int columns,
+                                                         const PairKernelArgs& a, int p)
 {
     using Vec = typename T::Vec;
     using Mask = typename T::Mask;
@@ -50,27 +79,9 @@ typename T::Vec activation(const Window<T>& w, typename T::Vec ratio, const type
     const Vec shifted = T::add(f, w.tolerance);
     const Vec below = T::floor(shifted);
     const Mask close = T::less(T::sub(shifted, below), w.twice);
-    Vec first = T::add(below, w.one);
-    if (T::any(close)) {
-        // Exact placement, column by column: a column whose ratio is near grid point k
-        // is active from k on when its |difference| is within the bound at k, else
-        // from k + 1; any other column from floor + 1 as above.
-        first = T::zero();
-        for (int j = 0; j < columns; ++j) {
-            const Vec fj = T::min(T::max(T::mul(T::sub(T::abs(ps[j]), w.c0), w.invStep), w.low), w.high);
-            const Vec sj = T::add(fj, w.tolerance);
-            const Vec kj = T::floor(sj);
-            const Mask nearJ = T::less(T::sub(sj, kj), w.twice);
-            Vec aj = T::add(kj, w.one);
-            if (T::any(nearJ)) {
-                const Vec x = T::load(a.xc + static_cast<long>(j) * a.stride + p);
-                const Vec diff = T::abs(T::sub(T::set1(a.xi[j]), x));
-                aj = T::takeInside(aj, kj, nearJ, diff, a.bound + static_cast<long>(j) * a.points);
-            }
-            first = T::max(first, aj);
-        }
-    }
-    return first;
+    if (T::any(close)) [[unlikely]]
+        return exactActivation<T>(w, columns, a, p);
+    return T::add(below, w.one);
 }
 
 // Exactly 4 (padded) columns, kLanes rows per step.
@@ -91,21 +102,19 @@ void pairKernel(PairKernelArgs& a)
     const double* x1 = a.xc + a.stride;
     const double* x2 = a.xc + 2 * static_cast<long>(a.stride);
     const double* x3 = a.xc + 3 * static_cast<long>(a.stride);
-    const typename T::Scatter scatter(a);
-    [[maybe_unused]] const bool single = a.points == 1;
-    [[maybe_unused]] Vec sum1 = T::zero();
-    [[maybe_unused]] Vec sum2 = T::zero();
-    [[maybe_unused]] Vec sum3 = T::zero();
-    [[maybe_unused]] Vec sum4 = T::zero();
-    [[maybe_unused]] std::uint32_t inside = 0;
-
-    for (int p = a.from; p < a.to; p += T::kLanes) {
+    struct Rows {
+        Vec first;
+        typename T::Ints firstInt;
+        Vec e1, e2, e3, e4;
+    };
+    auto rows = [&](int p) {
         const Vec ps[4] = {T::mul(T::sub(xi0, T::load(x0 + p)), is0), T::mul(T::sub(xi1, T::load(x1 + p)), is1),
                            T::mul(T::sub(xi2, T::load(x2 + p)), is2), T::mul(T::sub(xi3, T::load(x3 + p)), is3)};
         const Vec ratio = T::max(T::max(T::abs(ps[0]), T::abs(ps[1])), T::max(T::abs(ps[2]), T::abs(ps[3])));
-        const Vec first = activation(w, ratio, ps, a.realColumns, a, p);
-        const typename T::Ints firstInt = T::truncate(first);
-        T::storeActivation(a.activation + p, firstInt);
+        Rows r;
+        r.first = activation(w, ratio, a.realColumns, a, p);
+        r.firstInt = T::truncate(r.first);
+        T::storeActivation(a.activation + p, r.firstInt);
 
         const Vec a0 = T::mul(ps[0], ps[0]);
         const Vec a1 = T::mul(ps[1], ps[1]);
@@ -115,35 +124,84 @@ void pairKernel(PairKernelArgs& a)
         const Vec p01 = T::mul(a0, a1);
         const Vec s23 = T::add(a2, a3);
         const Vec p23 = T::mul(a2, a3);
-        const Vec e1 = T::add(s01, s23);
-        const Vec e2 = T::add(T::add(p01, p23), T::mul(s01, s23));
-        const Vec e3 = T::add(T::mul(p01, s23), T::mul(p23, s01));
-        const Vec e4 = T::mul(p01, p23);
+        r.e1 = T::add(s01, s23);
+        r.e2 = T::add(T::add(p01, p23), T::mul(s01, s23));
+        r.e3 = T::add(T::mul(p01, s23), T::mul(p23, s01));
+        r.e4 = T::mul(p01, p23);
+        return r;
+    };
 
-        if constexpr (T::kSinglePointSums) {
-            if (single) {
-                // One grid point: every row in the window goes to the same cell.
-                const typename T::Mask active = T::less(first, w.one);
-                inside += T::popcount(active);
-                sum1 = T::maskAdd(sum1, active, e1);
-                sum2 = T::maskAdd(sum2, active, e2);
-                sum3 = T::maskAdd(sum3, active, e3);
-                sum4 = T::maskAdd(sum4, active, e4);
-                continue;
-            }
-        }
-        scatter.add(firstInt, e1, e2, e3, e4);
-    }
     if constexpr (T::kSinglePointSums) {
-        if (single) {
+        if (a.points == 1) {
+            // One grid point: every row in the window goes to the same cell.
+            Vec sum1 = T::zero();
+            Vec sum2 = T::zero();
+            Vec sum3 = T::zero();
+            Vec sum4 = T::zero();
+            std::uint32_t inside = 0;
+            for (int p = a.from; p < a.to; p += T::kLanes) {
+                const Rows r = rows(p);
+                const typename T::Mask active = T::less(r.first, w.one);
+                inside += T::popcount(active);
+                sum1 = T::maskAdd(sum1, active, r.e1);
+                sum2 = T::maskAdd(sum2, active, r.e2);
+                sum3 = T::maskAdd(sum3, active, r.e3);
+                sum4 = T::maskAdd(sum4, active, r.e4);
+            }
             double* const cell = a.sums + static_cast<long>(a.cellBase) * 4;
             cell[0] = cell[0] + T::sum(sum1);
             cell[1] = cell[1] + T::sum(sum2);
             cell[2] = cell[2] + T::sum(sum3);
             cell[3] = cell[3] + T::sum(sum4);
             a.counts[a.cellBase] += inside;
+            return;
         }
     }
+
+    // Software-pipelined two steps deep: a step's rows are added to their cells while the
+    // next two steps are computed. The cells wait on the long chain from the loads to the
+    // activation; issued right after it, the adds filled the scheduler and the steps ran
+    // one after another.
+    typename T::Scatter scatter(a);
+    const int steps = (a.to - a.from) / T::kLanes;
+    if (steps < 2) {
+        if (steps == 1) {
+            const Rows r = rows(a.from);
+            scatter.stage(0, r.firstInt);
+            scatter.add(0, r.e1, r.e2, r.e3, r.e4);
+        }
+        return;
+    }
+    // Unrolled three times so that the three steps in flight keep their registers.
+    Rows r0 = rows(a.from);
+    scatter.stage(0, r0.firstInt);
+    Rows r1 = rows(a.from + T::kLanes);
+    scatter.stage(1, r1.firstInt);
+    Rows r2;
+    int p = a.from + 2 * T::kLanes;
+    for (; p + 2 * T::kLanes < a.to; p += 3 * T::kLanes) {
+        r2 = rows(p);
+        scatter.stage(2, r2.firstInt);
+        scatter.add(0, r0.e1, r0.e2, r0.e3, r0.e4);
+        r0 = rows(p + T::kLanes);
+        scatter.stage(0, r0.firstInt);
+        scatter.add(1, r1.e1, r1.e2, r1.e3, r1.e4);
+        r1 = rows(p + 2 * T::kLanes);
+        scatter.stage(1, r1.firstInt);
+        scatter.add(2, r2.e1, r2.e2, r2.e3, r2.e4);
+    }
+    // r0 and r1 (slots 0 and 1) are staged; up to two steps remain.
+    for (; p < a.to; p += T::kLanes) {
+        r2 = rows(p);
+        scatter.stage(2, r2.firstInt);
+        scatter.add(0, r0.e1, r0.e2, r0.e3, r0.e4);
+        scatter.moveSlot(0, 1);
+        scatter.moveSlot(1, 2);
+        r0 = r1;
+        r1 = r2;
+    }
+    scatter.add(0, r0.e1, r0.e2, r0.e3, r0.e4);
+    scatter.add(1, r1.e1, r1.e2, r1.e3, r1.e4);
 }
 
 // D > 0: exactly D columns, known to the compiler; 0: a.realColumns.
@@ -169,7 +227,7 @@ void wideKernel(PairKernelArgs& a)
             ps[j] = T::mul(T::sub(T::set1(a.xi[j]), x), T::set1(a.invSigma[j]));
             ratio = T::max(ratio, T::abs(ps[j]));
         }
-        const Vec first = activation(w, ratio, ps, d, a, p);
+        const Vec first = activation(w, ratio, d, a, p);
         const typename T::Ints firstInt = T::truncate(first);
         T::storeActivation(a.activation + p, firstInt);
         const unsigned active = T::bits(T::less(first, never));

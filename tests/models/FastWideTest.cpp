@@ -100,3 +100,27 @@ TEST(FastWideLimits, ColumnsPastTheWideKernelRunThePlainLoops)
     const auto result = FastSearch::search(s.view(), columnDeviations(s), programGrid(), true);
     EXPECT_TRUE(result.plainLoops);
 }
+
+// The pair kernels run a class's rows in steps of 4 or 8, two steps ahead of their adds
+// into the cells, and leave the tail to the scalar loop: classes of every size from one
+// row to several steps, and 2 and 4 columns (the 4-column kernel), so every start, end
+// and remainder of that pipeline is compared with the plain loops.
+TEST(FastKernelRunLengths, ClassesOfEverySizeMatchThePlainLoops)
+{
+    const int sizes[] = {1, 3, 7, 8, 9, 15, 16, 17, 23, 24, 25, 31, 40};
+    for (const int columns : {2, 4}) {
+        std::mt19937_64 rng(4242 + columns);
+        std::normal_distribution<double> noise(0.0, 1.0);
+        DenseRows s;
+        s.columns = columns;
+        s.classes = static_cast<int>(std::size(sizes));
+        for (int q = 0; q < s.classes; ++q)
+            for (int r = 0; r < sizes[q]; ++r) {
+                for (int j = 0; j < columns; ++j)
+                    s.x.push_back(0.3 * q * ((j % 3) - 1.0) + noise(rng));
+                s.cls.push_back(q);
+            }
+        expectSameAsPlainLoops(s, columnDeviations(s), programGrid());
+        expectSameAsPlainLoops(s, columnDeviations(s), programGrid(), false);
+    }
+}
