@@ -1,5 +1,6 @@
 #include "core/Utils.h"
 
+#include <algorithm>
 #include <cerrno>
 
 // The combined path names the directory in the error only: a current directory whose name
@@ -41,16 +42,56 @@ Log::~Log()
     close();
 }
 
+// The text goes out in pieces of about 64 KB with the indentation put in on the way: the
+// detailed journal writes whole samples, and an indented copy of one (plus the copies
+// its building took) was most of the program's peak memory on large samples.
 void Log::write(const std::string& text)
 {
-    std::string out = indent > 0 ? Utils::replaceAll(text, "\n", "\n" + Utils::repeat(' ', 2 * indent)) : text;
-    if (!out.empty() && handle != -1)
-        FileWrite(handle, out.data(), static_cast<int>(out.size()));
+    if (text.empty() || handle == -1)
+        return;
+    if (indent <= 0) {
+        FileWrite(handle, text.data(), static_cast<int>(text.size()));
+        return;
+    }
+    constexpr std::size_t kPiece = 1 << 16;
+    const std::string lineBreak = "\n" + Utils::repeat(' ', 2 * indent);
+    std::string piece;
+    piece.reserve(kPiece + lineBreak.size());
+    auto flush = [&] {
+        FileWrite(handle, piece.data(), static_cast<int>(piece.size()));
+        piece.clear();
+    };
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t at = text.find('\n', start);
+        const std::size_t end = at == std::string::npos ? text.size() : at;
+        while (start < end) {
+            const std::size_t take = std::min(end - start, kPiece - std::min(piece.size(), kPiece));
+            piece.append(text, start, take);
+            start += take;
+            if (piece.size() >= kPiece)
+                flush();
+        }
+        if (at == std::string::npos)
+            break;
+        piece += lineBreak;
+        start = at + 1;
+        if (piece.size() >= kPiece)
+            flush();
+    }
+    if (!piece.empty())
+        flush();
 }
 
 void Log::writeLine(const std::string& text)
 {
-    write("\n" + text);
+    // One write for an ordinary line; a long text is not copied to put the break before it.
+    if (text.size() < 4096) {
+        write("\n" + text);
+        return;
+    }
+    write("\n");
+    write(text);
 }
 
 void Log::close()

@@ -60,6 +60,29 @@ TEST_F(LogTest, TrailingLineFeedEndsInIndentBlanks)
     EXPECT_EQ("text\n    ", TempDir::read(file("j.log")));
 }
 
+// Long texts go out in pieces; the bytes must be those of one indented copy, whatever
+// falls on a piece's edge (a line feed, a line longer than a piece, runs of line feeds).
+TEST_F(LogTest, LongTextsAreWrittenAsOneIndentedCopy)
+{
+    std::string text;
+    for (int i = 0; i < 40000; ++i) {
+        text += " | " + std::to_string(i * 7919 % 100003) + " | строка";
+        if (i % 97 == 0)
+            text += std::string(70000, 'x');
+        text += i % 5 == 0 ? "\n\n" : "\n";
+    }
+    std::string expected;
+    for (char c : "\n" + text + "\nend")
+        expected += c == '\n' ? std::string("\n      ") : std::string(1, c);
+    {
+        Log log(file("j.log"), false);
+        log.indent = 3;
+        log.writeLine(text);
+        log.writeLine("end");
+    }
+    EXPECT_EQ(expected, TempDir::read(file("j.log")));
+}
+
 TEST_F(LogTest, EmptyLineIsALineFeedAndIndent)
 {
     Log log(file("j.log"), false);
