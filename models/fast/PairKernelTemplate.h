@@ -16,6 +16,7 @@
 //   Scatter                       adds each row's 4 coefficients to its cell
 //   kSinglePointSums              one grid point summed in lanes (maskAdd, popcount, sum)
 
+#include <algorithm>
 #include <cstdint>
 
 #include "models/fast/FastPairKernel.h"
@@ -214,12 +215,20 @@ void wideKernel(PairKernelArgs& a)
     const Vec one = w.one;
     const Vec never = T::set1(a.points);
     std::uint32_t* const counts = a.counts;
-    Vec ps[kWideColumnsMax];
-    Vec e[kWideColumnsMax + 1];
-    alignas(64) double coefficients[kWideColumnsMax][T::kLanes];
-    alignas(32) int firsts[T::kLanes];
+    // A step's coefficients and cells wait in memory while the next steps are computed
+    // (as in the 4-column kernel); every lane is added, so the adds take no branch that
+    // depends on the data. Rows never in the window go to the class's unused cell G.
+    struct Step {
+        alignas(64) double coefficients[kWideColumnsMax][T::kLanes];
+        alignas(32) int firsts[T::kLanes];
+        bool active;
+    };
+    constexpr int kDepth = 2;
+    Step steps[kDepth + 1];
 
-    for (int p = a.from; p < a.to; p += T::kLanes) {
+    auto compute = [&](int p, Step& s) {
+        Vec ps[kWideColumnsMax];
+        Vec e[kWideColumnsMax + 1];
         Vec ratio = T::zero();
 #pragma GCC unroll 32
         for (int j = 0; j < d; ++j) {
@@ -230,10 +239,10 @@ void wideKernel(PairKernelArgs& a)
         const Vec first = activation(w, ratio, d, a, p);
         const typename T::Ints firstInt = T::truncate(first);
         T::storeActivation(a.activation + p, firstInt);
-        const unsigned active = T::bits(T::less(first, never));
-        if (!active)
-            continue;
-        T::storeInts(firsts, firstInt);
+        s.active = T::any(T::less(first, never));
+        if (!s.active)
+            return;
+        T::storeInts(s.firsts, firstInt);
 
         // e_m over the columns in order, e_0 = 1: the recurrence of the scalar loop.
         e[0] = one;
@@ -247,17 +256,34 @@ void wideKernel(PairKernelArgs& a)
             for (int m = j + 1; m >= 1; --m)
                 e[m] = T::add(e[m], T::mul(aj, e[m - 1]));
         }
+#pragma GCC unroll 32
         for (int m = 0; m < d; ++m)
-            T::store(coefficients[m], e[m + 1]);
-        for (unsigned bits = active; bits; bits &= bits - 1) {
-            const int l = __builtin_ctz(bits);
-            const int cell = a.cellBase + firsts[l];
+            T::store(s.coefficients[m], e[m + 1]);
+    };
+    auto add = [&](const Step& s) {
+        if (!s.active)
+            return;
+#pragma GCC unroll 8
+        for (int l = 0; l < T::kLanes; ++l) {
+            const int cell = a.cellBase + s.firsts[l];
             double* const target = a.sums + static_cast<long>(cell) * d;
 #pragma GCC unroll 32
             for (int m = 0; m < d; ++m)
-                target[m] = target[m] + coefficients[m][l];
+                target[m] = target[m] + s.coefficients[m][l];
             ++counts[cell];
         }
+    };
+
+    int k = 0;
+    for (int p = a.from; p < a.to; p += T::kLanes) {
+        compute(p, steps[k]);
+        k = k == kDepth ? 0 : k + 1;
+        if (p - a.from >= kDepth * T::kLanes)
+            add(steps[k]);
+    }
+    const int computed = (a.to - a.from) / T::kLanes;
+    for (int left = std::min(computed, kDepth); left > 0; --left) {
+        add(steps[(k + kDepth + 1 - left) % (kDepth + 1)]);
     }
 }
 

@@ -103,12 +103,13 @@ TEST(FastWideLimits, ColumnsPastTheWideKernelRunThePlainLoops)
 
 // The pair kernels run a class's rows in steps of 4 or 8, two steps ahead of their adds
 // into the cells, and leave the tail to the scalar loop: classes of every size from one
-// row to several steps, and 2 and 4 columns (the 4-column kernel), so every start, end
-// and remainder of that pipeline is compared with the plain loops.
+// row to several steps, through the 4-column kernel (2 and 4 columns) and the wide one
+// (5, 8 and 17), so every start, end and remainder of those pipelines is compared with
+// the plain loops.
 TEST(FastKernelRunLengths, ClassesOfEverySizeMatchThePlainLoops)
 {
     const int sizes[] = {1, 3, 7, 8, 9, 15, 16, 17, 23, 24, 25, 31, 40};
-    for (const int columns : {2, 4}) {
+    for (const int columns : {2, 4, 5, 8, 17}) {
         std::mt19937_64 rng(4242 + columns);
         std::normal_distribution<double> noise(0.0, 1.0);
         DenseRows s;
