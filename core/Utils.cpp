@@ -49,11 +49,14 @@ void Log::write(const std::string& text)
 {
     if (text.empty() || handle == -1)
         return;
+    constexpr std::size_t kPiece = 1 << 16;
     if (indent <= 0) {
-        FileWrite(handle, text.data(), static_cast<int>(text.size()));
+        // In pieces as well: a write takes an int count, and a sample of some ten million
+        // rows is longer than that.
+        for (std::size_t at = 0; at < text.size(); at += kPiece)
+            FileWrite(handle, text.data() + at, static_cast<int>(std::min(kPiece, text.size() - at)));
         return;
     }
-    constexpr std::size_t kPiece = 1 << 16;
     const std::string lineBreak = "\n" + Utils::repeat(' ', 2 * indent);
     std::string piece;
     piece.reserve(kPiece + lineBreak.size());

@@ -81,6 +81,11 @@ TEST_F(LogTest, LongTextsAreWrittenAsOneIndentedCopy)
         log.writeLine("end");
     }
     EXPECT_EQ(expected, TempDir::read(file("j.log")));
+    {
+        Log log(file("plain.log"), false);
+        log.writeLine(text);
+    }
+    EXPECT_EQ("\n" + text, TempDir::read(file("plain.log")));
 }
 
 TEST_F(LogTest, EmptyLineIsALineFeedAndIndent)
