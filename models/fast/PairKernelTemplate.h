@@ -13,7 +13,9 @@
 //   takeInside(aj, kj, nearJ, diff, bound)
 //                                 kj where nearJ and diff <= bound[kj], else aj
 //   truncate storeActivation storeInts
-//   Scatter                       adds each row's 4 coefficients to its cell
+//   Scatter                       adds each row's 4 coefficients to its cell: stage(k, cells)
+//                                 keeps a step's cells in slot k (0..2), add(k, e1..e4) adds
+//                                 that step's rows, moveSlot(to, from) copies a slot
 //   kSinglePointSums              one grid point summed in lanes (maskAdd, popcount, sum)
 
 #include <algorithm>
