@@ -350,20 +350,25 @@ void RepApi::checkTaskColumns()
         "SELECT ColID, ParSysName FROM TskAlgParam WHERE TskID = " + task +
         " AND ParSysName IN ('in_col', 'out_col') ORDER BY ColID");
     parameters->load();
+    // SELECT *, as every read of the host's tables: its DtsColumn need not say which
+    // dataset a column belongs to, and where it does not, that check is left out.
     CResultSetPtr described = driver->executeQuery(
-        "SELECT ColID, DtsID FROM DtsColumn WHERE ColID IN (SELECT ColID FROM TskAlgParam WHERE TskID = " + task + ")");
+        "SELECT * FROM DtsColumn WHERE ColID IN (SELECT ColID FROM TskAlgParam WHERE TskID = " + task + ")");
     described->load();
+    const int idColumn = described->getColumnIndex("ColID");
+    const CString datasetName("DtsID");
+    const int datasetColumn = described->getColumnNames()->indexOf(&datasetName);
 
     // How often the column is described, and whether a description names another dataset
     // (a description without a dataset is taken as the task's own).
-    auto count = [this](const DataModel& rows, const ObjectPtr& id, bool& foreign) {
+    auto count = [&](const DataModel& rows, const ObjectPtr& id, bool& foreign) {
         int n = 0;
         for (int i = 0; i < rows.getRowCount(); ++i) {
-            if (Object::compare(rows.getValue(i, 0), id) != 0)
+            if (Object::compare(rows.getValue(i, idColumn), id) != 0)
                 continue;
             ++n;
-            const ObjectPtr& dataset = rows.getValue(i, 1);
-            foreign = foreign || (dataset && Object::toText(dataset) != IntToStr(datasetId));
+            const ObjectPtr* dataset = datasetColumn >= 0 ? &rows.getValue(i, datasetColumn) : nullptr;
+            foreign = foreign || (dataset && *dataset && Object::toText(*dataset) != IntToStr(datasetId));
         }
         return n;
     };

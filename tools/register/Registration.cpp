@@ -9,6 +9,7 @@
 #include "repository/odbc/OdbcConnection.h"
 #include "repository/odbc/OdbcStatement.h"
 #include "runtime/Runtime.h"
+#include "tools/common/RepositoryColumns.h"
 
 namespace {
 
@@ -241,18 +242,98 @@ std::string sqlText(const std::string& text)
     return "'" + AnsiReplaceStr(text, "'", "''") + "'";
 }
 
+namespace {
+
+void connect(OdbcConnection& connection, const std::string& dsn, const char* what)
+{
+    try {
+        connection.open(OdbcConnection::connectionString(dsn, "", ""));
+    } catch (const Exception& e) {
+        throw Exception(std::string("cannot connect to the ") + what + " " + dsn + ": " + e.text() +
+                        " (ODBCINI and ODBCSYSINI name the ini files that define it; --repository and "
+                        "--source choose other data sources)");
+    }
+}
+
+// The repository's rows of one registration, written only with the columns its tables
+// have where the column is not one the program reads.
+class RepositoryWriter {
+public:
+    explicit RepositoryWriter(OdbcConnection& repository) : repository(repository), columns(repository) {}
+
+    bool hasTaskName() { return columns.has("Task", "TskName"); }
+
+    int source(const std::string& dsn)
+    {
+        if (auto existing = existingSource(repository, dsn))
+            return *existing;
+        const int id = newKey(repository, "DtsSource");
+        write("DtsSource", {{"SrcID", std::to_string(id)}, {"SrcName", sqlText(dsn), true}, {"SrcSysName", sqlText(dsn)}});
+        return id;
+    }
+
+    int dataset(const std::string& table, int sourceId)
+    {
+        const int id = newKey(repository, "Dataset");
+        write("Dataset", {{"DtsID", std::to_string(id)}, {"DtsName", sqlText(table), true},
+                          {"SrcID", std::to_string(sourceId)}, {"DtsSql", sqlText("SELECT * FROM " + table)}});
+        return id;
+    }
+
+    int column(int datasetId, const std::string& name, int type)
+    {
+        const int id = newKey(repository, "DtsColumn");
+        write("DtsColumn", {{"ColID", std::to_string(id)}, {"DtsID", std::to_string(datasetId), true},
+                            {"ColSysName", sqlText(name)}, {"ColType", std::to_string(type)}});
+        return id;
+    }
+
+    int task(const std::string& name, int datasetId)
+    {
+        const int id = newKey(repository, "Task");
+        write("Task", {{"TskID", std::to_string(id)}, {"TskName", sqlText(name), true}, {"DtsID", std::to_string(datasetId)}});
+        return id;
+    }
+
+    // A host's TskAlgParam need have no key of its own; where it has one, GetNextPK gives it.
+    void parameter(int taskId, int columnId, const char* name, const std::string& value)
+    {
+        const bool keyed = columns.has("TskAlgParam", "ParID");
+        write("TskAlgParam", {{"ParID", keyed ? std::to_string(newKey(repository, "TskAlgParam")) : "", true},
+                              {"TskID", std::to_string(taskId)}, {"ColID", std::to_string(columnId)},
+                              {"ParSysName", sqlText(name)}, {"ParValue2", value}});
+    }
+
+private:
+    void write(const std::string& table, const std::vector<RepositoryColumns::Value>& values)
+    {
+        repository.execute(columns.insert(table, values, "dodoz-register"));
+    }
+
+    OdbcConnection& repository;
+    RepositoryColumns columns;
+};
+
+int writeTask(RepositoryWriter& writer, const RegistrationPlan& plan, const std::string& sourceDsn)
+{
+    const int datasetId = writer.dataset(plan.table, writer.source(sourceDsn));
+    std::vector<int> inputIds;
+    for (const auto& name : plan.inputNames)
+        inputIds.push_back(writer.column(datasetId, name, 1));
+    const int classId = writer.column(datasetId, plan.className, 3);
+    const int taskId = writer.task(plan.taskName, datasetId);
+    // The program reads ParValue2 with the regional decimal separator, as the host writes it.
+    for (size_t j = 0; j < inputIds.size(); ++j)
+        writer.parameter(taskId, inputIds[j], "in_col", sqlText(FloatToStr(plan.object[j])));
+    writer.parameter(taskId, classId, "out_col", "NULL");
+    return taskId;
+}
+
+}  // namespace
+
 int registerTask(RegistrationPlan& plan, const std::string& repositoryDsn, const std::string& sourceDsn)
 {
     try {
-        auto connect = [](OdbcConnection& connection, const std::string& dsn, const char* what) {
-            try {
-                connection.open(OdbcConnection::connectionString(dsn, "", ""));
-            } catch (const Exception& e) {
-                throw Exception(std::string("cannot connect to the ") + what + " " + dsn + ": " + e.text() +
-                                " (ODBCINI and ODBCSYSINI name the ini files that define it; --repository and "
-                                "--source choose other data sources)");
-            }
-        };
         OdbcConnection repository;
         connect(repository, repositoryDsn, "repository");
         // One database behind both names: a second connection would wait for the first
@@ -264,7 +345,12 @@ int registerTask(RegistrationPlan& plan, const std::string& repositoryDsn, const
         }
         OdbcConnection& source = separateSource ? *separateSource : repository;
 
-        checkTaskName(repository, plan);
+        RepositoryWriter writer(repository);
+        if (writer.hasTaskName())
+            checkTaskName(repository, plan);
+        else if (!plan.classLabels.empty())
+            plan.notes.push_back("the repository's Task has no TskName, where the class labels are kept: "
+                                 "dodoz-results shows the class codes only");
         const bool writeTable = checkSourceTable(source, repository, plan, sourceDsn);
 
         if (separateSource)
@@ -272,44 +358,7 @@ int registerTask(RegistrationPlan& plan, const std::string& repositoryDsn, const
         repository.beginTransaction();
         if (writeTable)
             writeSourceTable(source, plan);
-
-        int sourceId;
-        if (auto existing = existingSource(repository, sourceDsn)) {
-            sourceId = *existing;
-        } else {
-            sourceId = newKey(repository, "DtsSource");
-            repository.execute("INSERT INTO DtsSource (SrcID, SrcName, SrcSysName) VALUES (" +
-                               std::to_string(sourceId) + ", " + sqlText(sourceDsn) + ", " + sqlText(sourceDsn) + ")");
-        }
-        const int datasetId = newKey(repository, "Dataset");
-        repository.execute("INSERT INTO Dataset (DtsID, DtsName, SrcID, DtsSql) VALUES (" + std::to_string(datasetId) +
-                           ", " + sqlText(plan.table) + ", " + std::to_string(sourceId) + ", " +
-                           sqlText("SELECT * FROM " + plan.table) + ")");
-        auto column = [&](const std::string& name, int type) {
-            const int id = newKey(repository, "DtsColumn");
-            repository.execute("INSERT INTO DtsColumn (ColID, DtsID, ColSysName, ColType) VALUES (" +
-                               std::to_string(id) + ", " + std::to_string(datasetId) + ", " + sqlText(name) + ", " +
-                               std::to_string(type) + ")");
-            return id;
-        };
-        std::vector<int> inputIds;
-        for (const auto& name : plan.inputNames)
-            inputIds.push_back(column(name, 1));
-        const int classId = column(plan.className, 3);
-
-        const int taskId = newKey(repository, "Task");
-        repository.execute("INSERT INTO Task (TskID, TskName, DtsID) VALUES (" + std::to_string(taskId) + ", " +
-                           sqlText(plan.taskName) + ", " + std::to_string(datasetId) + ")");
-        auto parameter = [&](int columnId, const char* name, const std::string& value) {
-            repository.execute("INSERT INTO TskAlgParam (ParID, TskID, ColID, ParSysName, ParValue2) VALUES (" +
-                               std::to_string(newKey(repository, "TskAlgParam")) + ", " + std::to_string(taskId) +
-                               ", " + std::to_string(columnId) + ", '" + name + "', " + value + ")");
-        };
-        // The program reads ParValue2 with the regional decimal separator, as the host writes it.
-        for (size_t j = 0; j < inputIds.size(); ++j)
-            parameter(inputIds[j], "in_col", sqlText(FloatToStr(plan.object[j])));
-        parameter(classId, "out_col", "NULL");
-
+        const int taskId = writeTask(writer, plan, sourceDsn);
         if (separateSource)
             source.commit();
         repository.commit();

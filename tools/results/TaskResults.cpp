@@ -5,6 +5,7 @@
 #include "repository/odbc/OdbcConnection.h"
 #include "repository/odbc/OdbcStatement.h"
 #include "runtime/Runtime.h"
+#include "tools/common/RepositoryColumns.h"
 
 namespace {
 
@@ -100,11 +101,14 @@ TaskResults TaskResults::read(OdbcConnection& repository, int key)
     r.key = key;
     const std::string id = std::to_string(key);
     {
+        // The labels live in the task's name, which a host's Task need not have.
+        const bool named = RepositoryColumns(repository).has("Task", "TskName");
         OdbcStatement task(repository);
-        task.execute("SELECT TskName FROM Task WHERE TskID = " + id);
+        task.execute(std::string("SELECT ") + (named ? "TskName" : "TskID") + " FROM Task WHERE TskID = " + id);
         if (!task.fetch())
             throw Exception("there is no task " + id + " in the repository");
-        r.name = text(task.getValue(0));
+        if (named)
+            r.name = text(task.getValue(0));
     }
     {
         OdbcStatement rows(repository);
@@ -161,7 +165,7 @@ std::optional<std::string> TaskResults::shareOf(const std::string& classCode) co
 
 std::string TaskResults::inWords() const
 {
-    std::string out = "Task " + std::to_string(key) + ": " + Cp1251ToUtf8(name) + "\n";
+    std::string out = "Task " + std::to_string(key) + (name.empty() ? "" : ": " + Cp1251ToUtf8(name)) + "\n";
     const auto chosen = chosenClass();
     const auto error = errorPercent();
     if (chosen && *chosen == kNoClass) {
