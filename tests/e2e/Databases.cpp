@@ -55,14 +55,15 @@ std::string connectionItem(const std::string& key, const std::string& value)
 
 }  // namespace
 
-Databases::Databases(Backend backend) : backend_(backend), dir_("dodoz-e2e-db")
+Databases::Databases(Backend backend, bool hostSchema) : backend_(backend), dir_("dodoz-e2e-db")
 {
+    std::vector<std::string> arguments{"", dir().string()};
+    arguments[0] = backend == Backend::SQLite ? "sqlite" : backend == Backend::PostgreSQL ? "postgresql" : "mariadb";
     if (backend == Backend::SQLite)
-        makeDsn({"sqlite", dir().string(), "--ext", DODOZ_GETNEXTPK}, dir());
-    else if (backend == Backend::PostgreSQL)
-        makeDsn({"postgresql", dir().string()}, dir());
-    else
-        makeDsn({"mariadb", dir().string()}, dir());
+        arguments.insert(arguments.end(), {"--ext", DODOZ_GETNEXTPK});
+    if (hostSchema)
+        arguments.push_back("--repository-schema=" + std::string(DODOZ_SOURCE_DIR) + "/tests/host-schema/" + arguments[0] + ".sql");
+    makeDsn(arguments, dir());
     dsnSettings_ = readIni(dir() / "odbc.ini");
 }
 
@@ -197,6 +198,18 @@ Cell Databases::repositoryValue(const std::string& sql) const
     if (rows.size() != 1 || rows[0].size() != 1)
         throw std::runtime_error(Cp1251ToUtf8(sql) + ": " + std::to_string(rows.size()) + " rows, not one cell");
     return rows[0][0];
+}
+
+bool Databases::repositoryHasColumn(const std::string& table, const std::string& column) const
+{
+    auto connection = connect(repositoryDsn);
+    OdbcStatement statement(*connection);
+    statement.execute("SELECT * FROM " + table + " WHERE 1 = 0");
+    for (int i = 0; i < statement.getColumnCount(); ++i) {
+        if (AnsiCompareText(statement.getColumn(i).name, column) == 0)
+            return true;
+    }
+    return false;
 }
 
 }  // namespace e2e

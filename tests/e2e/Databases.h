@@ -48,7 +48,9 @@ public:
     static constexpr const char* repositoryDsn = "MIRELON";
     static constexpr const char* sourceDsn = "DODOZ_SOURCE";
 
-    explicit Databases(Backend backend);
+    // hostSchema: the repository has only the columns the program may rely on
+    // (tests/host-schema) instead of the schema of db/.
+    explicit Databases(Backend backend, bool hostSchema = testsupport::hostSchema());
     Databases(const Databases&) = delete;
     Databases& operator=(const Databases&) = delete;
     ~Databases();
@@ -78,6 +80,10 @@ public:
     // The one cell of a query that yields exactly one row of one column; throws
     // otherwise.
     Cell repositoryValue(const std::string& sql) const;
+
+    // Whether the repository's table has the column (names compared case-insensitively),
+    // for cases that need more of the repository than a host's own may have.
+    bool repositoryHasColumn(const std::string& table, const std::string& column) const;
 
     // The connection string of a DSN of the DSN files, with the driver library and
     // every setting spelled out.

@@ -111,7 +111,7 @@ std::string goldenJournal(Regional regional)
 
 }  // namespace iris
 
-RunFixture::RunFixture(Backend backend) : db_(backend), runs_("dodoz-e2e-run") {}
+RunFixture::RunFixture(Backend backend, bool hostSchema) : db_(backend, hostSchema), runs_("dodoz-e2e-run") {}
 
 std::vector<std::string> RunFixture::environment(Regional regional, const std::vector<std::string>& extra) const
 {

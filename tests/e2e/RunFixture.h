@@ -105,7 +105,7 @@ class RunFixture {
 public:
     static constexpr std::chrono::seconds defaultTimeout{180};
 
-    explicit RunFixture(Backend backend);
+    explicit RunFixture(Backend backend, bool hostSchema = testsupport::hostSchema());
     RunFixture(const RunFixture&) = delete;
     RunFixture& operator=(const RunFixture&) = delete;
 
@@ -160,8 +160,10 @@ protected:
     void SetUp() override
     {
         DODOZ_E2E_REQUIRE(backendUnavailable(GetParam()));
-        fx = std::make_unique<RunFixture>(GetParam());
+        fx = std::make_unique<RunFixture>(GetParam(), onHostSchema());
     }
+    // Whether the repository is to have only the columns the program may rely on.
+    virtual bool onHostSchema() const { return testsupport::hostSchema(); }
 
     std::unique_ptr<RunFixture> fx;
 };

@@ -92,15 +92,15 @@ Task HostileTest::registerTask(const std::filesystem::path& csv, const std::stri
     task.dataset = fixture->datasetOf(task.key);
     // Tasks registered over one data source share its DtsSource row; a case that breaks
     // the row must break only its own task.
-    const std::string sourceName = "hostile source " + task.keyText();
-    db().repository({"INSERT INTO DtsSource (SrcID, SrcName, SrcSysName, SrcUser, SrcPassword) "
-                     "SELECT GetNextPK('DtsSource'), '" + sourceName + "', SrcSysName, SrcUser, SrcPassword "
-                     "FROM DtsSource WHERE SrcID = " + std::to_string(fixture->sourceOf(task.key))});
-    task.source = std::stoi(text(db().repositoryValue("SELECT SrcID FROM DtsSource WHERE SrcName = '" + sourceName + "'")));
-    db().repository({"UPDATE Dataset SET SrcID = " + std::to_string(task.source) + " WHERE DtsID = " +
-                     std::to_string(task.dataset)});
-    for (const e2e::Row& row :
-         db().queryRepository("SELECT ColSysName, ColID FROM DtsColumn WHERE DtsID = " + std::to_string(task.dataset)))
+    task.source = std::stoi(text(db().repositoryValue("SELECT GetNextPK('DtsSource')")));
+    db().repository({"INSERT INTO DtsSource (SrcID, SrcSysName, SrcUser, SrcPassword) SELECT " +
+                         std::to_string(task.source) + ", SrcSysName, SrcUser, SrcPassword FROM DtsSource WHERE SrcID = " +
+                         std::to_string(fixture->sourceOf(task.key)),
+                     "UPDATE Dataset SET SrcID = " + std::to_string(task.source) + " WHERE DtsID = " +
+                         std::to_string(task.dataset)});
+    for (const e2e::Row& row : db().queryRepository(
+             "SELECT DtsColumn.ColSysName, DtsColumn.ColID FROM DtsColumn JOIN TskAlgParam ON TskAlgParam.ColID = "
+             "DtsColumn.ColID WHERE TskAlgParam.TskID = " + task.keyText()))
         task.columns[text(row[0])] = std::stoi(text(row[1]));
     if (goodRunFirst) {
         e2e::RunOutcome run = fixture->runDodoz(task.key);
@@ -292,7 +292,8 @@ void HostileTest::writeFigure(const std::string& fields)
     std::string backend = e2e::backendName(GetParam());
     for (char& c : backend)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    std::string line = "case=" + caseName() + " backend=" + backend + " " + fields;
+    std::string line = "case=" + caseName() + " backend=" + backend +
+                       (testsupport::hostSchema() ? " schema=host " : " schema=db ") + fields;
     if (escapedCheck)
         line += std::string(" escaped=") + (escapedCheck() ? "1" : "0");
     line += "\n";

@@ -25,5 +25,9 @@ const std::vector<Backend>& allBackends();
 std::optional<std::string> backendUnavailable(Backend backend);
 // DODOZ_REQUIRE_DATABASES=1: a missing database server is a failure, not a skip.
 bool databasesRequired();
+// DODOZ_TEST_SCHEMA=host: the repositories the suites make have only the columns the
+// program may rely on (tests/host-schema), as a host's own may; anything else, the
+// schema of db/.
+bool hostSchema();
 
 }  // namespace testsupport

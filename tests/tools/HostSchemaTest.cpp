@@ -1,0 +1,34 @@
+// The tools on a repository with only the columns the program relies on, as a host's
+// own may be: registration writes no column the tables lack, and what needs one that
+// is missing (the class labels, kept in Task.TskName) says so and does without.
+
+#include "tests/tools/ToolsFixture.h"
+
+namespace tools {
+namespace {
+
+class HostSchemaTest : public ToolsTest {
+protected:
+    bool onHostSchema() const override { return true; }
+};
+
+TEST_P(HostSchemaTest, RegisteredRunAndReadBackWithoutTheLabels)
+{
+    ASSERT_FALSE(fx->db().repositoryHasColumn("Task", "TskName"));
+    const auto r = registerWith({exportFile("iris-labels.csv").string(), "--class=species", "-o", kVersicolor});
+    const int key = keyOf(r);
+    EXPECT_NE(r.err.find("the repository's Task has no TskName, where the class labels are kept: dodoz-results "
+                         "shows the class codes only\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(fx->db().queryRepository("SELECT ColID FROM TskAlgParam WHERE TskID = " + std::to_string(key)).size(), 5u);
+    expectVersicolor(key);
+    const auto words = resultsWith({std::to_string(key)});
+    EXPECT_EQ(words.exitCode, 0) << words.err;
+    EXPECT_NE(words.out.find("In words: the object is class 1, which holds"), std::string::npos) << words.out;
+}
+
+DODOZ_E2E_ON_BOTH_BACKENDS(HostSchemaTest);
+
+}  // namespace
+}  // namespace tools
