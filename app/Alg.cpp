@@ -17,7 +17,9 @@ void Alg::run()
     try {
         Log::makeDir("log", true);
         journal = std::make_unique<Log>("log/Dodoz.log", false);
-    } catch (const SystemException&) {
+    } catch (...) {
+        // Whatever the setup raised: a working directory that was deleted under the run
+        // fails in the platform's own reading of it, before the journal's checks.
         clearTaskWithoutJournal();
         throw;
     }

@@ -169,6 +169,19 @@ TEST_P(RunFailureTest, JournalThatCannotBeMadeClearsTheEarlierRows)
     expectNoRows(key);
 }
 
+// A launcher that deleted the working directory: the platform cannot even name it, and
+// the run's error is that reading, yet the earlier answer goes as in the case above.
+TEST_P(RunFailureTest, DeletedWorkingDirectoryClearsTheEarlierRows)
+{
+    const std::filesystem::path work = fx->newWorkDir();
+    std::unique_ptr<Process> dodoz = fx->startDodoz(key, Regional::C, work, {}, {.workDirRemoved = true});
+    const ProcessResult ended = dodoz->wait(RunFixture::defaultTimeout);
+    EXPECT_EQ(ended.exitCode, 0) << ended.describe();
+    EXPECT_EQ(ended.err, console::progress(0) + "Cannot read the current directory: No such file or directory\n");
+    EXPECT_FALSE(std::filesystem::exists(work));
+    expectNoRows(key);
+}
+
 TEST_P(RunFailureTest, RepositoryDataSourceThatCannotBeOpenedStopsAtStageTwo)
 {
     const std::filesystem::path nowhere = fx->newWorkDir();

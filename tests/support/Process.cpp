@@ -146,7 +146,7 @@ Process::Process(const std::vector<std::string>& args, const std::vector<std::st
         dup2(out, 1);
         dup2(err, 2);
         streams.applyInChild();
-        if (chdir(dir.c_str()) != 0)
+        if (chdir(dir.c_str()) != 0 || (streams.workDirRemoved && rmdir(dir.c_str()) != 0))
             _exit(126);
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
