@@ -7,6 +7,7 @@
 #include "models/TModelClass.h"
 #include "objects/DataPack.h"
 #include "repository/RepApi.h"
+#include "repository/TaskClearing.h"
 #include "runtime/Runtime.h"
 
 Alg::Alg(TBar* bar, RunOptions options) : bar(bar), options(std::move(options)) {}
@@ -51,10 +52,7 @@ void Alg::clearTaskWithoutJournal() const
         if (ParamCount() < 1)
             return;
         RepApi repository(StrToInt(ParamStr(1)), RepApi::Unbound{});
-        repository.beginTrans();
-        repository.lockTask();
-        repository.deleteResults();
-        repository.commitTrans();
+        TaskClearing::clear(repository);
         repository.close();
     } catch (const Exception&) {
     } catch (const std::exception&) {
@@ -69,20 +67,15 @@ void Alg::setText(const char* text)
 
 // A failure anywhere below, once the repository is open, leaves the task without result
 // and log rows: the earlier ones are deleted and committed first, before the task is read
-// or its source opened, and the new ones are committed together at the end.
+// or its source opened, and the new ones are committed together at the end. A repository
+// that refuses the clearing keeps what TaskClearing could not remove.
 std::unique_ptr<RepApi> Alg::runStages(Log& log, int key)
 {
     setText("Открытие...");
     log.writeLine(" 2. Открытие репозитория: ");
     testStop("open");
     auto repository = std::make_unique<RepApi>(key, RepApi::Unbound{});
-    // Under the task's lock, as in stage 5: another run's result transaction cannot
-    // commit between the deletion and the check that nothing of the task is left.
-    repository->beginTrans();
-    repository->lockTask();
-    repository->deleteResults();
-    testStop("clear");
-    repository->commitTrans();
+    TaskClearing::clear(*repository, [this] { testStop("clear"); });
     repository->setTask(key);
     log.write("OK");
 

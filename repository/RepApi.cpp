@@ -529,10 +529,20 @@ long RepApi::countTaskRows(const std::string& table)
 
 void RepApi::deleteResults()
 {
+    deleteTaskRows({"TskResult", "TskLog"});
+}
+
+void RepApi::deleteLogs()
+{
+    deleteTaskRows({"TskLog"});
+}
+
+void RepApi::deleteTaskRows(std::initializer_list<const char*> tables)
+{
     const std::string key = IntToStr(taskId);
-    driver->executeCommand("DELETE FROM TskResult where TskID = " + key);
-    driver->executeCommand("DELETE FROM TskLog where TskID = " + key);
-    for (const char* table : {"TskResult", "TskLog"}) {
+    for (const char* table : tables)
+        driver->executeCommand(std::string("DELETE FROM ") + table + " where TskID = " + key);
+    for (const char* table : tables) {
         const long left = countTaskRows(table);
         if (left != 0)
             throw SystemException("RepApi.deleteResults()", std::string("Строки задачи не удалены из ") + table +

@@ -5,6 +5,7 @@
 // database, loads the sample, and writes results and task-log rows. Every query is SQL
 // text run through CDriver; single rows come back as DataPacks named by the columns.
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -69,6 +70,8 @@ public:
     void saveLog(const DataPack& pack);
     // Removes the task's TskResult and TskLog rows; an error when any is left.
     void deleteResults();
+    // The same for the TskLog rows alone (see TaskClearing).
+    void deleteLogs();
     // Locks the task's Task row until the transaction ends, by a write that changes
     // nothing; another run of the task that locks it too waits until then.
     void lockTask();
@@ -98,6 +101,7 @@ private:
     DataPackPtr readRow(const std::string& sql, const char* place, const std::string& emptyMessage);
     void checkTaskColumns();
     long countTaskRows(const std::string& table);
+    void deleteTaskRows(std::initializer_list<const char*> tables);
 
     ConnectionPtr connection;
     std::unique_ptr<CDriver> driver;

@@ -3,9 +3,6 @@
 // that a missing data source, a wrong database file and a server that is not there can
 // be told apart.
 
-#include <fstream>
-#include <sstream>
-
 #include "runtime/Runtime.h"
 #include "tests/hostile/HostileFixture.h"
 
@@ -14,32 +11,6 @@ namespace {
 
 class ConnectionDetailTest : public IrisTaskTest {
 protected:
-    // A copy of the DSN file with one setting of one data source changed; the runs read
-    // it instead of the original.
-    void changeDataSource(const std::string& dsn, const std::string& key, const std::string& value)
-    {
-        std::ifstream in(db().dir() / "odbc.ini");
-        std::stringstream changed;
-        std::string line;
-        std::string section;
-        bool replaced = false;
-        while (std::getline(in, line)) {
-            if (!line.empty() && line.front() == '[')
-                section = line.substr(1, line.find(']') - 1);
-            const auto equals = line.find('=');
-            if (section == dsn && equals != std::string::npos && Trim(line.substr(0, equals)) == key) {
-                changed << key << " = " << value << "\n";
-                replaced = true;
-            } else {
-                changed << line << "\n";
-            }
-        }
-        ASSERT_TRUE(replaced) << "no " << key << " in [" << dsn << "]";
-        const std::filesystem::path ini = db().dir() / ("odbc-" + task.keyText() + ".ini");
-        e2e::writeFile(ini, changed.str());
-        runEnvironment = {"ODBCINI=" + ini.string()};
-    }
-
     // SQLite: a database file that is not there (the DSN forbids creating it);
     // PostgreSQL: a port where no server listens; MariaDB: a socket that is not there.
     std::string unreachable(const std::string& dsn)

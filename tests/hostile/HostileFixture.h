@@ -82,9 +82,10 @@ protected:
     std::filesystem::path writeCsv(const std::string& utf8Text);
 
     // What a refused run leaves of the earlier run's rows: none, as soon as the repository
-    // is open; all of them when the repository cannot be opened or the clearing itself is
-    // refused (its transaction then takes back what it did delete).
-    enum class Earlier { Cleared, Kept };
+    // is open; all of them when the repository cannot be opened or takes no write at all;
+    // its TskResult rows without its TskLog rows when the clearing is refused (its
+    // transaction then takes back what it did delete) but the log rows alone may go.
+    enum class Earlier { Cleared, Kept, ResultsKept };
 
     // Runs the task and checks the refused outcome: stderr is the progress texts shown
     // before the stage failed and then `shown`, and when driverState is given one more
@@ -103,6 +104,10 @@ protected:
     // The SQLSTATE of a data source name that names none: the driver manager looks up a
     // name of up to 32 bytes and refuses a longer one outright as a bad length.
     static std::string missingDataSourceState(const std::string& name);
+
+    // A copy of the DSN file with one setting of one data source changed, which the
+    // case's runs then read instead of the original.
+    void changeDataSource(const std::string& dsn, const std::string& key, const std::string& value);
 
     // The row count of a source table, or -1 when it is gone.
     long sourceRows(const std::string& table);
