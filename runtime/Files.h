@@ -7,9 +7,11 @@
 // Makes the process independent of how it was started; the entry calls it before anything
 // opens a descriptor. Descriptors 0-2 left closed by the launcher are opened on /dev/null,
 // since otherwise the journal or a database socket would take their numbers and receive
-// what is written to stderr. SIGPIPE is ignored for the process's whole life: a reader of
-// stderr that has gone costs the writes to it, not the run. Raises Exception when
-// /dev/null cannot be opened.
+// what is written to stderr. SIGPIPE and SIGXFSZ are ignored for the process's whole
+// life: a reader of stderr that has gone, or a file-size limit (ulimit -f) the journal
+// or an SQLite database would pass, costs the writes concerned, which then fail with an
+// error (EPIPE, EFBIG) that each writer handles as its own, not the run without a word.
+// Raises Exception when /dev/null cannot be opened.
 void prepareStandardStreams();
 
 // Files: paths are cp1251 and reach the system in the locale's character set; handles are
