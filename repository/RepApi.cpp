@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/Utils.h"
+#include "repository/ReadSnapshot.h"
 #include "runtime/Runtime.h"
 
 namespace {
@@ -53,67 +54,6 @@ std::string rendered(const DataPack& pack, const char* name, bool quoted, const 
     std::string text = value->toString();
     return quoted ? "'" + Utils::replaceAll(text, "'", "''") + "'" : text;
 }
-
-// A read-only snapshot of the repository: the reads between its start and its end see
-// one state of the database, whatever other sessions commit meanwhile. PostgreSQL gives
-// that at REPEATABLE READ; the SQLite driver offers SERIALIZABLE only, which is as good
-// here (its read transaction keeps its read lock to the end). The connection's own level
-// comes back afterwards: at REPEATABLE READ the result transaction would fail on a task
-// row that another run locked and changed instead of waiting for it.
-class ReadSnapshot {
-public:
-    explicit ReadSnapshot(OdbcConnection& connection) : connection(connection)
-    {
-        wanted = connection.snapshotIsolation();
-        if (wanted == 0)
-            throw SystemException(sampleLoadPlace,
-                                  "Репозиторий не поддерживает согласованное чтение (REPEATABLE READ или SERIALIZABLE)");
-        saved = connection.isolation();
-        if (saved != wanted)
-            setLevel(wanted);
-        try {
-            connection.beginTransaction();
-        } catch (const Exception&) {
-            restoreLevel();
-            throw;
-        }
-    }
-    ReadSnapshot(const ReadSnapshot&) = delete;
-    ReadSnapshot& operator=(const ReadSnapshot&) = delete;
-
-    // Still open only on the way out of a failure, which is the error to report: should
-    // the rollback fail too, the transaction ends when the connection closes.
-    ~ReadSnapshot()
-    {
-        if (!open)
-            return;
-        try {
-            end();
-        } catch (const Exception&) {
-        }
-    }
-
-    // Nothing was written, so nothing is committed.
-    void end()
-    {
-        open = false;
-        connection.rollback();
-        restoreLevel();
-    }
-
-private:
-    void setLevel(unsigned long level) { connection.setIsolation(level); }
-    void restoreLevel()
-    {
-        if (saved != wanted)
-            setLevel(saved);
-    }
-
-    OdbcConnection& connection;
-    unsigned long wanted = 0;
-    unsigned long saved = 0;
-    bool open = true;
-};
 
 }  // namespace
 
@@ -409,7 +349,7 @@ DatasetPtr RepApi::getTaskColumnsData()
     CResultSetPtr columns;
     CResultSetPtr inputRows;
     {
-        ReadSnapshot snapshot(*connection);
+        ReadSnapshot snapshot(*connection, sampleLoadPlace);
         checkTaskColumns();
         dtsSql = getDataset()->getString("DtsSql").getValue();
         if (Trim(dtsSql).empty())
