@@ -87,12 +87,18 @@ RepApi::~RepApi()
 void RepApi::setTask(int key)
 {
     taskId = key;
-    if (sourceConnection && sourceConnection->isOpen())
-        sourceConnection->close();
     datasetId = getTask()->getInt("DtsID");
     sourceId = getDataset()->getInt("SrcID");
-    sourceConnection = getSourceConnect(sourceId);
+    openSource(TaskState::Source::of(*getSource(sourceId)));
+}
+
+void RepApi::openSource(const TaskState::Source& source)
+{
+    if (sourceConnection && sourceConnection->isOpen())
+        sourceConnection->close();
+    sourceConnection = connectSource(sourceId, source);
     sourceDriver = std::make_unique<CDriver>(sourceConnection);
+    openedSource = source;
 }
 
 DataPackPtr RepApi::readRow(const std::string& sql, const char* place, const std::string& emptyMessage)
@@ -113,7 +119,12 @@ DataPackPtr RepApi::getTask()
 
 DataPackPtr RepApi::getDataset()
 {
-    std::string key = IntToStr(datasetId);
+    return getDataset(datasetId);
+}
+
+DataPackPtr RepApi::getDataset(int dtsId)
+{
+    std::string key = IntToStr(dtsId);
     return readRow("SELECT * FROM Dataset where DtsID = " + key, "RepApi.getDataset()",
                    " Результат запроса из Dataset с ключом DtsID = " + key + " пуст.");
 }
@@ -127,15 +138,17 @@ DataPackPtr RepApi::getSource(int srcId)
 
 ConnectionPtr RepApi::getSourceConnect(int srcId)
 {
-    DataPackPtr source = getSource(srcId);
-    CString systemName = source->getString("SrcSysName");
-    CString user = source->getString("SrcUser");
-    CString password = source->getString("SrcPassword");
+    return connectSource(srcId, TaskState::Source::of(*getSource(srcId)));
+}
+
+ConnectionPtr RepApi::connectSource(int srcId, const TaskState::Source& source)
+{
+    const CString systemName(source.name);
     // The driver manager would take an empty name for its default data source.
     if (systemName.getValue().empty())
         throw SystemException("RepApi.getSourceConnect(int)", "Не задано имя источника данных: SrcID = " + IntToStr(srcId));
     try {
-        return CDriver::connect(systemName, user, password);
+        return CDriver::connect(systemName, CString(source.user), CString(source.password));
     } catch (const SystemException&) {
         throw;
     } catch (const Exception& e) {
@@ -341,24 +354,30 @@ void RepApi::checkTaskColumns()
 
 DatasetPtr RepApi::getTaskColumnsData()
 {
-    // The columns and the object's values come from one state of the task: a host that
-    // saves the task again meanwhile must not pair the columns of one version with the
-    // values of another. The snapshot ends before the source is read, so the repository
-    // is not held while the sample loads.
-    std::string dtsSql;
+    // The dataset, its source, the columns and the object's values come from one state
+    // of the task: a host that saves the task again meanwhile must not pair the columns
+    // or the SQL of one version with the values or the source of another. The snapshot
+    // ends before the source is read, so the repository is not held while the sample
+    // loads.
     CResultSetPtr columns;
     CResultSetPtr inputRows;
     {
         ReadSnapshot snapshot(*connection, sampleLoadPlace);
+        used = TaskState::read(*this);
+        datasetId = used->datasetId;
         checkTaskColumns();
-        dtsSql = getDataset()->getString("DtsSql").getValue();
-        if (Trim(dtsSql).empty())
+        if (Trim(used->dtsSql).empty())
             throw SystemException(sampleLoadPlace, "Не задан запрос набора данных: DtsID = " + IntToStr(datasetId));
         columns = getTaskInColumns();
         columns->addModel(*getTaskOutColumns());
         inputRows = getTaskInColumns();
         snapshot.end();
     }
+    // The source opened when the task was bound is the one the task named then.
+    sourceId = used->sourceId;
+    if (!sourceConnection || !sourceConnection->isOpen() || used->source != openedSource)
+        openSource(used->source);
+    const std::string& dtsSql = used->dtsSql;
     const int k = columns->getRowCount();
     std::string statement = sampleStatement(*columns, dtsSql);
 
@@ -479,6 +498,17 @@ void RepApi::deleteResults()
                                                                 " (осталось строк: " + std::to_string(left) +
                                                                 "), TskID = " + key);
     }
+}
+
+void RepApi::checkTaskUnchanged()
+{
+    const char* const place = "RepApi.checkTaskUnchanged()";
+    if (!used)
+        throw SystemException(place, "Задача не считана: TskID = " + IntToStr(taskId));
+    const std::string changed = used->changedPart(TaskState::read(*this));
+    if (!changed.empty())
+        throw SystemException(place, "Задача изменена во время анализа: " + changed +
+                                         "; результаты не записаны, TskID = " + IntToStr(taskId));
 }
 
 // Both databases take a write lock here: PostgreSQL on the row, held to the end of the

@@ -6,12 +6,14 @@
 // text run through CDriver; single rows come back as DataPacks named by the columns.
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "objects/DataModel.h"
 #include "objects/DataPack.h"
 #include "repository/CDriver.h"
+#include "repository/TaskState.h"
 #include "sample/Dataset.h"
 
 class RepApi {
@@ -29,11 +31,13 @@ public:
     RepApi& operator=(const RepApi&) = delete;
     ~RepApi();
 
-    // Reads the task's dataset and source and opens the source database.
+    // Reads the task's dataset and source and opens the source database. The sample's
+    // snapshot reads them again and opens the source it names, should that be another.
     void setTask(int key);
 
     DataPackPtr getTask();
     DataPackPtr getDataset();
+    DataPackPtr getDataset(int dtsId);
     DataPackPtr getSource(int srcId);
     ConnectionPtr getSourceConnect(int srcId);
 
@@ -58,8 +62,9 @@ public:
     static int getObjectType(const ObjectPtr& colType);
     // The sample: the task's columns selected from the source database. The task's
     // parameters are checked first (each column once, described in DtsColumn, one class
-    // column that is not an input); they, the dataset row and the rows of the object's
-    // values are read in one read-only snapshot of the repository.
+    // column that is not an input); they, the Task, Dataset and DtsSource rows and the
+    // rows of the object's values are read in one read-only snapshot of the repository,
+    // and the sample comes from the source that snapshot names.
     DatasetPtr getTaskColumnsData();
 
     // One TskResult row (ResSysName, ResOrder, ResValue1..3, ColID, ResTableName of the
@@ -67,6 +72,10 @@ public:
     // exactly that one row was added.
     void saveResult(const DataPack& pack);
     void saveLog(const DataPack& pack);
+    // Before the commit, under the task's lock: the task still is what getTaskColumnsData
+    // read (dataset, SQL, source, columns, the object's values); an error naming what
+    // changed otherwise.
+    void checkTaskUnchanged();
     // Removes the task's TskResult and TskLog rows; an error when any is left.
     void deleteResults();
     // Locks the task's Task row until the transaction ends, by a write that changes
@@ -96,6 +105,8 @@ public:
 
 private:
     DataPackPtr readRow(const std::string& sql, const char* place, const std::string& emptyMessage);
+    void openSource(const TaskState::Source& source);
+    static ConnectionPtr connectSource(int srcId, const TaskState::Source& source);
     void checkTaskColumns();
     long countTaskRows(const std::string& table);
 
@@ -106,6 +117,9 @@ private:
     int sourceId = 0;
     ConnectionPtr sourceConnection;
     std::unique_ptr<CDriver> sourceDriver;
+    TaskState::Source openedSource;
+    // What getTaskColumnsData read of the task, for checkTaskUnchanged.
+    std::optional<TaskState> used;
     // Left by getTaskColumnsData for getTaskInValues: the input rows of the object,
     // read in the sample's snapshot, and the ColIDs of the sample's input columns.
     CResultSetPtr objectRows;
