@@ -467,6 +467,7 @@ void RepApi::saveResult(const DataPack& pack)
                               "Строка результата не добавлена в TskResult (добавлено строк: " + std::to_string(rows) +
                                   "), ResSysName = " + Object::toText(pack.find("ResSysName")) +
                                   ", TskID = " + IntToStr(taskId));
+    written.addResult(pack);
 }
 
 void RepApi::saveLog(const DataPack& pack)
@@ -475,6 +476,7 @@ void RepApi::saveLog(const DataPack& pack)
     if (rows != 1)
         throw SystemException("RepApi.saveLog(DataPack*)", "Строка журнала не добавлена в TskLog (добавлено строк: " +
                                                                std::to_string(rows) + "), TskID = " + IntToStr(taskId));
+    written.addLog(pack);
 }
 
 long RepApi::countTaskRows(const std::string& table)
@@ -498,6 +500,12 @@ void RepApi::deleteResults()
                                                                 " (осталось строк: " + std::to_string(left) +
                                                                 "), TskID = " + key);
     }
+    written.clear();
+}
+
+void RepApi::checkSavedRows()
+{
+    written.check(*driver, taskId);
 }
 
 void RepApi::checkTaskUnchanged()

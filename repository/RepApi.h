@@ -14,6 +14,7 @@
 #include "objects/DataPack.h"
 #include "repository/CDriver.h"
 #include "repository/TaskState.h"
+#include "repository/WrittenRows.h"
 #include "sample/Dataset.h"
 
 class RepApi {
@@ -72,6 +73,9 @@ public:
     // exactly that one row was added.
     void saveResult(const DataPack& pack);
     void saveLog(const DataPack& pack);
+    // Before the commit: the task's rows read back are exactly those written since the
+    // last deleteResults; an error otherwise.
+    void checkSavedRows();
     // Before the commit, under the task's lock: the task still is what getTaskColumnsData
     // read (dataset, SQL, source, columns, the object's values); an error naming what
     // changed otherwise.
@@ -120,6 +124,7 @@ private:
     TaskState::Source openedSource;
     // What getTaskColumnsData read of the task, for checkTaskUnchanged.
     std::optional<TaskState> used;
+    WrittenRows written;
     // Left by getTaskColumnsData for getTaskInValues: the input rows of the object,
     // read in the sample's snapshot, and the ColIDs of the sample's input columns.
     CResultSetPtr objectRows;
