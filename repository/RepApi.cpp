@@ -101,6 +101,15 @@ void RepApi::openSource(const TaskState::Source& source)
     openedSource = source;
 }
 
+// The source opened when the task was bound is the one the task named then; the sample
+// comes from the one the snapshot names, the same connection when that is no other.
+void RepApi::useSnapshotSource()
+{
+    sourceId = used->sourceId;
+    if (!sourceConnection || !sourceConnection->isOpen() || used->source != openedSource)
+        openSource(used->source);
+}
+
 DataPackPtr RepApi::readRow(const std::string& sql, const char* place, const std::string& emptyMessage)
 {
     CResultSetPtr result = driver->executeQuery(sql);
@@ -373,13 +382,8 @@ DatasetPtr RepApi::getTaskColumnsData()
         inputRows = getTaskInColumns();
         snapshot.end();
     }
-    // The source opened when the task was bound is the one the task named then.
-    sourceId = used->sourceId;
-    if (!sourceConnection || !sourceConnection->isOpen() || used->source != openedSource)
-        openSource(used->source);
-    const std::string& dtsSql = used->dtsSql;
     const int k = columns->getRowCount();
-    std::string statement = sampleStatement(*columns, dtsSql);
+    std::string statement = sampleStatement(*columns, used->dtsSql);
 
     VectorPtr logicalTypes = columns->getColumnValues("ColType");
     VectorPtr declared = columns->getColumnValues("ColType");
@@ -399,6 +403,7 @@ DatasetPtr RepApi::getTaskColumnsData()
             throw SystemException(sampleLoadPlace, "Колонка классов должна иметь целочисленный тип: " + columnName(k - 1));
     }
 
+    useSnapshotSource();
     CResultSetPtr sample = sourceDriver->executeQuery(statement);
     // A name that is an expression list ("A, B" or "*") yields other columns than the
     // task describes.

@@ -110,6 +110,7 @@ public:
 private:
     DataPackPtr readRow(const std::string& sql, const char* place, const std::string& emptyMessage);
     void openSource(const TaskState::Source& source);
+    void useSnapshotSource();
     static ConnectionPtr connectSource(int srcId, const TaskState::Source& source);
     void checkTaskColumns();
     long countTaskRows(const std::string& table);
