@@ -147,6 +147,10 @@ std::unique_ptr<RepApi> Alg::runStages(Log& log, int key)
         repository->saveLog(pack);
         testStop("insert-" + std::to_string(++inserts));
     }
+    // Right before the commit, to leave the host the shortest time to save the task
+    // unseen: the task's lock keeps out only a write of the Task row itself.
+    repository->checkTaskUnchanged();
+    repository->checkSavedRows();
     repository->commitTrans();
     testStop("committed");
     log.write("OK");

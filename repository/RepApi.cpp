@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/Utils.h"
+#include "repository/ReadSnapshot.h"
 #include "runtime/Runtime.h"
 
 namespace {
@@ -54,67 +55,6 @@ std::string rendered(const DataPack& pack, const char* name, bool quoted, const 
     return quoted ? "'" + Utils::replaceAll(text, "'", "''") + "'" : text;
 }
 
-// A read-only snapshot of the repository: the reads between its start and its end see
-// one state of the database, whatever other sessions commit meanwhile. PostgreSQL gives
-// that at REPEATABLE READ; the SQLite driver offers SERIALIZABLE only, which is as good
-// here (its read transaction keeps its read lock to the end). The connection's own level
-// comes back afterwards: at REPEATABLE READ the result transaction would fail on a task
-// row that another run locked and changed instead of waiting for it.
-class ReadSnapshot {
-public:
-    explicit ReadSnapshot(OdbcConnection& connection) : connection(connection)
-    {
-        wanted = connection.snapshotIsolation();
-        if (wanted == 0)
-            throw SystemException(sampleLoadPlace,
-                                  "Репозиторий не поддерживает согласованное чтение (REPEATABLE READ или SERIALIZABLE)");
-        saved = connection.isolation();
-        if (saved != wanted)
-            setLevel(wanted);
-        try {
-            connection.beginTransaction();
-        } catch (const Exception&) {
-            restoreLevel();
-            throw;
-        }
-    }
-    ReadSnapshot(const ReadSnapshot&) = delete;
-    ReadSnapshot& operator=(const ReadSnapshot&) = delete;
-
-    // Still open only on the way out of a failure, which is the error to report: should
-    // the rollback fail too, the transaction ends when the connection closes.
-    ~ReadSnapshot()
-    {
-        if (!open)
-            return;
-        try {
-            end();
-        } catch (const Exception&) {
-        }
-    }
-
-    // Nothing was written, so nothing is committed.
-    void end()
-    {
-        open = false;
-        connection.rollback();
-        restoreLevel();
-    }
-
-private:
-    void setLevel(unsigned long level) { connection.setIsolation(level); }
-    void restoreLevel()
-    {
-        if (saved != wanted)
-            setLevel(saved);
-    }
-
-    OdbcConnection& connection;
-    unsigned long wanted = 0;
-    unsigned long saved = 0;
-    bool open = true;
-};
-
 }  // namespace
 
 RepApi::RepApi(int taskKey, Unbound) : taskId(taskKey)
@@ -147,12 +87,27 @@ RepApi::~RepApi()
 void RepApi::setTask(int key)
 {
     taskId = key;
-    if (sourceConnection && sourceConnection->isOpen())
-        sourceConnection->close();
     datasetId = getTask()->getInt("DtsID");
     sourceId = getDataset()->getInt("SrcID");
-    sourceConnection = getSourceConnect(sourceId);
+    openSource(TaskState::Source::of(*getSource(sourceId)));
+}
+
+void RepApi::openSource(const TaskState::Source& source)
+{
+    if (sourceConnection && sourceConnection->isOpen())
+        sourceConnection->close();
+    sourceConnection = connectSource(sourceId, source);
     sourceDriver = std::make_unique<CDriver>(sourceConnection);
+    openedSource = source;
+}
+
+// The source opened when the task was bound is the one the task named then; the sample
+// comes from the one the snapshot names, the same connection when that is no other.
+void RepApi::useSnapshotSource()
+{
+    sourceId = used->sourceId;
+    if (!sourceConnection || !sourceConnection->isOpen() || used->source != openedSource)
+        openSource(used->source);
 }
 
 DataPackPtr RepApi::readRow(const std::string& sql, const char* place, const std::string& emptyMessage)
@@ -173,7 +128,12 @@ DataPackPtr RepApi::getTask()
 
 DataPackPtr RepApi::getDataset()
 {
-    std::string key = IntToStr(datasetId);
+    return getDataset(datasetId);
+}
+
+DataPackPtr RepApi::getDataset(int dtsId)
+{
+    std::string key = IntToStr(dtsId);
     return readRow("SELECT * FROM Dataset where DtsID = " + key, "RepApi.getDataset()",
                    " Результат запроса из Dataset с ключом DtsID = " + key + " пуст.");
 }
@@ -187,15 +147,17 @@ DataPackPtr RepApi::getSource(int srcId)
 
 ConnectionPtr RepApi::getSourceConnect(int srcId)
 {
-    DataPackPtr source = getSource(srcId);
-    CString systemName = source->getString("SrcSysName");
-    CString user = source->getString("SrcUser");
-    CString password = source->getString("SrcPassword");
+    return connectSource(srcId, TaskState::Source::of(*getSource(srcId)));
+}
+
+ConnectionPtr RepApi::connectSource(int srcId, const TaskState::Source& source)
+{
+    const CString systemName(source.name);
     // The driver manager would take an empty name for its default data source.
     if (systemName.getValue().empty())
         throw SystemException("RepApi.getSourceConnect(int)", "Не задано имя источника данных: SrcID = " + IntToStr(srcId));
     try {
-        return CDriver::connect(systemName, user, password);
+        return CDriver::connect(systemName, CString(source.user), CString(source.password));
     } catch (const SystemException&) {
         throw;
     } catch (const Exception& e) {
@@ -401,18 +363,19 @@ void RepApi::checkTaskColumns()
 
 DatasetPtr RepApi::getTaskColumnsData()
 {
-    // The columns and the object's values come from one state of the task: a host that
-    // saves the task again meanwhile must not pair the columns of one version with the
-    // values of another. The snapshot ends before the source is read, so the repository
-    // is not held while the sample loads.
-    std::string dtsSql;
+    // The dataset, its source, the columns and the object's values come from one state
+    // of the task: a host that saves the task again meanwhile must not pair the columns
+    // or the SQL of one version with the values or the source of another. The snapshot
+    // ends before the source is read, so the repository is not held while the sample
+    // loads.
     CResultSetPtr columns;
     CResultSetPtr inputRows;
     {
-        ReadSnapshot snapshot(*connection);
+        ReadSnapshot snapshot(*connection, sampleLoadPlace);
+        used = TaskState::read(*this);
+        datasetId = used->datasetId;
         checkTaskColumns();
-        dtsSql = getDataset()->getString("DtsSql").getValue();
-        if (Trim(dtsSql).empty())
+        if (Trim(used->dtsSql).empty())
             throw SystemException(sampleLoadPlace, "Не задан запрос набора данных: DtsID = " + IntToStr(datasetId));
         columns = getTaskInColumns();
         columns->addModel(*getTaskOutColumns());
@@ -420,7 +383,7 @@ DatasetPtr RepApi::getTaskColumnsData()
         snapshot.end();
     }
     const int k = columns->getRowCount();
-    std::string statement = sampleStatement(*columns, dtsSql);
+    std::string statement = sampleStatement(*columns, used->dtsSql);
 
     VectorPtr logicalTypes = columns->getColumnValues("ColType");
     VectorPtr declared = columns->getColumnValues("ColType");
@@ -440,6 +403,7 @@ DatasetPtr RepApi::getTaskColumnsData()
             throw SystemException(sampleLoadPlace, "Колонка классов должна иметь целочисленный тип: " + columnName(k - 1));
     }
 
+    useSnapshotSource();
     CResultSetPtr sample = sourceDriver->executeQuery(statement);
     // A name that is an expression list ("A, B" or "*") yields other columns than the
     // task describes.
@@ -508,6 +472,7 @@ void RepApi::saveResult(const DataPack& pack)
                               "Строка результата не добавлена в TskResult (добавлено строк: " + std::to_string(rows) +
                                   "), ResSysName = " + Object::toText(pack.find("ResSysName")) +
                                   ", TskID = " + IntToStr(taskId));
+    written.addResult(pack);
 }
 
 void RepApi::saveLog(const DataPack& pack)
@@ -516,6 +481,7 @@ void RepApi::saveLog(const DataPack& pack)
     if (rows != 1)
         throw SystemException("RepApi.saveLog(DataPack*)", "Строка журнала не добавлена в TskLog (добавлено строк: " +
                                                                std::to_string(rows) + "), TskID = " + IntToStr(taskId));
+    written.addLog(pack);
 }
 
 long RepApi::countTaskRows(const std::string& table)
@@ -549,6 +515,23 @@ void RepApi::deleteTaskRows(std::initializer_list<const char*> tables)
                                                                 " (осталось строк: " + std::to_string(left) +
                                                                 "), TskID = " + key);
     }
+    written.clear();
+}
+
+void RepApi::checkSavedRows()
+{
+    written.check(*driver, taskId);
+}
+
+void RepApi::checkTaskUnchanged()
+{
+    const char* const place = "RepApi.checkTaskUnchanged()";
+    if (!used)
+        throw SystemException(place, "Задача не считана: TskID = " + IntToStr(taskId));
+    const std::string changed = used->changedPart(TaskState::read(*this));
+    if (!changed.empty())
+        throw SystemException(place, "Задача изменена во время анализа: " + changed +
+                                         "; результаты не записаны, TskID = " + IntToStr(taskId));
 }
 
 // Both databases take a write lock here: PostgreSQL on the row, held to the end of the

@@ -7,12 +7,15 @@
 
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "objects/DataModel.h"
 #include "objects/DataPack.h"
 #include "repository/CDriver.h"
+#include "repository/TaskState.h"
+#include "repository/WrittenRows.h"
 #include "sample/Dataset.h"
 
 class RepApi {
@@ -30,11 +33,13 @@ public:
     RepApi& operator=(const RepApi&) = delete;
     ~RepApi();
 
-    // Reads the task's dataset and source and opens the source database.
+    // Reads the task's dataset and source and opens the source database. The sample's
+    // snapshot reads them again and opens the source it names, should that be another.
     void setTask(int key);
 
     DataPackPtr getTask();
     DataPackPtr getDataset();
+    DataPackPtr getDataset(int dtsId);
     DataPackPtr getSource(int srcId);
     ConnectionPtr getSourceConnect(int srcId);
 
@@ -59,8 +64,9 @@ public:
     static int getObjectType(const ObjectPtr& colType);
     // The sample: the task's columns selected from the source database. The task's
     // parameters are checked first (each column once, described in DtsColumn, one class
-    // column that is not an input); they, the dataset row and the rows of the object's
-    // values are read in one read-only snapshot of the repository.
+    // column that is not an input); they, the Task, Dataset and DtsSource rows and the
+    // rows of the object's values are read in one read-only snapshot of the repository,
+    // and the sample comes from the source that snapshot names.
     DatasetPtr getTaskColumnsData();
 
     // One TskResult row (ResSysName, ResOrder, ResValue1..3, ColID, ResTableName of the
@@ -68,6 +74,13 @@ public:
     // exactly that one row was added.
     void saveResult(const DataPack& pack);
     void saveLog(const DataPack& pack);
+    // Before the commit: the task's rows read back are exactly those written since the
+    // last deleteResults; an error otherwise.
+    void checkSavedRows();
+    // Before the commit, under the task's lock: the task still is what getTaskColumnsData
+    // read (dataset, SQL, source, columns, the object's values); an error naming what
+    // changed otherwise.
+    void checkTaskUnchanged();
     // Removes the task's TskResult and TskLog rows; an error when any is left.
     void deleteResults();
     // The same for the TskLog rows alone (see TaskClearing).
@@ -99,6 +112,9 @@ public:
 
 private:
     DataPackPtr readRow(const std::string& sql, const char* place, const std::string& emptyMessage);
+    void openSource(const TaskState::Source& source);
+    void useSnapshotSource();
+    static ConnectionPtr connectSource(int srcId, const TaskState::Source& source);
     void checkTaskColumns();
     long countTaskRows(const std::string& table);
     void deleteTaskRows(std::initializer_list<const char*> tables);
@@ -110,6 +126,10 @@ private:
     int sourceId = 0;
     ConnectionPtr sourceConnection;
     std::unique_ptr<CDriver> sourceDriver;
+    TaskState::Source openedSource;
+    // What getTaskColumnsData read of the task, for checkTaskUnchanged.
+    std::optional<TaskState> used;
+    WrittenRows written;
     // Left by getTaskColumnsData for getTaskInValues: the input rows of the object,
     // read in the sample's snapshot, and the ColIDs of the sample's input columns.
     CResultSetPtr objectRows;

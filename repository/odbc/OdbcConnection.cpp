@@ -247,3 +247,12 @@ unsigned long OdbcConnection::snapshotIsolation()
         return SQL_TXN_SERIALIZABLE;
     return 0;
 }
+
+std::string OdbcConnection::dbmsName()
+{
+    requireOpen();
+    SQLCHAR name[256] = {};
+    SQLSMALLINT length = 0;
+    checkOdbc(SQLGetInfo(dbc, SQL_DBMS_NAME, name, sizeof name, &length), SQL_HANDLE_DBC, dbc);
+    return reinterpret_cast<const char*>(name);
+}

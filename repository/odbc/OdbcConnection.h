@@ -54,6 +54,8 @@ public:
     unsigned long isolation();
     void setIsolation(unsigned long level);
     unsigned long snapshotIsolation();
+    // The database product the driver reports ("SQLite", "PostgreSQL", "MariaDB", ...).
+    std::string dbmsName();
 
     // Runs SQL that returns no rows; a statement that matches no row is no error.
     void execute(const std::string& sql);

@@ -15,6 +15,7 @@
 #include <stdexcept>
 
 #include "runtime/Runtime.h"
+#include "tests/reliability/Stops.h"
 
 namespace hostile {
 
@@ -136,11 +137,32 @@ std::vector<std::string> HostileTest::rowKeys(const Task& task)
     return keys;
 }
 
+e2e::RunOutcome HostileTest::runCase(const Task& task)
+{
+    if (!whileHeld)
+        return fixture->runDodoz(task.key, e2e::Regional::C, runEnvironment);
+    std::vector<std::string> environment = runEnvironment;
+    environment.push_back(reliability::stopAt(holdAt));
+    e2e::RunOutcome outcome;
+    outcome.workDir = fixture->newWorkDir();
+    std::unique_ptr<e2e::Process> process =
+        fixture->startDodoz(task.key, e2e::Regional::C, outcome.workDir, environment);
+    if (reliability::waitUntilStopped(*process)) {
+        whileHeld();
+        reliability::resume(*process);
+    } else {
+        ADD_FAILURE() << "the run did not stop at " << holdAt;
+    }
+    outcome.process = process->wait(e2e::RunFixture::defaultTimeout);
+    outcome.journal = e2e::RunFixture::journal(outcome.workDir);
+    return outcome;
+}
+
 e2e::RunOutcome HostileTest::expectRefused(const Task& task, Stage stage, const std::string& shown,
                                            const std::string& driverState, Earlier earlier)
 {
     const std::vector<std::string> before = rowKeys(task);
-    e2e::RunOutcome run = fixture->runDodoz(task.key, e2e::Regional::C, runEnvironment);
+    e2e::RunOutcome run = runCase(task);
     const e2e::ProcessResult& process = run.process;
     expectNoCrash(process);
 
@@ -193,7 +215,7 @@ Outcome HostileTest::referenceRun(const Task& task, size_t classes)
 Outcome HostileTest::completedRun(const Task& task, size_t classes, bool figure)
 {
     const bool failedBefore = HasFailure();
-    e2e::RunOutcome run = fixture->runDodoz(task.key, e2e::Regional::C, runEnvironment);
+    e2e::RunOutcome run = runCase(task);
     const e2e::ProcessResult& process = run.process;
     expectNoCrash(process);
     EXPECT_EQ(process.err, e2e::console::progress(5));

@@ -114,6 +114,10 @@ protected:
 
     // Environment the runs of the case get besides the fixture's own.
     std::vector<std::string> runEnvironment;
+    // Set before a run: the run stops itself at the test stop point holdAt (app/TestStop.h),
+    // whileHeld does what the host does at that moment, and the run goes on.
+    std::string holdAt;
+    std::function<void()> whileHeld;
     // Set before a run: looks, after it, for effects outside the run (true when there
     // are any); its answer goes into the figure line.
     std::function<bool()> escapedCheck;
@@ -123,6 +127,7 @@ protected:
 private:
     // Keys of the task's TskResult and TskLog rows.
     std::vector<std::string> rowKeys(const Task& task);
+    e2e::RunOutcome runCase(const Task& task);
     Outcome completedRun(const Task& task, size_t classes, bool figure);
     void writeFigure(const std::string& fields);
     static std::string caseName();

@@ -1,4 +1,4 @@
-// Triggers that silently turn the writes of a run into nothing. A BEFORE trigger that
+// Triggers that silently turn the writes of a run into nothing, or change them. A BEFORE trigger that
 // skips the row (RAISE(IGNORE) on SQLite, a trigger function returning NULL on
 // PostgreSQL) raises no error; without a check the run would commit an incomplete set,
 // or a new set beside the old one, and report it complete. Each trigger is limited to
@@ -83,6 +83,70 @@ TEST_P(ResultWriteTest, LogRowSkippedOnDelete)
 }
 
 DODOZ_E2E_ON_BOTH_BACKENDS(ResultWriteTest);
+
+// Triggers that change a row on its way in or add one beside it: every INSERT still adds
+// its one row, and only the rows read back before the commit show the damage.
+class ChangedResultTest : public IrisTaskTest {
+protected:
+    // The task's TskResult rows of that name get ResValue1 '2' as they are written.
+    void changeValueOnInsert(const std::string& name)
+    {
+        const std::string trigger = "hostile_change_" + task.keyText();
+        const std::string when = "NEW.TskID = " + task.keyText() + " AND NEW.ResSysName = '" + name + "'";
+        if (sqlite()) {
+            db().repository({"CREATE TRIGGER " + trigger + " AFTER INSERT ON TskResult WHEN " + when +
+                             " BEGIN UPDATE TskResult SET ResValue1 = '2' WHERE ResID = NEW.ResID; END"});
+        } else if (GetParam() == e2e::Backend::PostgreSQL) {
+            db().repository({"CREATE FUNCTION " + trigger + "() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF " +
+                                 when + " THEN NEW.ResValue1 := '2'; END IF; RETURN NEW; END $$",
+                             "CREATE TRIGGER " + trigger + " BEFORE INSERT ON TskResult FOR EACH ROW EXECUTE FUNCTION " +
+                                 trigger + "()"});
+        } else {
+            db().repository({"CREATE TRIGGER " + trigger + " BEFORE INSERT ON TskResult FOR EACH ROW SET NEW.ResValue1 = "
+                             "CASE WHEN " + when + " THEN '2' ELSE NEW.ResValue1 END"});
+        }
+    }
+    // With the task's closing log row, one more "class" row (class 2) goes into TskResult.
+    void addClassRowOnLogInsert()
+    {
+        const std::string trigger = "hostile_add_" + task.keyText();
+        const std::string insert = "INSERT INTO TskResult (ResID, ResSysName, ResOrder, ResValue1, TskID) VALUES (" +
+                                   std::to_string(900000 + task.key) + ", 'class', 0, '2', " + task.keyText() + ")";
+        const std::string when = "NEW.TskID = " + task.keyText();
+        if (sqlite()) {
+            db().repository({"CREATE TRIGGER " + trigger + " AFTER INSERT ON TskLog WHEN " + when + " BEGIN " + insert +
+                             "; END"});
+        } else if (GetParam() == e2e::Backend::PostgreSQL) {
+            db().repository({"CREATE FUNCTION " + trigger + "() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF " +
+                                 when + " THEN " + insert + "; END IF; RETURN NEW; END $$",
+                             "CREATE TRIGGER " + trigger + " AFTER INSERT ON TskLog FOR EACH ROW EXECUTE FUNCTION " +
+                                 trigger + "()"});
+        } else {
+            db().repository({"CREATE TRIGGER " + trigger + " AFTER INSERT ON TskLog FOR EACH ROW INSERT INTO TskResult "
+                             "(ResID, ResSysName, ResOrder, ResValue1, TskID) SELECT " + std::to_string(900000 + task.key) +
+                             ", 'class', 0, '2', NEW.TskID FROM DUAL WHERE " + when});
+        }
+    }
+};
+
+TEST_P(ChangedResultTest, ClassRowChangedOnInsert)
+{
+    changeValueOnInsert("class");
+    expectRefused(task, Stage::Save,
+                  systemError("RepApi.checkSavedRows()", "Строка задачи не совпадает с записанной (строка 4, ResValue1: "
+                                                         "записано '1', прочитано '2') в TskResult, TskID = " +
+                                                             task.keyText()));
+}
+
+TEST_P(ChangedResultTest, ClassRowAddedWithTheClosingLogRow)
+{
+    addClassRowOnLogInsert();
+    expectRefused(task, Stage::Save,
+                  systemError("RepApi.checkSavedRows()", "Число строк задачи не равно числу записанных (прочитано 6, "
+                                                         "записано 5) в TskResult, TskID = " + task.keyText()));
+}
+
+DODOZ_E2E_ON_BOTH_BACKENDS(ChangedResultTest);
 
 }  // namespace
 }  // namespace hostile

@@ -6,6 +6,7 @@
 
 #include <tuple>
 
+#include "repository/ReadSnapshot.h"
 #include "repository/RepApi.h"
 #include "runtime/Runtime.h"
 #include "tests/repository/Errors.h"
@@ -118,6 +119,57 @@ TEST_P(TaskSnapshotTest, TaskSavedAgainAfterTheSampleLeavesTheObjectOfTheSample)
     ASSERT_EQ(object->size(), 2);
     EXPECT_EQ(as<CDouble>(object->elementAt(0)).getValue(), 35.0);
     EXPECT_EQ(as<CDouble>(object->elementAt(1)).getValue(), 0.5);
+}
+
+// Another session commits between two reads of one snapshot. On MariaDB the session
+// runs READ COMMITTED while the driver reports REPEATABLE READ, so a snapshot that
+// believed the driver saw the commit. SQLite keeps the writer out until the snapshot
+// ends, which is as good; its writer is told not to wait for that.
+class ReadSnapshotTest : public testsupport::DatabaseTest {
+protected:
+    void SetUp() override
+    {
+        DatabaseTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        seedTask(*db);
+    }
+
+    static std::string datasetSql(CDriver& driver)
+    {
+        CResultSetPtr rows = driver.executeQuery("SELECT DtsSql FROM Dataset WHERE DtsID = 5");
+        rows->load();
+        return Object::toText(rows->getValue(0, 0));
+    }
+};
+DODOZ_ON_BOTH_BACKENDS(ReadSnapshotTest);
+
+TEST_P(ReadSnapshotTest, CommitOfAnotherSessionStaysUnseenUntilTheEnd)
+{
+    CDriver reader(db->connect(TestDatabases::repositoryDsn));
+    std::unique_ptr<OdbcConnection> writer = db->connect(TestDatabases::repositoryDsn);
+    const std::string change = "UPDATE Dataset SET DtsSql = 'SELECT * FROM Others' WHERE DtsID = 5";
+    if (sqlite())
+        writer->execute("PRAGMA busy_timeout = 0");
+    {
+        ReadSnapshot snapshot(*reader.getConnection(), "ReadSnapshotTest");
+        EXPECT_EQ(datasetSql(reader), "SELECT * FROM Clients");
+        if (sqlite())
+            EXPECT_THROW(writer->execute(change), Exception);
+        else
+            writer->execute(change);
+        EXPECT_EQ(datasetSql(reader), "SELECT * FROM Clients");
+        snapshot.end();
+    }
+    if (sqlite())
+        writer->execute(change);
+    EXPECT_EQ(datasetSql(reader), "SELECT * FROM Others");
+    if (GetParam() == Backend::MariaDB) {
+        // The level was set for the snapshot's transaction only: the session runs as before.
+        CResultSetPtr level = reader.executeQuery("SELECT @@tx_isolation");
+        level->load();
+        EXPECT_EQ(Object::toText(level->getValue(0, 0)), "READ-COMMITTED");
+    }
 }
 
 // Every read of DtsColumn notes its transaction and isolation level in sequences, which
