@@ -55,6 +55,10 @@ public:
     void setIsolation(unsigned long level);
     unsigned long snapshotIsolation();
 
+    // The database's product name as the driver reports it ("SQLite", "PostgreSQL",
+    // "MariaDB"), for the few statements the databases write differently.
+    std::string productName();
+
     // Runs SQL that returns no rows; a statement that matches no row is no error.
     void execute(const std::string& sql);
     // The same, giving the number of rows the statement changed.

@@ -62,6 +62,18 @@ TEST(PlainNameTest, WhatTheDatabasesTakeUnquoted)
     EXPECT_TRUE(isPlainName(std::string(63, 'a')));
 }
 
+// A word one database alone refuses is no plain name on any: the table may be created on
+// another one later. Words the three take as names stay plain.
+TEST(PlainNameTest, WordsReservedByAnyOfTheDatabases)
+{
+    for (const char* word : {"range", "Signal", "READ", "int", "array", "analyse", "autoincrement", "escape"}) {
+        EXPECT_FALSE(isPlainName(word)) << word;
+        EXPECT_EQ(makePlainName(word, "c_"), std::string(word) + "_");
+    }
+    for (const char* word : {"name", "year", "data", "value", "type", "count", "sepal_range"})
+        EXPECT_TRUE(isPlainName(word)) << word;
+}
+
 TEST(PlainNameTest, MadeFromAnyHeader)
 {
     EXPECT_EQ(makePlainName("Sepal Length", "c_"), "Sepal_Length");

@@ -6,24 +6,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
-#include <set>
 
 #include "runtime/Runtime.h"
+#include "tools/register/ReservedWords.h"
 
 namespace {
 
 constexpr size_t kNameBytes = 63;
-
-const std::set<std::string>& keywords()
-{
-    static const std::set<std::string> words = {
-        "ALL", "AND", "AS", "ASC", "BETWEEN", "BY", "CASE", "CAST", "CHECK", "COLUMN", "CREATE", "DEFAULT",
-        "DELETE", "DESC", "DISTINCT", "DROP", "ELSE", "END", "EXISTS", "FOR", "FOREIGN", "FROM", "GROUP",
-        "HAVING", "IN", "INDEX", "INSERT", "INTO", "IS", "JOIN", "KEY", "LIKE", "LIMIT", "NOT", "NULL", "ON",
-        "OR", "ORDER", "PRIMARY", "REFERENCES", "SELECT", "SET", "TABLE", "THEN", "TO", "UNION", "UNIQUE",
-        "UPDATE", "USER", "VALUES", "WHEN", "WHERE", "WITH"};
-    return words;
-}
 
 bool isLetter(unsigned char c)
 {
@@ -146,7 +135,7 @@ bool isPlainName(const std::string& utf8)
         if (!isLetter(c) && !isDigit(c))
             return false;
     }
-    return !keywords().count(AnsiUpperCase(name));
+    return !isReservedWord(AnsiUpperCase(name));
 }
 
 std::string makePlainName(const std::string& utf8, const std::string& prefix)
@@ -177,7 +166,7 @@ std::string makePlainName(const std::string& utf8, const std::string& prefix)
         name.pop_back();
     if (name.empty() || !isLetter(static_cast<unsigned char>(name[0])))
         name = prefix + name;
-    else if (keywords().count(AnsiUpperCase(name)))
+    else if (isReservedWord(AnsiUpperCase(name)))
         name += '_';
     std::string out = Cp1251ToUtf8(name);
     while (out.size() > kNameBytes) {

@@ -11,7 +11,8 @@
 std::string textToUtf8(const std::string& bytes, const std::string& encoding, const std::string& sourceName);
 
 // A plain name is letters (Latin, Cyrillic, _) and digits, starting with a letter, at
-// most 63 bytes in UTF-8 (PostgreSQL cuts longer names), and no SQL keyword. Names go
+// most 63 bytes in UTF-8 (PostgreSQL cuts longer names), and no word SQLite, PostgreSQL
+// or MariaDB reserves (ReservedWords.h). Names go
 // into SQL unquoted (the program builds its SELECT that way).
 bool isPlainName(const std::string& utf8);
 // A plain name made from any UTF-8 text: every run of other characters becomes one _,
