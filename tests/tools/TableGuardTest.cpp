@@ -3,6 +3,8 @@
 
 #include "tests/tools/ToolsFixture.h"
 
+#include <sys/stat.h>
+
 #include <fstream>
 
 namespace tools {
@@ -168,6 +170,22 @@ TEST_P(TableGuardTest, TaskNameLongerThanItsColumnIsRefusedBeforeWriting)
     EXPECT_EQ(taskCount(), 0);
     args.back() = std::string(100, 'x');
     registered(args);
+}
+
+// What is not a regular file is refused before a byte is read: /dev/zero used to fill
+// the memory until an uncaught bad_alloc aborted the tool, a FIFO nobody writes to kept
+// it waiting for good (the run's time limit would kill it here).
+TEST_P(TableGuardTest, InputsThatAreNoFileAreRefusedAtOnce)
+{
+    const std::filesystem::path fifo = fx->newWorkDir() / "export.csv";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const auto& [path, kind] : std::vector<std::pair<std::string, std::string>>{
+             {"/dev/zero", "a device"}, {fifo.string(), "a FIFO"}, {fifo.parent_path().string(), "a directory"}}) {
+        const auto r = registerWith({path, "--class", "class", "--object", kVersicolor});
+        EXPECT_EQ(r.exitCode, 1) << r.describe();
+        EXPECT_EQ(r.err, "dodoz-register: " + path + " is " + kind + ", not a file: give the export itself\n");
+    }
+    EXPECT_EQ(taskCount(), 0);
 }
 
 TEST_P(TableGuardTest, GnuCommandLine)

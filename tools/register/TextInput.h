@@ -4,6 +4,15 @@
 
 #include <string>
 
+// The largest export read: more would need several times as much memory again while
+// the table is parsed and written (a million rows of 30 columns take about 200 MB).
+inline constexpr long long kLargestExport = 256LL << 20;
+
+// The bytes of the export at path. Anything but a regular file (a FIFO, a device such as
+// /dev/zero, a directory) is refused before a byte is read, without waiting for a writer,
+// and so is a file larger than kLargestExport. Raises Exception naming the file.
+std::string readExport(const std::string& path);
+
 // The bytes of a file in UTF-8. encoding empty or "UTF-8": the bytes must be UTF-8
 // already; "cp1251" (or "windows-1251"): the project's own table, which keeps the byte
 // 0x98 that iconv refuses; anything else: iconv. Raises Exception naming the line of a
