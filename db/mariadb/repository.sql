@@ -119,6 +119,7 @@ MODIFIES SQL DATA
 BEGIN
     DECLARE refusal VARCHAR(255);
     DECLARE largest INTEGER;
+    DECLARE moved INTEGER;
     IF forTable NOT IN ('DtsSource', 'Dataset', 'DtsColumn', 'Task', 'TskAlgParam', 'TskResult', 'TskLog') THEN
         SET refusal = CONCAT('GetNextPK: no key counter for the table ', forTable);
         SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = refusal;
@@ -126,7 +127,12 @@ BEGIN
     SET largest = LargestPK(forTable);
     UPDATE PKCounter SET LastKey = LAST_INSERT_ID(GREATEST(LastKey, largest) + 1)
      WHERE TableName = forTable AND GREATEST(LastKey, largest) < 2147483647;
-    IF ROW_COUNT() = 0 THEN
+    SET moved = ROW_COUNT();
+    IF moved = 0 AND NOT EXISTS (SELECT 1 FROM PKCounter WHERE TableName = forTable) THEN
+        SET refusal = CONCAT('GetNextPK: PKCounter has no row for the table ', forTable);
+        SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = refusal;
+    END IF;
+    IF moved = 0 THEN
         SET refusal = CONCAT('GetNextPK: no key left for the table ', forTable,
                              ': the next one would pass 2147483647, the largest an INTEGER key can hold');
         SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = refusal;

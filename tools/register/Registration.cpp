@@ -175,15 +175,22 @@ public:
     }
     StagedTable(const StagedTable&) = delete;
     StagedTable& operator=(const StagedTable&) = delete;
-    ~StagedTable()
+    ~StagedTable() { discard(); }
+
+    // Takes back the unfinished table, once; what is left when that fails, for the
+    // caller's error message ("" when nothing is).
+    std::string discard() noexcept
     {
-        if (placed)
-            return;
+        if (settled)
+            return "";
+        settled = true;
         try {
             if (source.inTransaction())
                 source.rollback();
             source.execute("DROP TABLE IF EXISTS " + staging);
-        } catch (const Exception&) {
+            return "";
+        } catch (const Exception& e) {
+            return "; the unfinished table " + staging + " is left in the source database (" + e.text() + ")";
         }
     }
 
@@ -217,12 +224,12 @@ public:
             if (replacing)
                 source.execute("DROP TABLE " + table);
             source.execute("ALTER TABLE " + staging + " RENAME TO " + table);
-            placed = true;
+            settled = true;
             return;
         }
         source.execute("RENAME TABLE " + (replacing ? table + " TO " + aside + ", " : std::string()) + staging +
                        " TO " + table);
-        placed = true;
+        settled = true;
         if (!replacing)
             return;
         try {
@@ -252,7 +259,7 @@ private:
     const std::string staging;
     const std::string aside;
     const bool atOnce;
-    bool placed = false;
+    bool settled = false;
 };
 
 size_t characters(const std::string& cp1251)
@@ -430,18 +437,22 @@ int registerTask(RegistrationPlan& plan, const std::string& repositoryDsn, const
         std::optional<StagedTable> table;
         if (writeTable)
             table.emplace(source, plan.table);
-        if (separateSource)
-            source.beginTransaction();
-        repository.beginTransaction();
-        if (table)
-            table->fill(plan);
-        const int taskId = writeTask(writer, plan, sourceDsn);
-        if (table)
-            table->putInPlace(replacing, plan.notes);
-        if (separateSource)
-            source.commit();
-        repository.commit();
-        return taskId;
+        try {
+            if (separateSource)
+                source.beginTransaction();
+            repository.beginTransaction();
+            if (table)
+                table->fill(plan);
+            const int taskId = writeTask(writer, plan, sourceDsn);
+            if (table)
+                table->putInPlace(replacing, plan.notes);
+            if (separateSource)
+                source.commit();
+            repository.commit();
+            return taskId;
+        } catch (const Exception& e) {
+            throw Exception(e.text() + (table ? table->discard() : std::string()));
+        }
     } catch (const Exception& e) {
         throw Exception(Cp1251ToUtf8(e.text()));
     }
