@@ -73,17 +73,17 @@ CREATE TABLE TskLog (
     TskID      INTEGER       NOT NULL REFERENCES Task (TskID) ON DELETE CASCADE
 ) ENGINE=InnoDB;
 
--- One key sequence per table, named <table>_PK, for GetNextPK. A sequence hands out no
--- number twice, whatever the number of concurrent runs, and holds no lock until the
--- caller's transaction ends, so the result transactions of concurrent runs do not queue
--- on it (nor take part in a deadlock through it); a rolled-back INSERT leaves a gap.
-CREATE SEQUENCE DtsSource_PK NOCACHE;
-CREATE SEQUENCE Dataset_PK NOCACHE;
-CREATE SEQUENCE DtsColumn_PK NOCACHE;
-CREATE SEQUENCE Task_PK NOCACHE;
-CREATE SEQUENCE TskAlgParam_PK NOCACHE;
-CREATE SEQUENCE TskResult_PK NOCACHE;
-CREATE SEQUENCE TskLog_PK NOCACHE;
+-- The last key GetNextPK handed out for each table. Its row is written in the caller's
+-- transaction: concurrent callers wait for each other's commit on it and never receive
+-- the same key, and a rollback takes the key back. The key is BIGINT so that the range
+-- check below can see a key the tables' INTEGER columns could not hold. Every table's row
+-- is there from the start: concurrent first calls would otherwise insert the same row.
+CREATE TABLE PKCounter (
+    TableName VARCHAR(64) NOT NULL PRIMARY KEY,
+    LastKey   BIGINT      NOT NULL
+) ENGINE=InnoDB;
+INSERT INTO PKCounter (TableName, LastKey) VALUES ('DtsSource', 0), ('Dataset', 0), ('DtsColumn', 0),
+    ('Task', 0), ('TskAlgParam', 0), ('TskResult', 0), ('TskLog', 0);
 
 -- The largest key a repository table holds, or NULL for a table GetNextPK does not
 -- serve. A stored function cannot run dynamic SQL, hence one query per table.
@@ -103,43 +103,40 @@ BEGIN
     END;
 END//
 
--- The next number of a table's sequence. A stored function can name a sequence only
--- as it stands, hence one branch per table.
-CREATE FUNCTION NextKeyOf(forTable VARCHAR(64)) RETURNS INTEGER
-MODIFIES SQL DATA
-BEGIN
-    CASE forTable
-        WHEN 'DtsSource'   THEN RETURN NEXTVAL(DtsSource_PK);
-        WHEN 'Dataset'     THEN RETURN NEXTVAL(Dataset_PK);
-        WHEN 'DtsColumn'   THEN RETURN NEXTVAL(DtsColumn_PK);
-        WHEN 'Task'        THEN RETURN NEXTVAL(Task_PK);
-        WHEN 'TskAlgParam' THEN RETURN NEXTVAL(TskAlgParam_PK);
-        WHEN 'TskResult'   THEN RETURN NEXTVAL(TskResult_PK);
-        WHEN 'TskLog'      THEN RETURN NEXTVAL(TskLog_PK);
-    END CASE;
-END//
-
 -- The next primary key of a table, for use inside the INSERT that stores the row:
 --     INSERT INTO TskLog (LogID, ...) VALUES( GetNextPK('TskLog'), ...);
--- Keys of deleted rows are not handed out again, and rows stored with keys of their own
--- are stepped over: the key is above the table's largest one.
+-- The key is one more than the larger of the last key handed out and the table's largest
+-- key, so keys of deleted rows are not handed out again and rows stored with keys of
+-- their own are stepped over in one step, however far above the others they are. One
+-- UPDATE both decides and records the key under the counter row's lock. The largest key
+-- is read before that lock is taken: inside an INSERT the read is a locking one and waits
+-- for a concurrent run that deleted the table's last row, and that run, waiting in turn
+-- for a counter row held by the reader, would make a deadlock; the holder of the counter
+-- row holds the table's last row itself. A key past INTEGER's range is refused before
+-- the counter moves, instead of failing later inside the caller's INSERT.
 CREATE FUNCTION GetNextPK(forTable VARCHAR(64)) RETURNS INTEGER
 MODIFIES SQL DATA
 BEGIN
-    DECLARE refusal VARCHAR(128);
+    DECLARE refusal VARCHAR(255);
     DECLARE largest INTEGER;
-    DECLARE handedOut INTEGER;
+    DECLARE moved INTEGER;
     IF forTable NOT IN ('DtsSource', 'Dataset', 'DtsColumn', 'Task', 'TskAlgParam', 'TskResult', 'TskLog') THEN
-        SET refusal = CONCAT('GetNextPK: no key sequence for the table ', forTable);
+        SET refusal = CONCAT('GetNextPK: no key counter for the table ', forTable);
         SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = refusal;
     END IF;
-    -- SETVAL takes no computed value: the sequence is moved past the table's largest
-    -- key one number at a time, which only rows stored with keys of their own make
-    -- necessary, and only once.
     SET largest = LargestPK(forTable);
-    REPEAT
-        SET handedOut = NextKeyOf(forTable);
-    UNTIL handedOut > largest END REPEAT;
-    RETURN handedOut;
+    UPDATE PKCounter SET LastKey = LAST_INSERT_ID(GREATEST(LastKey, largest) + 1)
+     WHERE TableName = forTable AND GREATEST(LastKey, largest) < 2147483647;
+    SET moved = ROW_COUNT();
+    IF moved = 0 AND NOT EXISTS (SELECT 1 FROM PKCounter WHERE TableName = forTable) THEN
+        SET refusal = CONCAT('GetNextPK: PKCounter has no row for the table ', forTable);
+        SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = refusal;
+    END IF;
+    IF moved = 0 THEN
+        SET refusal = CONCAT('GetNextPK: no key left for the table ', forTable,
+                             ': the next one would pass 2147483647, the largest an INTEGER key can hold');
+        SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = refusal;
+    END IF;
+    RETURN LAST_INSERT_ID();
 END//
 DELIMITER ;

@@ -85,7 +85,15 @@ CREATE SEQUENCE TskLog_PK OWNED BY TskLog.LogID;
 
 -- The next primary key of a table, for use inside the INSERT that stores the row:
 --     INSERT INTO TskLog (LogID, ...) VALUES( GetNextPK('TskLog'), ...);
--- Numbers already taken by rows stored with keys of their own are stepped over.
+-- The key is the sequence's next number, or one more than the table's largest key when
+-- rows stored with keys of their own reach that far: keys of deleted rows are not handed
+-- out again, and such rows are stepped over in one step, however far above the others
+-- they are. setval is no compare-and-set, and one that moved the sequence back below a
+-- concurrent caller's number would hand that number out twice, so every caller takes the
+-- sequence's advisory lock around nextval, the read and setval. The lock is the
+-- session's, released before the function returns: the caller's transaction holds
+-- nothing here until it ends. A key past INTEGER's range is refused here, with the
+-- table's name, instead of failing inside the caller's INSERT.
 CREATE FUNCTION GetNextPK(tableName VARCHAR) RETURNS INTEGER
 LANGUAGE plpgsql VOLATILE
 AS $$
@@ -93,8 +101,8 @@ DECLARE
     keySequence regclass := to_regclass(lower(tableName) || '_pk');
     keyTable regclass := to_regclass(lower(tableName));
     keyColumn name;
-    key INTEGER;
-    taken BOOLEAN;
+    largest BIGINT;
+    key BIGINT;
 BEGIN
     IF keySequence IS NULL OR keyTable IS NULL THEN
         RAISE EXCEPTION 'GetNextPK: no key sequence for table %', tableName;
@@ -106,12 +114,24 @@ BEGIN
     IF keyColumn IS NULL THEN
         RAISE EXCEPTION 'GetNextPK: table % has no single-column primary key', tableName;
     END IF;
-    LOOP
+    PERFORM pg_advisory_lock(keySequence::oid::bigint);
+    BEGIN
         key := nextval(keySequence);
-        EXECUTE format('SELECT EXISTS (SELECT 1 FROM %s WHERE %I = $1)', keyTable, keyColumn)
-            INTO taken USING key;
-        EXIT WHEN NOT taken;
-    END LOOP;
+        EXECUTE format('SELECT max(%I) FROM %s', keyColumn, keyTable) INTO largest;
+        IF largest >= key THEN
+            key := largest + 1;
+            IF key <= 2147483647 THEN
+                PERFORM setval(keySequence, key);
+            END IF;
+        END IF;
+    EXCEPTION WHEN OTHERS OR QUERY_CANCELED THEN
+        PERFORM pg_advisory_unlock(keySequence::oid::bigint);
+        RAISE;
+    END;
+    PERFORM pg_advisory_unlock(keySequence::oid::bigint);
+    IF key > 2147483647 THEN
+        RAISE EXCEPTION 'GetNextPK: no key left for table %: the next one would pass 2147483647, the largest an INTEGER key can hold', tableName;
+    END IF;
     RETURN key;
 END
 $$;

@@ -9,7 +9,8 @@
  * with keys of their own are stepped over. The INSERT already holds SQLite's single
  * writer lock when its VALUES are evaluated, and the counter update belongs to the
  * same transaction, so concurrent writers cannot receive the same key and a rollback
- * takes the key back.
+ * takes the key back. The host's keys are 32-bit INTEGERs although SQLite's are not, so a
+ * key past 2147483647 is refused rather than handed out.
  *
  * Loaded by the SQLite ODBC driver through the DSN option LoadExt=/path/getnextpk.so;
  * SQLite derives the entry point sqlite3_getnextpk_init from that file name.
@@ -111,7 +112,13 @@ static void getNextPk(sqlite3_context* context, int argc, sqlite3_value** argv)
     if (!queryInteger(context, db, "SELECT LastKey FROM PKCounter WHERE TableName = ?1", table, &last))
         return;
 
-    next = (largest > last ? largest : last) + 1;
+    next = largest > last ? largest : last;
+    if (next >= 2147483647) {
+        fail(context, "GetNextPK: no key left for table %s: the next one would pass 2147483647, the largest an"
+                      " INTEGER key can hold%s", table, "");
+        return;
+    }
+    ++next;
     sql = sqlite3_mprintf(
         "INSERT INTO PKCounter (TableName, LastKey) VALUES (?1, %lld)"
         " ON CONFLICT (TableName) DO UPDATE SET LastKey = excluded.LastKey",

@@ -236,6 +236,15 @@ void OdbcConnection::setIsolation(unsigned long level)
     checkOdbc(SQLSetConnectAttr(dbc, SQL_ATTR_TXN_ISOLATION, value, SQL_IS_UINTEGER), SQL_HANDLE_DBC, dbc);
 }
 
+std::string OdbcConnection::productName()
+{
+    requireOpen();
+    char name[256] = {};
+    SQLSMALLINT length = 0;
+    checkOdbc(SQLGetInfo(dbc, SQL_DBMS_NAME, name, sizeof name, &length), SQL_HANDLE_DBC, dbc);
+    return std::string(name, std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(length, 0)), sizeof name - 1));
+}
+
 unsigned long OdbcConnection::snapshotIsolation()
 {
     requireOpen();

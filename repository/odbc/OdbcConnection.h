@@ -57,6 +57,10 @@ public:
     // The database product the driver reports ("SQLite", "PostgreSQL", "MariaDB", ...).
     std::string dbmsName();
 
+    // The database's product name as the driver reports it ("SQLite", "PostgreSQL",
+    // "MariaDB"), for the few statements the databases write differently.
+    std::string productName();
+
     // Runs SQL that returns no rows; a statement that matches no row is no error.
     void execute(const std::string& sql);
     // The same, giving the number of rows the statement changed.

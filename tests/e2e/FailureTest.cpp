@@ -286,5 +286,49 @@ TEST_P(RunFailureTest, ObjectWrittenWithAnotherDecimalSeparatorStopsAfterTheSamp
 
 DODOZ_E2E_ON_BOTH_BACKENDS(RunFailureTest);
 
+// A result row of another task stored with a key near INTEGER's end (imported, say): the
+// run's keys step over it at once, up to the last key there is, and a run that would need
+// a key past it is refused at its first row without looping and leaves no row. The host's
+// own GetNextPK counts without looking at the table, so this is about the one of db/.
+class FarResultKeyTest : public RunFailureTest {
+protected:
+    bool onHostSchema() const override { return false; }
+
+    void storeForeignResult(int resultKey)
+    {
+        const int other = fx->registerTask({.object = iris::versicolor});
+        fx->db().repository({"INSERT INTO TskResult (ResID, ResSysName, TskID) VALUES (" + std::to_string(resultKey) +
+                             ", 'imported', " + std::to_string(other) + ")"});
+    }
+};
+
+TEST_P(FarResultKeyTest, RunTakesTheLastKeysAndTheNextRunIsRefused)
+{
+    storeForeignResult(2147483642);
+    RunOutcome last = fx->runDodoz(key);
+    EXPECT_EQ(last.process.err, console::progress(5));
+    std::vector<std::string> keys;
+    for (const ResultRow& row : fx->results(key))
+        keys.push_back(row.resId.value_or("NULL"));
+    EXPECT_EQ(keys, (std::vector<std::string>{"2147483643", "2147483644", "2147483645", "2147483646", "2147483647"}));
+
+    RunOutcome past = runBroken(key);
+    EXPECT_NE(past.process.err.find("GetNextPK: no key left for"), std::string::npos) << past.process.err;
+    EXPECT_EQ(past.process.err.rfind(console::progress(4), 0), 0u) << past.process.err;
+    EXPECT_EQ(journal::lastStage(past.journal), 5);
+    expectNoRows(key);
+}
+
+TEST_P(FarResultKeyTest, KeyAtTheIntegerEndRefusesTheFirstRow)
+{
+    storeForeignResult(2147483647);
+    RunOutcome run = runBroken(key);
+    EXPECT_NE(run.process.err.find("GetNextPK: no key left for"), std::string::npos) << run.process.err;
+    EXPECT_NE(run.process.err.find("TskResult"), std::string::npos) << run.process.err;
+    expectNoRows(key);
+}
+
+DODOZ_E2E_ON_BOTH_BACKENDS(FarResultKeyTest);
+
 }  // namespace
 }  // namespace e2e

@@ -54,6 +54,26 @@ TEST_P(DatabaseSchemaTest, KeysAlreadyTakenAreSteppedOver)
     EXPECT_EQ(column("SELECT LogID FROM TskLog WHERE LogMessage = 'next'"), (std::vector<std::string>{"3"}));
 }
 
+// A key stored far above the others (imported for another task) is stepped over in one
+// step; the INTEGER keys' last number is handed out once, and then the table has no key
+// left, which is said at once and leaves the counter where it was.
+TEST_P(DatabaseSchemaTest, KeysStepOverAFarKeyAndEndAtTheIntegerRange)
+{
+    db->repository({"INSERT INTO TskLog (LogID, TskID) VALUES (2147483645, 17)", log("first")});
+    EXPECT_EQ(column("SELECT LogID FROM TskLog WHERE LogMessage = 'first'"), (std::vector<std::string>{"2147483646"}));
+    db->repository({"DELETE FROM TskLog WHERE LogID < 2147483646", log("last")});
+    EXPECT_EQ(column("SELECT LogID FROM TskLog WHERE LogMessage = 'last'"), (std::vector<std::string>{"2147483647"}));
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::string error = errorOf([&] { db->repository({log("past")}); });
+        EXPECT_NE(error.find("GetNextPK: no key left for"), std::string::npos) << error;
+        EXPECT_NE(error.find("TskLog"), std::string::npos) << error;
+        EXPECT_NE(error.find("2147483647"), std::string::npos) << error;
+    }
+    EXPECT_EQ(column("SELECT COUNT(*) FROM TskLog"), (std::vector<std::string>{"2"}));
+    db->repository({"INSERT INTO TskResult (ResID, TskID) VALUES( GetNextPK('TskResult'), 17);"});
+    EXPECT_EQ(column("SELECT ResID FROM TskResult"), (std::vector<std::string>{"1"}));
+}
+
 TEST_P(DatabaseSchemaTest, OneStatementCanTakeSeveralKeys)
 {
     db->repository({"INSERT INTO TskLog (LogID, LogType, TskID) VALUES (GetNextPK('TskLog'), 1, 17),"
@@ -72,6 +92,8 @@ TEST_P(DatabaseSchemaTest, ConcurrentWritersNeverShareAKey)
 {
     constexpr int writers = 4;
     constexpr int rowsEach = 25;
+    // A key stored in the writers' way makes them step over it while they race.
+    db->repository({"INSERT INTO TskLog (LogID, TskID) VALUES (50, 17)"});
     std::vector<std::string> failures(writers);
     std::vector<std::thread> threads;
     for (int w = 0; w < writers; ++w) {
@@ -90,7 +112,7 @@ TEST_P(DatabaseSchemaTest, ConcurrentWritersNeverShareAKey)
     for (const std::string& failure : failures)
         EXPECT_EQ(failure, "");
     std::vector<std::string> keys = column("SELECT LogID FROM TskLog");
-    EXPECT_EQ(keys.size(), static_cast<size_t>(writers * rowsEach));
+    EXPECT_EQ(keys.size(), static_cast<size_t>(writers * rowsEach + 1));
     EXPECT_EQ(std::set<std::string>(keys.begin(), keys.end()).size(), keys.size());
 }
 

@@ -53,6 +53,31 @@ TEST_F(MakeDsnTest, ErrorsNameWhatIsMissing)
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "x")) << "nothing is made on a wrong command line";
 }
 
+// The export lines are for eval: a folder name with a blank or a command substitution is
+// one word there and runs nothing, and the variables name the folder; a line break,
+// which no ini line can carry, is refused before anything is made.
+TEST_F(MakeDsnTest, ExportLinesSurviveEvalOfAnyFolderName)
+{
+    for (const std::string name : {"a b", "$(touch X)", "it's `touch X`"}) {
+        const std::filesystem::path target = dir.path() / name;
+        const auto made = makeDsn({"sqlite", target.string()});
+        ASSERT_EQ(made.exitCode, 0) << name << ": " << made.describe();
+        const auto shown = e2e::Process::run(
+            {"/bin/sh", "-c", "eval \"$1\" && printf '%s|%s' \"$ODBCSYSINI\" \"$ODBCINI\"", "sh", made.out}, {},
+            dir.path(), std::chrono::seconds(30));
+        EXPECT_EQ(shown.exitCode, 0) << shown.describe();
+        EXPECT_EQ(shown.out, target.string() + "|" + (target / "odbc.ini").string()) << made.out;
+        EXPECT_TRUE(std::filesystem::exists(target / "repository.db")) << name;
+        EXPECT_FALSE(std::filesystem::exists(dir.path() / "X")) << name << ": eval ran a command";
+    }
+    const auto broken = makeDsn({"sqlite", (dir.path() / "a\nb").string()});
+    EXPECT_EQ(broken.exitCode, 2);
+    EXPECT_EQ(broken.err.substr(0, broken.err.find('\n')),
+              "make-dsn: DIR holds a line break, which the ini files and the export lines cannot carry; choose a "
+              "folder name without one");
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "a\nb"));
+}
+
 TEST_F(MakeDsnTest, PasswordStaysTheOwnersAndDatabasesThereSayHowToDropThem)
 {
     DODOZ_E2E_REQUIRE(e2e::backendUnavailable(e2e::Backend::PostgreSQL));

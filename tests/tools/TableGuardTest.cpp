@@ -3,6 +3,10 @@
 
 #include "tests/tools/ToolsFixture.h"
 
+#include <sys/stat.h>
+
+#include <fstream>
+
 namespace tools {
 namespace {
 
@@ -60,6 +64,67 @@ TEST_P(TableGuardTest, ReplaceTakesTheNewDataForEveryTaskOfTheTable)
     EXPECT_EQ(fx->db().querySource("SELECT species FROM wine").size(), 150u);
 }
 
+// The tables of the source database, to see that a registration left none behind.
+std::vector<std::string> sourceTables(e2e::RunFixture& fx)
+{
+    const char* sql = fx.backend() == e2e::Backend::SQLite
+                          ? "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name"
+                      : fx.backend() == e2e::Backend::MariaDB
+                          ? "SELECT table_name FROM information_schema.tables WHERE table_schema = DATABASE() "
+                            "ORDER BY table_name"
+                          : "SELECT table_name FROM information_schema.tables WHERE table_schema = current_schema() "
+                            "ORDER BY table_name";
+    std::vector<std::string> names;
+    for (const auto& row : fx.db().querySource(sql))
+        names.push_back(row[0].value_or("NULL"));
+    return names;
+}
+
+// A --replace refused after the new table was built (here: the repository has no
+// Dataset key left) changes nothing: the table other tasks read keeps its rows, no table
+// is left behind, nothing is registered. On MariaDB, whose DDL commits at once, the old
+// table used to be dropped first and was gone.
+TEST_P(TableGuardTest, RefusedReplaceLeavesTheTableItsTasksRead)
+{
+    const int first = registered(iris("wine"));
+    const std::vector<std::string> tablesBefore = sourceTables(*fx);
+    fx->db().repository({"INSERT INTO Dataset (DtsID) VALUES (2147483647)"});
+    std::vector<std::string> args = labels("wine");
+    args.push_back("--replace");
+    const auto refused = registerWith(args);
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("GetNextPK: no key left for"), std::string::npos) << refused.err;
+    EXPECT_EQ(sourceTables(*fx), tablesBefore);
+    EXPECT_EQ(fx->db().querySource("SELECT class FROM wine").size(), 150u);
+    EXPECT_EQ(taskCount(), 1);
+    expectVersicolor(first);
+}
+
+// A header that one of the databases reserves (MariaDB: RANGE, SIGNAL, READ) is stored
+// under a plain name on every database, so --replace with it goes through everywhere.
+TEST_P(TableGuardTest, ReservedHeadersAreStoredUnderPlainNames)
+{
+    registered(iris("wine"));
+    const std::vector<std::string> tablesBefore = sourceTables(*fx);
+    const std::filesystem::path csv = fx->newWorkDir() / "reserved.csv";
+    {
+        std::ifstream in(e2e::irisCsv());
+        std::ofstream out(csv);
+        std::string line;
+        std::getline(in, line);
+        out << "range,signal,read,petal_width,class\n" << in.rdbuf();
+    }
+    const auto r = registerWith({csv.string(), "--class", "class", "--table", "wine", "--object", kVersicolor,
+                                 "--replace"});
+    const int second = keyOf(r);
+    for (const char* name : {"range", "signal", "read"})
+        EXPECT_NE(r.err.find(std::string("the column '") + name + "' is stored as " + name + "_"), std::string::npos)
+            << r.err;
+    EXPECT_EQ(fx->db().querySource("SELECT range_, signal_, read_ FROM wine").size(), 150u);
+    expectVersicolor(second);
+    EXPECT_EQ(sourceTables(*fx), tablesBefore);
+}
+
 TEST_P(TableGuardTest, ATableOfTheSourceThatNoTaskReadsIsKeptToo)
 {
     // The source schema's own table; MariaDB's table names are case-sensitive on Linux,
@@ -105,6 +170,22 @@ TEST_P(TableGuardTest, TaskNameLongerThanItsColumnIsRefusedBeforeWriting)
     EXPECT_EQ(taskCount(), 0);
     args.back() = std::string(100, 'x');
     registered(args);
+}
+
+// What is not a regular file is refused before a byte is read: /dev/zero used to fill
+// the memory until an uncaught bad_alloc aborted the tool, a FIFO nobody writes to kept
+// it waiting for good (the run's time limit would kill it here).
+TEST_P(TableGuardTest, InputsThatAreNoFileAreRefusedAtOnce)
+{
+    const std::filesystem::path fifo = fx->newWorkDir() / "export.csv";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const auto& [path, kind] : std::vector<std::pair<std::string, std::string>>{
+             {"/dev/zero", "a device"}, {fifo.string(), "a FIFO"}, {fifo.parent_path().string(), "a directory"}}) {
+        const auto r = registerWith({path, "--class", "class", "--object", kVersicolor});
+        EXPECT_EQ(r.exitCode, 1) << r.describe();
+        EXPECT_EQ(r.err, "dodoz-register: " + path + " is " + kind + ", not a file: give the export itself\n");
+    }
+    EXPECT_EQ(taskCount(), 0);
 }
 
 TEST_P(TableGuardTest, GnuCommandLine)

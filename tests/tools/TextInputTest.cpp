@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
 
 #include "runtime/Runtime.h"
+#include "tests/support/TempDir.h"
 #include "tools/register/TextInput.h"
 
 namespace {
@@ -62,6 +66,18 @@ TEST(PlainNameTest, WhatTheDatabasesTakeUnquoted)
     EXPECT_TRUE(isPlainName(std::string(63, 'a')));
 }
 
+// A word one database alone refuses is no plain name on any: the table may be created on
+// another one later. Words the three take as names stay plain.
+TEST(PlainNameTest, WordsReservedByAnyOfTheDatabases)
+{
+    for (const char* word : {"range", "Signal", "READ", "int", "array", "analyse", "autoincrement", "escape"}) {
+        EXPECT_FALSE(isPlainName(word)) << word;
+        EXPECT_EQ(makePlainName(word, "c_"), std::string(word) + "_");
+    }
+    for (const char* word : {"name", "year", "data", "value", "type", "count", "sepal_range"})
+        EXPECT_TRUE(isPlainName(word)) << word;
+}
+
 TEST(PlainNameTest, MadeFromAnyHeader)
 {
     EXPECT_EQ(makePlainName("Sepal Length", "c_"), "Sepal_Length");
@@ -74,6 +90,41 @@ TEST(PlainNameTest, MadeFromAnyHeader)
     EXPECT_EQ(makePlainName(std::string(70, 'a') + " b", "c_"), std::string(63, 'a'));
     for (const std::string header : {"Sepal Length", "2024-wine", "order", "%%", "a b c", "\xD0\xB2 \xD0\xB8"})
         EXPECT_TRUE(isPlainName(makePlainName(header, "c_"))) << header;
+}
+
+std::string readRefusal(const std::string& path)
+{
+    try {
+        readExport(path);
+    } catch (const Exception& e) {
+        return e.text();
+    }
+    return "no error";
+}
+
+// Only a regular file is read, and only up to the limit: a FIFO nobody writes is refused
+// at once (the open does not wait for a writer), a device such as /dev/zero before it
+// could fill the memory, a file past the limit by its size (a sparse one costs no disk).
+TEST(ExportFileTest, OnlyARegularFileWithinTheLimitIsRead)
+{
+    TempDir dir("dodoz-export");
+    const std::string csv = (dir.path() / "a.csv").string();
+    std::ofstream(csv) << "x,c\n1,0\n";
+    EXPECT_EQ(readExport(csv), "x,c\n1,0\n");
+
+    const std::string fifo = (dir.path() / "pipe.csv").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(readRefusal(fifo), fifo + " is a FIFO, not a file: give the export itself");
+    EXPECT_EQ(readRefusal("/dev/zero"), "/dev/zero is a device, not a file: give the export itself");
+    EXPECT_EQ(readRefusal(dir.path().string()), dir.path().string() + " is a directory, not a file: give the export itself");
+    const std::string none = (dir.path() / "none.csv").string();
+    EXPECT_EQ(readRefusal(none), "cannot open " + none + ": No such file or directory");
+
+    const std::string big = (dir.path() / "big.csv").string();
+    std::ofstream{big};
+    std::filesystem::resize_file(big, kLargestExport + 1);
+    EXPECT_EQ(readRefusal(big), big + " is larger than 256 MiB, the most dodoz-register reads; split the export "
+                                      "or register a sample of it");
 }
 
 }  // namespace

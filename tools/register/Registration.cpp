@@ -6,6 +6,8 @@
 #include <memory>
 #include <set>
 
+#include <unistd.h>
+
 #include "repository/odbc/OdbcConnection.h"
 #include "repository/odbc/OdbcStatement.h"
 #include "runtime/Runtime.h"
@@ -159,28 +161,106 @@ bool holdsThePlan(OdbcConnection& source, const RegistrationPlan& plan)
     }
 }
 
-void writeSourceTable(OdbcConnection& source, const RegistrationPlan& plan)
-{
-    source.execute("DROP TABLE IF EXISTS " + plan.table);
-    std::string create = "CREATE TABLE " + plan.table + " (";
-    for (const auto& name : plan.inputNames)
-        create += name + " DOUBLE PRECISION, ";
-    create += plan.className + " INTEGER)";
-    source.execute(create);
-
-    const size_t batch = 500;
-    for (size_t first = 0; first < plan.inputs.size(); first += batch) {
-        std::string insert = "INSERT INTO " + plan.table + " VALUES ";
-        for (size_t i = first; i < plan.inputs.size() && i < first + batch; ++i) {
-            insert += i == first ? "(" : ", (";
-            for (const auto& v : plan.inputs[i])
-                insert += (v ? sqlNumber(*v) : std::string("NULL")) + ", ";
-            insert += plan.classes[i] ? std::to_string(*plan.classes[i]) : std::string("NULL");
-            insert += ")";
-        }
-        source.execute(insert);
+// The source table, built under a name of its own and put in place as the last write, so
+// that a registration refused or failed on the way leaves the table there was: MariaDB
+// commits a DROP or CREATE TABLE at once, and dropping first lost the table other tasks
+// read when the new one could not be made. Until it is in place the new table is dropped
+// again on the way out (on SQLite and PostgreSQL the rollback takes it back as well).
+class StagedTable {
+public:
+    StagedTable(OdbcConnection& source, const std::string& table)
+        : source(source), table(table), staging(scratchName("dodoz_new_")), aside(scratchName("dodoz_old_")),
+          atOnce(commitsDefinitionsAtOnce(source))
+    {
     }
-}
+    StagedTable(const StagedTable&) = delete;
+    StagedTable& operator=(const StagedTable&) = delete;
+    ~StagedTable() { discard(); }
+
+    // Takes back the unfinished table, once; what is left when that fails, for the
+    // caller's error message ("" when nothing is).
+    std::string discard() noexcept
+    {
+        if (settled)
+            return "";
+        settled = true;
+        try {
+            if (source.inTransaction())
+                source.rollback();
+            source.execute("DROP TABLE IF EXISTS " + staging);
+            return "";
+        } catch (const Exception& e) {
+            return "; the unfinished table " + staging + " is left in the source database (" + e.text() + ")";
+        }
+    }
+
+    void fill(const RegistrationPlan& plan)
+    {
+        std::string create = "CREATE TABLE " + staging + " (";
+        for (const auto& name : plan.inputNames)
+            create += name + " DOUBLE PRECISION, ";
+        create += plan.className + " INTEGER)";
+        source.execute(create);
+        const size_t batch = 500;
+        for (size_t first = 0; first < plan.inputs.size(); first += batch) {
+            std::string insert = "INSERT INTO " + staging + " VALUES ";
+            for (size_t i = first; i < plan.inputs.size() && i < first + batch; ++i) {
+                insert += i == first ? "(" : ", (";
+                for (const auto& v : plan.inputs[i])
+                    insert += (v ? sqlNumber(*v) : std::string("NULL")) + ", ";
+                insert += plan.classes[i] ? std::to_string(*plan.classes[i]) : std::string("NULL");
+                insert += ")";
+            }
+            source.execute(insert);
+        }
+    }
+
+    // MariaDB renames both tables in one atomic statement; elsewhere the DROP and the
+    // rename are part of the transaction. The old rows set aside on MariaDB are dropped
+    // after the swap; a failure there leaves them, which the notes say.
+    void putInPlace(bool replacing, std::vector<std::string>& notes)
+    {
+        if (!atOnce) {
+            if (replacing)
+                source.execute("DROP TABLE " + table);
+            source.execute("ALTER TABLE " + staging + " RENAME TO " + table);
+            settled = true;
+            return;
+        }
+        source.execute("RENAME TABLE " + (replacing ? table + " TO " + aside + ", " : std::string()) + staging +
+                       " TO " + table);
+        settled = true;
+        if (!replacing)
+            return;
+        try {
+            source.execute("DROP TABLE " + aside);
+        } catch (const Exception& e) {
+            notes.push_back(Cp1251ToUtf8("the old rows of " + table + " are left in the table " + aside +
+                                         " (it could not be dropped: " + e.text() + ")"));
+        }
+    }
+
+private:
+    static bool commitsDefinitionsAtOnce(OdbcConnection& connection)
+    {
+        const std::string product = connection.productName();
+        return product.find("MariaDB") != std::string::npos || product.find("MySQL") != std::string::npos;
+    }
+
+    // Two registrations at once take different names; a name still taken (a leftover)
+    // makes CREATE or RENAME fail, which changes nothing.
+    static std::string scratchName(const std::string& prefix)
+    {
+        return prefix + std::to_string(::getpid());
+    }
+
+    OdbcConnection& source;
+    const std::string table;
+    const std::string staging;
+    const std::string aside;
+    const bool atOnce;
+    bool settled = false;
+};
 
 size_t characters(const std::string& cp1251)
 {
@@ -353,16 +433,26 @@ int registerTask(RegistrationPlan& plan, const std::string& repositoryDsn, const
                                  "dodoz-results shows the class codes only");
         const bool writeTable = checkSourceTable(source, repository, plan, sourceDsn);
 
-        if (separateSource)
-            source.beginTransaction();
-        repository.beginTransaction();
+        const bool replacing = writeTable && tableExists(source, plan.table);
+        std::optional<StagedTable> table;
         if (writeTable)
-            writeSourceTable(source, plan);
-        const int taskId = writeTask(writer, plan, sourceDsn);
-        if (separateSource)
-            source.commit();
-        repository.commit();
-        return taskId;
+            table.emplace(source, plan.table);
+        try {
+            if (separateSource)
+                source.beginTransaction();
+            repository.beginTransaction();
+            if (table)
+                table->fill(plan);
+            const int taskId = writeTask(writer, plan, sourceDsn);
+            if (table)
+                table->putInPlace(replacing, plan.notes);
+            if (separateSource)
+                source.commit();
+            repository.commit();
+            return taskId;
+        } catch (const Exception& e) {
+            throw Exception(e.text() + (table ? table->discard() : std::string()));
+        }
     } catch (const Exception& e) {
         throw Exception(Cp1251ToUtf8(e.text()));
     }

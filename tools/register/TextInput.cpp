@@ -1,29 +1,22 @@
 #include "tools/register/TextInput.h"
 
+#include <fcntl.h>
 #include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
-#include <set>
 
 #include "runtime/Runtime.h"
+#include "tools/register/ReservedWords.h"
 
 namespace {
 
 constexpr size_t kNameBytes = 63;
-
-const std::set<std::string>& keywords()
-{
-    static const std::set<std::string> words = {
-        "ALL", "AND", "AS", "ASC", "BETWEEN", "BY", "CASE", "CAST", "CHECK", "COLUMN", "CREATE", "DEFAULT",
-        "DELETE", "DESC", "DISTINCT", "DROP", "ELSE", "END", "EXISTS", "FOR", "FOREIGN", "FROM", "GROUP",
-        "HAVING", "IN", "INDEX", "INSERT", "INTO", "IS", "JOIN", "KEY", "LIKE", "LIMIT", "NOT", "NULL", "ON",
-        "OR", "ORDER", "PRIMARY", "REFERENCES", "SELECT", "SET", "TABLE", "THEN", "TO", "UNION", "UNIQUE",
-        "UPDATE", "USER", "VALUES", "WHEN", "WHERE", "WITH"};
-    return words;
-}
 
 bool isLetter(unsigned char c)
 {
@@ -114,6 +107,73 @@ std::string throughIconv(const std::string& bytes, const std::string& encoding, 
 
 }  // namespace
 
+namespace {
+
+class ReadDescriptor {
+public:
+    explicit ReadDescriptor(const std::string& path)
+        // O_NONBLOCK: opening a FIFO would otherwise wait for a writer.
+        : fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC))
+    {
+        if (fd < 0)
+            throw Exception("cannot open " + path + ": " + std::strerror(errno));
+    }
+    ReadDescriptor(const ReadDescriptor&) = delete;
+    ReadDescriptor& operator=(const ReadDescriptor&) = delete;
+    ~ReadDescriptor() { ::close(fd); }
+
+    const int fd;
+};
+
+const char* kindOf(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return "a directory";
+    if (S_ISFIFO(mode))
+        return "a FIFO";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "a device";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    return "no regular file";
+}
+
+std::string tooLarge(const std::string& path)
+{
+    return path + " is larger than " + std::to_string(kLargestExport >> 20) +
+           " MiB, the most dodoz-register reads; split the export or register a sample of it";
+}
+
+}  // namespace
+
+std::string readExport(const std::string& path)
+{
+    ReadDescriptor file(path);
+    struct stat info {};
+    if (::fstat(file.fd, &info) != 0)
+        throw Exception("cannot read " + path + ": " + std::strerror(errno));
+    if (!S_ISREG(info.st_mode))
+        throw Exception(path + " is " + kindOf(info.st_mode) + ", not a file: give the export itself");
+    if (info.st_size > kLargestExport)
+        throw Exception(tooLarge(path));
+    std::string bytes;
+    bytes.reserve(static_cast<size_t>(info.st_size));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(file.fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throw Exception("cannot read " + path + ": " + std::strerror(errno));
+        if (got == 0)
+            return bytes;
+        // The file may grow while it is read.
+        if (bytes.size() + static_cast<size_t>(got) > static_cast<size_t>(kLargestExport))
+            throw Exception(tooLarge(path));
+        bytes.append(buffer, static_cast<size_t>(got));
+    }
+}
+
 std::string textToUtf8(const std::string& bytes, const std::string& encoding, const std::string& sourceName)
 {
     const std::string name = lowered(encoding);
@@ -146,7 +206,7 @@ bool isPlainName(const std::string& utf8)
         if (!isLetter(c) && !isDigit(c))
             return false;
     }
-    return !keywords().count(AnsiUpperCase(name));
+    return !isReservedWord(AnsiUpperCase(name));
 }
 
 std::string makePlainName(const std::string& utf8, const std::string& prefix)
@@ -177,7 +237,7 @@ std::string makePlainName(const std::string& utf8, const std::string& prefix)
         name.pop_back();
     if (name.empty() || !isLetter(static_cast<unsigned char>(name[0])))
         name = prefix + name;
-    else if (keywords().count(AnsiUpperCase(name)))
+    else if (isReservedWord(AnsiUpperCase(name)))
         name += '_';
     std::string out = Cp1251ToUtf8(name);
     while (out.size() > kNameBytes) {

@@ -4,12 +4,10 @@
 
 #include <getopt.h>
 
-#include <cerrno>
 #include <clocale>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
+#include <new>
 #include <sstream>
 
 #include "runtime/Runtime.h"
@@ -155,19 +153,13 @@ Options parse(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    std::setlocale(LC_ALL, "");
-    setFormatSettings(FormatSettings::fromLocale());
-    std::setlocale(LC_NUMERIC, "C");
-
-    Options o = parse(argc, argv);
-    RegistrationRequest& request = o.request;
     try {
-        std::ifstream in(o.csvPath, std::ios::binary);
-        if (!in)
-            throw Exception("cannot open " + o.csvPath + ": " + std::strerror(errno));
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        std::istringstream text(textToUtf8(bytes.str(), o.encoding, o.csvPath));
+        std::setlocale(LC_ALL, "");
+        setFormatSettings(FormatSettings::fromLocale());
+        std::setlocale(LC_NUMERIC, "C");
+        Options o = parse(argc, argv);
+        RegistrationRequest& request = o.request;
+        std::istringstream text(textToUtf8(readExport(o.csvPath), o.encoding, o.csvPath));
         request.csvName = o.csvPath;
         request.csv = CsvTable::read(text, o.csvPath, o.delimiter);
         request.decimal = o.decimal ? o.decimal : request.csv.delimiter == ';' ? 0 : '.';
@@ -185,6 +177,15 @@ int main(int argc, char** argv)
         return 0;
     } catch (const Exception& e) {
         std::cerr << kProgram << ": " << e.text() << "\n";
+        return 1;
+    } catch (const std::bad_alloc&) {
+        std::cerr << kProgram << ": out of memory (the export is too large to register at once)\n";
+        return 1;
+    } catch (const std::exception& e) {
+        std::cerr << kProgram << ": unexpected error: " << e.what() << "\n";
+        return 1;
+    } catch (...) {
+        std::cerr << kProgram << ": unexpected error of an unknown kind\n";
         return 1;
     }
 }

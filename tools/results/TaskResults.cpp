@@ -1,6 +1,8 @@
 #include "tools/results/TaskResults.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <map>
 
 #include "repository/odbc/OdbcConnection.h"
 #include "repository/odbc/OdbcStatement.h"
@@ -41,16 +43,49 @@ std::string jsonString(const std::string& utf8)
     return out + "\"";
 }
 
+bool allDigits(const std::string& text)
+{
+    return text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// A decimal number text (sign, digits, a point, digits, an exponent) in JSON's stricter
+// form of the same value: no "+" sign, no leading zeros, no point without digits on
+// both sides (".5" -> 0.5, "5." -> 5, "007" -> 7). Nothing for any other text.
+std::optional<std::string> jsonDecimal(const std::string& text)
+{
+    size_t at = 0;
+    const bool negative = at < text.size() && text[at] == '-';
+    if (at < text.size() && (text[at] == '-' || text[at] == '+'))
+        ++at;
+    const size_t exponentAt = text.find_first_of("eE", at);
+    const std::string mantissa = text.substr(at, exponentAt == std::string::npos ? std::string::npos : exponentAt - at);
+    const size_t point = mantissa.find('.');
+    std::string whole = mantissa.substr(0, point);
+    const std::string fraction = point == std::string::npos ? "" : mantissa.substr(point + 1);
+    if ((whole.empty() && fraction.empty()) || !allDigits(whole) || !allDigits(fraction))
+        return std::nullopt;
+    std::string exponent;
+    if (exponentAt != std::string::npos) {
+        exponent = text.substr(exponentAt + 1);
+        const size_t digits = !exponent.empty() && (exponent[0] == '-' || exponent[0] == '+') ? 1 : 0;
+        if (exponent.size() == digits || !allDigits(exponent.substr(digits)))
+            return std::nullopt;
+        exponent = "e" + exponent;
+    }
+    whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size()));
+    return std::string(negative ? "-" : "") + (whole.empty() ? "0" : whole) + (fraction.empty() ? "" : "." + fraction) +
+           exponent;
+}
+
 // A number text of the repository (either decimal separator) as a JSON number, or as a
 // JSON string when it is none, so that nothing is lost.
 std::string jsonNumber(const std::optional<std::string>& stored)
 {
     if (!stored)
         return "null";
-    std::string t = AnsiReplaceStr(Trim(*stored), ",", ".");
-    if (!parseWhole<double>(t) || t.find_first_of("xXnN") != std::string::npos)
-        return jsonString(Cp1251ToUtf8(*stored));
-    return t;
+    if (auto number = jsonDecimal(AnsiReplaceStr(Trim(*stored), ",", ".")))
+        return *number;
+    return jsonString(Cp1251ToUtf8(*stored));
 }
 
 std::string padded(const std::string& cp1251, size_t width)
@@ -63,26 +98,88 @@ std::string padded(const std::string& cp1251, size_t width)
 
 }  // namespace
 
+namespace {
+
+// A list "0 text, 1 text, ..." split into exactly `count` labels, each "k text" after
+// ", ", with a text of at least one character.
+class LabelList {
+public:
+    LabelList(const std::string& list, size_t count) : list(list), count(count) {}
+
+    // The ways the whole list splits, counted up to 2: only a single way is taken.
+    int ways() { return waysFrom(0, 0); }
+
+    // The labels of the single way.
+    std::vector<std::string> labels()
+    {
+        std::vector<std::string> out;
+        size_t at = 0;
+        for (size_t k = 0; k < count; ++k) {
+            const size_t text = at + code(k).size();
+            if (k + 1 == count) {
+                out.push_back(list.substr(text));
+                break;
+            }
+            for (size_t end = list.find(", " + code(k + 1), text + 1); end != std::string::npos;
+                 end = list.find(", " + code(k + 1), end + 1)) {
+                if (waysFrom(end + 2, k + 1) > 0) {
+                    out.push_back(list.substr(text, end - text));
+                    at = end + 2;
+                    break;
+                }
+            }
+        }
+        return out;
+    }
+
+private:
+    static std::string code(size_t k) { return std::to_string(k) + " "; }
+
+    int waysFrom(size_t at, size_t first)
+    {
+        if (auto known = memo.find({at, first}); known != memo.end())
+            return known->second;
+        int ways = 0;
+        if (list.compare(at, code(first).size(), code(first)) == 0) {
+            const size_t text = at + code(first).size();
+            if (first + 1 == count) {
+                ways = text < list.size() ? 1 : 0;
+            } else {
+                for (size_t end = list.find(", " + code(first + 1), text + 1); end != std::string::npos && ways < 2;
+                     end = list.find(", " + code(first + 1), end + 1))
+                    ways = std::min(2, ways + waysFrom(end + 2, first + 1));
+            }
+        }
+        memo[{at, first}] = ways;
+        return ways;
+    }
+
+    const std::string& list;
+    const size_t count;
+    std::map<std::pair<size_t, size_t>, int> memo;
+};
+
+}  // namespace
+
 std::vector<std::string> TaskResults::classLabels() const
 {
+    size_t classes = 0;
+    for (const auto& row : rows)
+        classes += row.sysName == "dens" ? 1 : 0;
     const std::string marker = " (classes: ";
-    const size_t start = name.rfind(marker);
-    if (start == std::string::npos || name.empty() || name.back() != ')')
+    if (classes == 0 || name.empty() || name.back() != ')')
         return {};
-    const std::string list = name.substr(start + marker.size(), name.size() - start - marker.size() - 1);
+    int ways = 0;
     std::vector<std::string> labels;
-    size_t at = 0;
-    for (;;) {
-        const std::string code = std::to_string(labels.size()) + " ";
-        if (list.compare(at, code.size(), code) != 0)
-            return {};
-        at += code.size();
-        const size_t next = list.find(", " + std::to_string(labels.size() + 1) + " ", at);
-        labels.push_back(list.substr(at, next == std::string::npos ? std::string::npos : next - at));
-        if (next == std::string::npos)
-            return labels;
-        at = next + 2;
+    for (size_t start = name.find(marker); start != std::string::npos && ways < 2; start = name.find(marker, start + 1)) {
+        const std::string list = name.substr(start + marker.size(), name.size() - start - marker.size() - 1);
+        LabelList split(list, classes);
+        const int here = split.ways();
+        if (here > 0 && ways == 0)
+            labels = split.labels();
+        ways += here;
     }
+    return ways == 1 ? labels : std::vector<std::string>{};
 }
 
 std::string TaskResults::classInWords(const std::string& code) const

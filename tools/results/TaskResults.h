@@ -34,8 +34,10 @@ struct TaskResults {
     std::optional<std::string> shareOf(const std::string& classCode) const;
 
     // The class labels dodoz-register coded and put at the end of the task's name as
-    // " (classes: 0 barolo, 1 grignolino, ...)", in code order; none when the name has
-    // no such list.
+    // " (classes: 0 barolo, 1 grignolino, ...)", in code order: exactly one label per
+    // "dens" row. None when the name has no such list, or when it splits into that many
+    // labels in more than one way (a label holding ", 1 "): a guess could name the
+    // wrong class, the codes alone cannot.
     std::vector<std::string> classLabels() const;  // cp1251
 
     // The texts below are UTF-8.
