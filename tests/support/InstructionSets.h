@@ -8,11 +8,18 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <ostream>
 #include <optional>
 #include <stdexcept>
 #include <string>
 
 #include "models/fast/InstructionSet.h"
+
+// For GoogleTest's messages about parameters (and the CTest names built from them).
+inline void PrintTo(InstructionSet set, std::ostream* out)
+{
+    *out << instructionSetName(set);
+}
 
 namespace testsupport {
 
