@@ -25,7 +25,7 @@ struct Options {
 struct Result : GridScores {
     std::int64_t recomputed = 0;  // decisions recomputed with the plain arithmetic
     bool plainLoops = false;      // inputs outside the certified ranges: every decision plain
-    InstructionSet kernels = InstructionSet::None;  // the set of the kernels the search had
+    InstructionSet kernels = InstructionSet::None;  // whose kernels the plan had; None: plain loops
 };
 
 // The criterion at every grid point c, the widths being sigma_j * c. stepIt (may be

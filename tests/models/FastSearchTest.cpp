@@ -211,29 +211,6 @@ protected:
 INSTANTIATE_TEST_SUITE_P(Sets, FastSearchTest, ::testing::ValuesIn(testsupport::kSets), testsupport::setName);
 
 
-// The plan steps through its set's kernels wherever they apply (a uniform grid; up to
-// four columns the 4-column kernel, past four the wide one), so the comparisons below
-// run the kernels they are named after.
-TEST_P(FastSearchTest, PlansStepThroughTheKernelsOfTheirSet)
-{
-    const int width = set() == InstructionSet::None ? 0 : set() == InstructionSet::Avx2 ? 4 : 8;
-    const Sample narrow = blobs(30, 4, 3, 1.0, 5);
-    const Sample wide = blobs(30, 6, 3, 1.0, 6);
-    const auto four = buildSweepPlan(narrow.view(), deviations(narrow), grid, true, kernelsFor(set()));
-    ASSERT_TRUE(four);
-    EXPECT_EQ(four->kernels.set(), set());
-    EXPECT_EQ(four->vectorWidth, width);
-    EXPECT_EQ(four->wideWidth, 0);
-    const auto six = buildSweepPlan(wide.view(), deviations(wide), grid, true, kernelsFor(set()));
-    ASSERT_TRUE(six);
-    EXPECT_EQ(six->vectorWidth, 0);
-    EXPECT_EQ(six->wideWidth, width);
-    const auto uneven = buildSweepPlan(narrow.view(), deviations(narrow), {0.5, 0.7, 1.5}, true, kernelsFor(set()));
-    ASSERT_TRUE(uneven);
-    EXPECT_EQ(uneven->vectorWidth, 0);
-    EXPECT_EQ(FastSearch::search(narrow.view(), deviations(narrow), grid, true, {}, options()).kernels, set());
-}
-
 TEST_P(FastSearchTest, MatchesPlainLoopsOnRandomBlobs)
 {
     struct Shape {

@@ -1,5 +1,6 @@
 // The seam between the engine and the instruction sets: the names the cap is given by,
-// the sets a cap leaves, and the kernels a set resolves to, never beyond the processor.
+// the sets a cap leaves, the kernels a set resolves to, never beyond the processor, and
+// the plans and searches that step through them.
 
 #include <gtest/gtest.h>
 
@@ -8,12 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "models/fast/FastSearch.h"
+#include "models/fast/FastSweep.h"
 #include "models/fast/InstructionSet.h"
+#include "tests/support/DenseSamples.h"
 #include "tests/support/InstructionSets.h"
 
 namespace {
 
-using testsupport::kSets;
+using namespace testsupport;
 
 TEST(InstructionSetNames, ReadBackInAnyCase)
 {
@@ -71,5 +75,33 @@ TEST(InstructionSetKernels, NeverBeyondTheProcessorAndConsistentWithTheirSet)
     EXPECT_EQ(processor, InstructionSet::None);
 #endif
 }
+
+// A plan steps through its set's kernels wherever they apply (a uniform grid; up to four
+// columns the 4-column kernel, past four the wide one), so the engine's comparisons with
+// the plain loops run the kernels they are named after.
+class KernelPlanTest : public InstructionSetTest {};
+
+TEST_P(KernelPlanTest, PlansAndSearchesStepThroughTheKernelsOfTheirSet)
+{
+    const int width = set() == InstructionSet::None ? 0 : set() == InstructionSet::Avx2 ? 4 : 8;
+    const std::vector<double> grid = programGrid();
+    const DenseRows narrow = gaussianBlobs(30, 4, 3, 5);
+    const DenseRows wide = gaussianBlobs(30, 6, 3, 6);
+    const auto four = buildSweepPlan(narrow.view(), columnDeviations(narrow), grid, true, kernelsFor(set()));
+    ASSERT_TRUE(four);
+    EXPECT_EQ(four->kernels.set(), set());
+    EXPECT_EQ(four->vectorWidth, width);
+    EXPECT_EQ(four->wideWidth, 0);
+    const auto six = buildSweepPlan(wide.view(), columnDeviations(wide), grid, true, kernelsFor(set()));
+    ASSERT_TRUE(six);
+    EXPECT_EQ(six->vectorWidth, 0);
+    EXPECT_EQ(six->wideWidth, width);
+    const auto uneven = buildSweepPlan(narrow.view(), columnDeviations(narrow), {0.5, 0.7, 1.5}, true, kernelsFor(set()));
+    ASSERT_TRUE(uneven);
+    EXPECT_EQ(uneven->vectorWidth, 0);
+    EXPECT_EQ(FastSearch::search(narrow.view(), columnDeviations(narrow), grid, true, {}, {2, set()}).kernels, set());
+}
+
+INSTANTIATE_TEST_SUITE_P(Sets, KernelPlanTest, ::testing::ValuesIn(kSets), setName);
 
 }  // namespace
