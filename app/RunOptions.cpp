@@ -3,11 +3,29 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/Utils.h"
+
+namespace {
+
+InstructionSet instructionSetCap()
+{
+    const char* name = std::getenv("DODOZ_INSTRUCTION_SET");
+    if (!name)
+        return InstructionSet::Avx512;
+    if (const std::optional<InstructionSet> set = parseInstructionSet(name))
+        return *set;
+    throw SystemException("RunOptions.fromEnvironment", "Неизвестный набор команд в DODOZ_INSTRUCTION_SET: \""
+                                                            + LocaleToCp1251(name) + "\" (допустимы none, avx2, avx512)");
+}
+
+}  // namespace
+
 RunOptions RunOptions::fromEnvironment()
 {
     RunOptions options;
     const char* reference = std::getenv("DODOZ_REFERENCE_SEARCH");
     options.classifier.referenceSearch = reference && std::strcmp(reference, "1") == 0;
+    options.classifier.instructionSets = instructionSetCap();
     options.stops = TestStops::fromEnvironment();
     const char* noGui = std::getenv("DODOZ_NO_GUI");
     options.console = noGui && *noGui && std::strcmp(noGui, "0") != 0;

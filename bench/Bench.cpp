@@ -3,7 +3,7 @@
 // process so that its peak memory is its own.
 //
 //   dodoz_bench [--sizes=1000,2000,10000,100000] [--kinds=blobs,levels,binary] [--columns=4] [--subset=15]
-//               [--full-limit=2000] [--threads=N] [--repeat=N] [--vectors=none|avx2|widest]
+//               [--full-limit=2000] [--threads=N] [--repeat=N] [--vectors=none|avx2|avx512]
 //
 // The plain loops run over all 300 grid points up to --full-limit rows, over --subset
 // evenly spread points (scaled to 300) up to 20,000 rows, and not at all above.
@@ -28,6 +28,7 @@
 
 #include "models/fast/DenseReference.h"
 #include "models/fast/FastSearch.h"
+#include "models/fast/InstructionSet.h"
 #include "models/TModelClass.h"
 #include "objects/Values.h"
 
@@ -229,7 +230,7 @@ struct Settings {
     int fullLimit = 2000;
     unsigned threads = 0;
     int repeat = 0;
-    FastSearch::Options::Vectors vectors = FastSearch::Options::Vectors::Widest;
+    InstructionSet vectors = InstructionSet::Avx512;  // the widest kernels allowed
 };
 
 void runCase(const Settings& settings, const std::string& kind, int rows)
@@ -364,9 +365,12 @@ int main(int argc, char** argv)
         } else if (arg.rfind("--full-limit=", 0) == 0) {
             settings.fullLimit = std::stoi(value);
         } else if (arg.rfind("--vectors=", 0) == 0) {
-            settings.vectors = value == "none"   ? FastSearch::Options::Vectors::None
-                               : value == "avx2" ? FastSearch::Options::Vectors::Avx2
-                                                 : FastSearch::Options::Vectors::Widest;
+            const std::optional<InstructionSet> set = parseInstructionSet(value);
+            if (!set) {
+                std::fprintf(stderr, "--vectors takes none, avx2 or avx512, not %s\n", value.c_str());
+                return 2;
+            }
+            settings.vectors = *set;
         } else if (arg.rfind("--repeat=", 0) == 0) {
             settings.repeat = std::stoi(value);
         } else if (arg.rfind("--threads=", 0) == 0) {
@@ -376,10 +380,11 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    std::printf("dodoz_bench: d = %d (blobs; the others 4), k = 3, 300 grid points, strict; fast search on %u thread(s); processor: AVX2 %s, "
-                "AVX-512 %s\n",
+    std::printf("dodoz_bench: d = %d (blobs; the others 4), k = 3, 300 grid points, strict; fast search on %u thread(s); processor: %s, "
+                "kernels: %s\n",
                 settings.columns, settings.threads ? settings.threads : FastSearch::defaultThreads(),
-                __builtin_cpu_supports("avx2") ? "yes" : "no", __builtin_cpu_supports("avx512f") ? "yes" : "no");
+                instructionSetName(processorInstructionSet()).c_str(),
+                instructionSetName(kernelsFor(settings.vectors).set()).c_str());
     std::fflush(stdout);
     int failures = 0;
     for (const auto& kind : settings.kinds) {

@@ -58,7 +58,8 @@ std::vector<double> TCriteryMinP::scoreGrid(const Vector* params, const Vector& 
     std::vector<double> deviations(static_cast<size_t>(sigma.size()));
     for (int j = 0; j < sigma.size(); ++j)
         deviations[static_cast<size_t>(j)] = sigma.getDouble(j);
-    std::vector<double> criterion = FastSearch::search(arrays->view(), deviations, grid, strict, step).criterion;
+    const FastSearch::Options options{.instructionSets = engineSets};
+    std::vector<double> criterion = FastSearch::search(arrays->view(), deviations, grid, strict, step, options).criterion;
     searched = {std::move(arrays), std::move(deviations), grid, criterion, strict};
     return criterion;
 }
@@ -97,7 +98,7 @@ double TCriteryMinP::getCriterion(const Vector& params)
                     return value;
                 }
                 searched = {};
-                return FastSearch::criterionAt(arrays->view(), h, strict);
+                return FastSearch::criterionAt(arrays->view(), h, strict, nullptr, {.instructionSets = engineSets});
             }
         }
     }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "models/TModel.h"
+#include "models/fast/InstructionSet.h"
 
 class SampleArrays;
 
@@ -30,9 +31,13 @@ public:
     const DatasetPtr& getRightDataset() const { return rightDataset; }
     const DatasetPtr& getWrongDataset() const { return wrongDataset; }
 
-    // The class-density classifier whose criterion the fast engine may give; null (the
-    // default) keeps every score on getCriterion.
-    void setEngineModel(const TModel* classifier) { engineModel = classifier; }
+    // The class-density classifier whose criterion the fast engine may give, through the
+    // widest kernels up to allowed; null (the default) keeps every score on getCriterion.
+    void setEngineModel(const TModel* classifier, InstructionSet allowed)
+    {
+        engineModel = classifier;
+        engineSets = allowed;
+    }
 
     // The model's filled sample in dense arrays, when the fast engine gives this
     // criterion for params (the engine's classifier scored leave-one-out on its own
@@ -47,6 +52,7 @@ private:
     DatasetPtr wrongDataset;
     bool realOutput;
     const TModel* engineModel = nullptr;
+    InstructionSet engineSets = InstructionSet::Avx512;
 
     // The last grid the fast engine scored.
     struct Searched {

@@ -112,7 +112,7 @@ VectorPtr TModelClass::optimize(Log* log, TBar* bar)
     result->add(codes);
     result->add(masks);
     criteryMinP->setModel(this);
-    criteryMinP->setEngineModel(options.referenceSearch ? nullptr : this);
+    criteryMinP->setEngineModel(options.referenceSearch ? nullptr : this, options.instructionSets);
     optimizer->setCritery(criteryMinP.get());
     result->add(optimizer->optimize(result.get(), log, bar));
     if (log)

@@ -1,7 +1,20 @@
-// Compiled with -mavx2 and called only when the processor has AVX2; it includes nothing
-// but plain declarations and the kernel templates, so that no shared inline code is
-// emitted with AVX2 instructions.
+// Reached through kernelsFor only, when the processor has AVX2. The file is compiled
+// for any x86-64: only the code between the target pragmas may use AVX2, so the standard
+// library's inline code it instantiates (emitted in copies the linker may keep for the
+// whole program) stays plain. Every standard header comes before the pragmas.
 #include <immintrin.h>
+
+#include <cstdint>
+
+#include "models/fast/FastPairKernel.h"
+#include "models/fast/FastWideKernel.h"
+
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2")
+#endif
 
 #include "models/fast/PairKernelTemplate.h"
 
@@ -216,3 +229,9 @@ void evaluateAvx2(EvalArgs& a)
         }
     }
 }
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif

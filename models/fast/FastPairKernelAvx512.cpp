@@ -1,6 +1,19 @@
-// Compiled with -mavx512f -mavx512vl and called only when the processor has both; like
-// the AVX2 kernels it includes nothing but plain declarations and the kernel templates.
+// Reached through kernelsFor only, when the processor has AVX-512 F and VL; like the
+// AVX2 kernels, compiled for any x86-64 with the set turned on between the target
+// pragmas alone, after every standard header.
 #include <immintrin.h>
+
+#include <cstdint>
+
+#include "models/fast/FastPairKernel.h"
+#include "models/fast/FastWideKernel.h"
+
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx512f,avx512vl"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx512f,avx512vl")
+#endif
 
 #include "models/fast/PairKernelTemplate.h"
 
@@ -115,3 +128,9 @@ void widePairKernelAvx512(PairKernelArgs& a)
 {
     fastkernel::wideKernelFor<Avx512Lanes>(a);
 }
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif

@@ -13,16 +13,6 @@ namespace FastSearch {
 
 namespace {
 
-// Rows per step of the pair kernel allowed by the options and the processor.
-int vectorWidth(Options::Vectors vectors)
-{
-    if (vectors == Options::Vectors::Widest && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl"))
-        return 8;
-    if (vectors != Options::Vectors::None && __builtin_cpu_supports("avx2"))
-        return 4;
-    return 0;
-}
-
 Result assemble(const std::vector<std::vector<std::int64_t>>& errors,
                 const std::vector<std::atomic<unsigned char>>& undecided, std::size_t points, int scored,
                 bool strict)
@@ -57,7 +47,7 @@ Result search(const DenseSample& sample, const std::vector<double>& sigma, const
     const unsigned threads = options.threads == 0 ? defaultThreads() : options.threads;
     std::vector<std::atomic<unsigned char>> undecided(points);
 
-    if (auto plan = buildSweepPlan(sample, sigma, grid, strict, vectorWidth(options.vectors))) {
+    if (auto plan = buildSweepPlan(sample, sigma, grid, strict, kernelsFor(options.instructionSets))) {
         const unsigned used = std::max(1u, std::min(threads, static_cast<unsigned>(plan->count)));
         std::vector<std::unique_ptr<SweepScorer>> scorers;
         std::vector<std::vector<std::int64_t>> errors(used, std::vector<std::int64_t>(points));
@@ -68,6 +58,7 @@ Result search(const DenseSample& sample, const std::vector<double>& sigma, const
             return scorers[t]->scoreGroup(group, errors[t].data(), undecided.data());
         });
         Result result = assemble(errors, undecided, points, plan->count, strict);
+        result.kernels = plan->kernels.set();
         for (const auto& scorer : scorers)
             result.recomputed += scorer->recomputed();
         return result;

@@ -12,18 +12,20 @@
 #include <vector>
 
 #include "models/fast/DenseSample.h"
+#include "models/fast/InstructionSet.h"
 
 namespace FastSearch {
 
 struct Options {
-    enum class Vectors { None, Avx2, Widest };
-    unsigned threads = 0;                 // 0: one per hardware thread
-    Vectors vectors = Vectors::Widest;    // vector kernels allowed, where the processor has them
+    unsigned threads = 0;  // 0: one per hardware thread
+    // The widest kernels allowed; the search takes the widest of them the processor has.
+    InstructionSet instructionSets = InstructionSet::Avx512;
 };
 
 struct Result : GridScores {
     std::int64_t recomputed = 0;  // decisions recomputed with the plain arithmetic
     bool plainLoops = false;      // inputs outside the certified ranges: every decision plain
+    InstructionSet kernels = InstructionSet::None;  // whose kernels the plan had; None: plain loops
 };
 
 // The criterion at every grid point c, the widths being sigma_j * c. stepIt (may be

@@ -26,7 +26,7 @@ SweepScorer::SweepScorer(const SweepPlan& plan)
     void* at = sumsStore.data();
     std::size_t space = sumsStore.size() * sizeof(double);
     sums = static_cast<double*>(std::align(32, cells * sizeof(double), at, space));
-    if (plan.vectorWidth == 8) {
+    if (plan.vectorWidth > 0 && plan.kernels.countedCells()) {
         const std::size_t counted = (counts.size() + kSpareCells) * kCountedCellWidth;
         countedStore.resize(counted + 8);
         void* c = countedStore.data();
@@ -84,10 +84,7 @@ void SweepScorer::fillBuckets(int i)
         const int width = plan.vectorWidth;
         if (width > 0 && to - from >= width) {
             PairKernelArgs args = kernelArgs(xi, q, from, from + (to - from) / width * width);
-            if (width == 8)
-                pairKernelAvx512(args);
-            else
-                pairKernelAvx2(args);
+            plan.kernels.pair()(args);
             from = args.to;
         }
         if (plan.wideWidth > 0)
@@ -150,10 +147,7 @@ int SweepScorer::fillWide(const double* xi, int q, int from, int to)
     if ((to - from) / step == 0)
         return from;
     PairKernelArgs args = kernelArgs(xi, q, from, from + (to - from) / step * step);
-    if (step == 8)
-        widePairKernelAvx512(args);
-    else
-        widePairKernelAvx2(args);
+    plan.kernels.widePair()(args);
     return args.to;
 }
 
@@ -384,7 +378,7 @@ void SweepScorer::evaluateVector(int i)
     args.lo = bandLo.data();
     args.hi = bandHi.data();
     args.status = status.data();
-    evaluateAvx2(args);
+    plan.kernels.evaluate()(args);
 }
 
 void SweepScorer::scoreVector(int i, std::int64_t* errors, std::atomic<unsigned char>* undecided)

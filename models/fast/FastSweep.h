@@ -19,16 +19,22 @@
 
 #include "models/fast/DenseSample.h"
 #include "models/fast/FastPairKernel.h"
+#include "models/fast/InstructionSet.h"
 
 struct SweepPlan {
+    explicit SweepPlan(const Kernels& kernels) : kernels(kernels) {}
+
+    Kernels kernels;       // the instruction set's kernels; None: the scalar loops alone
     int columns = 0;       // d
     int padded = 0;        // coefficient count per cell (d, or 4 for the vector kernel)
     int classes = 0;
     int count = 0;         // scored rows (class position >= 0)
     int points = 0;        // G
     bool strict = true;
-    int vectorWidth = 0;   // rows per step of the vector kernel (4 AVX2, 8 AVX-512), 0 none
-    int wideWidth = 0;     // more than 4 columns: rows per step of the wide pair kernel (4, 8), 0 none
+    // Rows per step of the 4-column pair kernel and the evaluation (kernels.rowsPerStep()),
+    // 0 when the plan does not use them; likewise of the wide pair kernel past 4 columns.
+    int vectorWidth = 0;
+    int wideWidth = 0;
     // More than 16 columns: kernel products and densities may underflow, so the rows are
     // scored by scoreWide (FastWide.cpp), which trusts only estimates well inside the
     // normal range; dupExact: n * 0.75^d stays exact for every class size.
@@ -78,12 +84,12 @@ struct SweepPlan {
     int estimateActivation(double ratio, bool& doubtful) const;
 };
 
-// The plan of a search (vectorWidth: 0, 4 or 8, whichever the processor offers), or
-// nothing when the inputs leave the ranges the bounds are derived for (non-finite or
-// extreme values, more than kWideColumnsMax columns, a grid that does not increase); those searches
-// run the plain loops.
+// The plan of a search through the given kernels (kernelsFor), or nothing when the inputs
+// leave the ranges the bounds are derived for (non-finite or extreme values, more than
+// kWideColumnsMax columns, a grid that does not increase); those searches run the plain
+// loops.
 std::optional<SweepPlan> buildSweepPlan(const DenseSample& s, const std::vector<double>& sigma,
-                                        const std::vector<double>& grid, bool strict, int vectorWidth);
+                                        const std::vector<double>& grid, bool strict, const Kernels& kernels);
 
 // Scores rows at every grid point; one per thread, buffers O(rows + points * classes).
 class SweepScorer {

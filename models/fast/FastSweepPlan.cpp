@@ -88,7 +88,7 @@ bool inputsInRange(const DenseSample& s, const std::vector<double>& sigma, const
     return true;
 }
 
-void shapeGrid(SweepPlan& pl, const std::vector<double>& grid, int vectorWidth)
+void shapeGrid(SweepPlan& pl, const std::vector<double>& grid)
 {
     const int d = pl.columns;
     const int points = pl.points;
@@ -100,9 +100,10 @@ void shapeGrid(SweepPlan& pl, const std::vector<double>& grid, int vectorWidth)
         deviation = std::max(deviation, std::fabs(grid[g] - (grid[0] + g * step)));
     pl.uniformGrid = deviation <= 1e-8 * step && grid[points - 1] / step <= 1e6;
     pl.invStep = 1.0 / step;
-    pl.vectorWidth = d <= 4 && pl.uniformGrid ? vectorWidth : 0;
+    const int width = pl.kernels.rowsPerStep();
+    pl.vectorWidth = d <= 4 && pl.uniformGrid ? width : 0;
     pl.padded = pl.vectorWidth > 0 ? 4 : d;
-    pl.wideWidth = d > 4 && pl.uniformGrid ? vectorWidth : 0;
+    pl.wideWidth = d > 4 && pl.uniformGrid ? width : 0;
 }
 
 // Scored rows are laid out class after class, in row order inside each class: a class's
@@ -273,16 +274,16 @@ void transposeForVectors(SweepPlan& pl)
 }  // namespace
 
 std::optional<SweepPlan> buildSweepPlan(const DenseSample& s, const std::vector<double>& sigma,
-                                        const std::vector<double>& grid, bool strict, int vectorWidth)
+                                        const std::vector<double>& grid, bool strict, const Kernels& kernels)
 {
     if (!inputsInRange(s, sigma, grid))
         return std::nullopt;
-    SweepPlan pl;
+    SweepPlan pl(kernels);
     pl.columns = s.columns;
     pl.classes = s.classes;
     pl.points = static_cast<int>(grid.size());
     pl.strict = strict;
-    shapeGrid(pl, grid, vectorWidth);
+    shapeGrid(pl, grid);
     if (!layOutRows(pl, s))
         return std::nullopt;
     groupDuplicates(pl);

@@ -1,8 +1,10 @@
 #pragma once
 // The pair kernels written once over the lanes of an instruction set. Included only by
-// the translation units compiled for that set, each instantiating the kernels with lane
+// the kernel files, inside their target pragmas, each instantiating the kernels with lane
 // operations of internal linkage, so no code built with one set's instructions can be
-// shared with another's.
+// shared with another's. It includes no header with code of its own: a standard template
+// first seen inside the pragmas would be compiled for the set, and the linker may keep
+// that copy for callers on any processor.
 //
 // The lane operations T provide:
 //   Vec, Mask, Ints, kLanes       vector of doubles, lane mask, truncated lanes, lanes
@@ -18,7 +20,6 @@
 //                                 that step's rows, moveSlot(to, from) copies a slot
 //   kSinglePointSums              one grid point summed in lanes (maskAdd, popcount, sum)
 
-#include <algorithm>
 #include <cstdint>
 
 #include "models/fast/FastPairKernel.h"
@@ -284,7 +285,7 @@ void wideKernel(PairKernelArgs& a)
             add(steps[k]);
     }
     const int computed = (a.to - a.from) / T::kLanes;
-    for (int left = std::min(computed, kDepth); left > 0; --left) {
+    for (int left = computed < kDepth ? computed : kDepth; left > 0; --left) {
         add(steps[(k + kDepth + 1 - left) % (kDepth + 1)]);
     }
 }

@@ -4,6 +4,7 @@
 
 #include "app/RunOptions.h"
 #include "tests/support/EnvironmentGuard.h"
+#include "tests/support/Raised.h"
 
 namespace {
 
@@ -36,6 +37,33 @@ TEST(RunOptionsTest, ConsoleForcedByAnyValueButZero)
     for (const char* on : {"1", "yes", "00"}) {
         EnvVar noGui("DODOZ_NO_GUI", on);
         EXPECT_TRUE(RunOptions::fromEnvironment().console) << on;
+    }
+}
+
+TEST(RunOptionsTest, InstructionSetCapByNameInAnyCase)
+{
+    {
+        EnvVar cap("DODOZ_INSTRUCTION_SET");
+        EXPECT_EQ(RunOptions::fromEnvironment().classifier.instructionSets, InstructionSet::Avx512);
+    }
+    const struct {
+        const char* name;
+        InstructionSet set;
+    } caps[] = {{"none", InstructionSet::None}, {"AVX2", InstructionSet::Avx2}, {"Avx512", InstructionSet::Avx512}};
+    for (const auto& c : caps) {
+        EnvVar cap("DODOZ_INSTRUCTION_SET", c.name);
+        EXPECT_EQ(RunOptions::fromEnvironment().classifier.instructionSets, c.set) << c.name;
+    }
+}
+
+TEST(RunOptionsTest, UnknownInstructionSetIsAnErrorThatNamesIt)
+{
+    for (const char* name : {"", "sse4", "avx", "avx-512", " avx2", "avx2,avx512"}) {
+        EnvVar cap("DODOZ_INSTRUCTION_SET", name);
+        const SystemException e = raised([] { RunOptions::fromEnvironment(); });
+        EXPECT_EQ(e.place, "RunOptions.fromEnvironment") << name;
+        EXPECT_EQ(e.message, "Неизвестный набор команд в DODOZ_INSTRUCTION_SET: \"" + std::string(name)
+                                 + "\" (допустимы none, avx2, avx512)");
     }
 }
 

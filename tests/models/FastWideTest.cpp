@@ -1,19 +1,35 @@
-// The fast search against the plain loops for every column count from 1 to 30: past four
-// columns it runs the wide pair kernel, past sixteen the scoring that guards against
-// underflowing products and densities.
+// The fast search against the plain loops for every column count from 1 to 30 and every
+// instruction set: past four columns it runs the wide pair kernel, past sixteen the
+// scoring that guards against underflowing products and densities.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "models/fast/FastWideKernel.h"
 #include "tests/support/DenseSamples.h"
+#include "tests/support/InstructionSets.h"
 
 using namespace testsupport;
 
-class FastWideTest : public ::testing::TestWithParam<int> {
+namespace {
+
+[[maybe_unused]] const ::testing::Environment* const kReport =
+    ::testing::AddGlobalTestEnvironment(new InstructionSetsReport);
+
+}  // namespace
+
+class FastWideTest : public ::testing::TestWithParam<std::tuple<int, InstructionSet>> {
 protected:
-    int columns() const { return GetParam(); }
+    void SetUp() override
+    {
+        if (const std::optional<std::string> why = notExercised(set()))
+            GTEST_SKIP() << *why;
+    }
+
+    int columns() const { return std::get<0>(GetParam()); }
+    InstructionSet set() const { return std::get<1>(GetParam()); }
     std::vector<double> grid = programGrid();
 };
 
@@ -21,22 +37,22 @@ TEST_P(FastWideTest, MatchesPlainLoopsOnBlobs)
 {
     for (const std::uint64_t seed : {1u, 2u}) {
         const DenseRows s = gaussianBlobs(40 + 3 * static_cast<int>(seed), columns(), 3, seed * 100 + columns());
-        expectSameAsPlainLoops(s, columnDeviations(s), grid);
-        expectSameAsPlainLoops(s, columnDeviations(s), grid, false);
+        expectSameAsPlainLoops(s, columnDeviations(s), grid, set());
+        expectSameAsPlainLoops(s, columnDeviations(s), grid, set(), false);
     }
 }
 
 TEST_P(FastWideTest, MatchesPlainLoopsOnDuplicatesAndIntegerGrids)
 {
     const DenseRows twoLevels = integerLevels(36, columns(), 3, 2, 7 + columns());
-    expectSameAsPlainLoops(twoLevels, columnDeviations(twoLevels), grid);
+    expectSameAsPlainLoops(twoLevels, columnDeviations(twoLevels), grid, set());
     DenseRows repeated = gaussianBlobs(12, columns(), 2, 9 + columns());
     const DenseRows once = repeated;
     for (int copy = 0; copy < 2; ++copy) {
         repeated.x.insert(repeated.x.end(), once.x.begin(), once.x.end());
         repeated.cls.insert(repeated.cls.end(), once.cls.begin(), once.cls.end());
     }
-    expectSameAsPlainLoops(repeated, columnDeviations(repeated), grid);
+    expectSameAsPlainLoops(repeated, columnDeviations(repeated), grid, set());
 }
 
 TEST_P(FastWideTest, MatchesPlainLoopsWithSigmaOneAndOffsetsOnTheGrid)
@@ -46,7 +62,7 @@ TEST_P(FastWideTest, MatchesPlainLoopsWithSigmaOneAndOffsetsOnTheGrid)
     DenseRows s = integerLevels(30, columns(), 2, 5, 11 + columns());
     for (double& v : s.x)
         v = v * 0.01;
-    expectSameAsPlainLoops(s, std::vector<double>(columns(), 1.0), grid);
+    expectSameAsPlainLoops(s, std::vector<double>(columns(), 1.0), grid, set());
 }
 
 TEST_P(FastWideTest, MatchesPlainLoopsAtTheWindowEdgeInEveryColumn)
@@ -69,8 +85,8 @@ TEST_P(FastWideTest, MatchesPlainLoopsAtTheWindowEdgeInEveryColumn)
     add(10.0, 0);
     add(10.3, 1);
     add(10.6, 2);
-    expectSameAsPlainLoops(s, std::vector<double>(columns(), 1.0), grid);
-    expectSameAsPlainLoops(s, std::vector<double>(columns(), 1.0), grid, false);
+    expectSameAsPlainLoops(s, std::vector<double>(columns(), 1.0), grid, set());
+    expectSameAsPlainLoops(s, std::vector<double>(columns(), 1.0), grid, set(), false);
 }
 
 TEST_P(FastWideTest, CriterionAtOneWidthVectorMatchesThePlainLoops)
@@ -85,14 +101,18 @@ TEST_P(FastWideTest, CriterionAtOneWidthVectorMatchesThePlainLoops)
             std::int64_t plainErrors = 0;
             std::int64_t fastErrors = 0;
             const double plain = DenseReference::criterion(s.view(), widths.data(), strict, &plainErrors);
-            const double fast = FastSearch::criterionAt(s.view(), widths, strict, &fastErrors);
+            const double fast = FastSearch::criterionAt(s.view(), widths, strict, &fastErrors, {2, set()});
             EXPECT_EQ(std::bit_cast<std::uint64_t>(fast), std::bit_cast<std::uint64_t>(plain)) << "c=" << c;
             EXPECT_EQ(fastErrors, plainErrors) << "c=" << c;
         }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Columns, FastWideTest, ::testing::Range(1, 31));
+INSTANTIATE_TEST_SUITE_P(Columns, FastWideTest, ::testing::Combine(::testing::Range(1, 31), ::testing::ValuesIn(kSets)),
+                         [](const ::testing::TestParamInfo<FastWideTest::ParamType>& info) {
+                             return std::to_string(std::get<0>(info.param)) + "_"
+                                    + instructionSetName(std::get<1>(info.param));
+                         });
 
 TEST(FastWideLimits, ColumnsPastTheWideKernelRunThePlainLoops)
 {
@@ -106,7 +126,9 @@ TEST(FastWideLimits, ColumnsPastTheWideKernelRunThePlainLoops)
 // row to several steps, through the 4-column kernel (2 and 4 columns) and the wide one
 // (5, 8 and 17), so every start, end and remainder of those pipelines is compared with
 // the plain loops.
-TEST(FastKernelRunLengths, ClassesOfEverySizeMatchThePlainLoops)
+class FastKernelRunLengths : public InstructionSetTest {};
+
+TEST_P(FastKernelRunLengths, ClassesOfEverySizeMatchThePlainLoops)
 {
     const int sizes[] = {1, 3, 7, 8, 9, 15, 16, 17, 23, 24, 25, 31, 40};
     for (const int columns : {2, 4, 5, 8, 17}) {
@@ -121,7 +143,9 @@ TEST(FastKernelRunLengths, ClassesOfEverySizeMatchThePlainLoops)
                     s.x.push_back(0.3 * q * ((j % 3) - 1.0) + noise(rng));
                 s.cls.push_back(q);
             }
-        expectSameAsPlainLoops(s, columnDeviations(s), programGrid());
-        expectSameAsPlainLoops(s, columnDeviations(s), programGrid(), false);
+        expectSameAsPlainLoops(s, columnDeviations(s), programGrid(), set());
+        expectSameAsPlainLoops(s, columnDeviations(s), programGrid(), set(), false);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Sets, FastKernelRunLengths, ::testing::ValuesIn(kSets), setName);

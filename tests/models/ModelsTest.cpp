@@ -10,12 +10,16 @@
 #include "models/fast/DenseReference.h"
 #include "models/fast/FastSearch.h"
 #include "models/fast/SampleArrays.h"
+#include "tests/support/InstructionSets.h"
 #include "tests/support/Raised.h"
 #include "tests/support/RecordingBar.h"
 #include "tests/support/SampleBuilder.h"
 #include "tests/support/TempDir.h"
 
 namespace {
+
+[[maybe_unused]] const ::testing::Environment* const kReport =
+    ::testing::AddGlobalTestEnvironment(new testsupport::InstructionSetsReport);
 
 using testsupport::reals;
 using testsupport::sample;
@@ -414,9 +418,10 @@ TEST_F(JournalTest, ShortSampleTextWhenDetailIsOff)
 
 namespace {
 
-// The classifier over the fast engine against the same classes on the object-model
-// path (the reference search): widths, criterion and densities equal to the bit.
-class FastPathTest : public ::testing::Test {
+// The classifier over the fast engine, capped at each instruction set, against the same
+// classes on the object-model path (the reference search): widths, criterion and
+// densities equal to the bit.
+class FastPathTest : public testsupport::InstructionSetTest {
 protected:
     struct Outcome {
         std::vector<double> widths;
@@ -426,10 +431,10 @@ protected:
         int steps;
     };
 
-    static Outcome run(const std::function<DatasetPtr()>& make, bool reference, const VectorPtr& x)
+    Outcome run(const std::function<DatasetPtr()>& make, bool reference, const VectorPtr& x) const
     {
         DatasetPtr ds = make();
-        TModelClass model(ds, ClassifierOptions{.referenceSearch = reference});
+        TModelClass model(ds, ClassifierOptions{.referenceSearch = reference, .instructionSets = set()});
         RecordingBar bar;
         auto p = model.optimize(nullptr, &bar);
         EXPECT_EQ(model.getCriteryMinP().denseArrays(*p) == nullptr, reference);
@@ -452,7 +457,7 @@ protected:
         return b;
     }
 
-    static void expectSame(const std::function<DatasetPtr()>& make, const VectorPtr& x)
+    void expectSame(const std::function<DatasetPtr()>& make, const VectorPtr& x) const
     {
         Outcome fast = run(make, false, x);
         Outcome plain = run(make, true, x);
@@ -469,7 +474,7 @@ protected:
     }
 };
 
-TEST_F(FastPathTest, RandomSamplesWithGapsAndUnclassifiedRows)
+TEST_P(FastPathTest, RandomSamplesWithGapsAndUnclassifiedRows)
 {
     for (unsigned seed = 1; seed <= 6; ++seed) {
         auto make = [seed] {
@@ -500,7 +505,7 @@ TEST_F(FastPathTest, RandomSamplesWithGapsAndUnclassifiedRows)
 
 // The criterion of the object-model classes at every grid point against the fast
 // engine and the plain loops over the same arrays, to the bit.
-TEST_F(FastPathTest, ConstantAndNearlyConstantColumnsAtEveryGridPoint)
+TEST_P(FastPathTest, ConstantAndNearlyConstantColumnsAtEveryGridPoint)
 {
     auto make = [](int variant) {
         std::mt19937 random(29);
@@ -529,11 +534,11 @@ TEST_F(FastPathTest, ConstantAndNearlyConstantColumnsAtEveryGridPoint)
         ASSERT_GT(sigma[2], 0.0);
         ASSERT_LT(sigma[2], 1e-10);
 
-        TModelClass model(ds);
+        TModelClass model(ds, ClassifierOptions{.instructionSets = set()});
         auto p = model.optimize(nullptr, nullptr);
         auto arrays = model.getCriteryMinP().denseArrays(*p);
         ASSERT_TRUE(arrays);
-        const FastSearch::Result fast = FastSearch::search(arrays->view(), sigma, grid, true);
+        const FastSearch::Result fast = FastSearch::search(arrays->view(), sigma, grid, true, {}, {.instructionSets = set()});
         EXPECT_FALSE(fast.plainLoops);
         const GridScores loops = DenseReference::search(arrays->view(), sigma, grid, true);
         for (size_t g = 0; g < grid.size(); ++g) {
@@ -549,7 +554,7 @@ TEST_F(FastPathTest, ConstantAndNearlyConstantColumnsAtEveryGridPoint)
     }
 }
 
-TEST_F(FastPathTest, DuplicatesAndIntegerLevels)
+TEST_P(FastPathTest, DuplicatesAndIntegerLevels)
 {
     auto make = [] {
         std::vector<std::vector<std::optional<double>>> rows;
@@ -562,5 +567,7 @@ TEST_F(FastPathTest, DuplicatesAndIntegerLevels)
     };
     expectSame(make, reals({1.0, 0.0}));
 }
+
+INSTANTIATE_TEST_SUITE_P(Sets, FastPathTest, ::testing::ValuesIn(testsupport::kSets), testsupport::setName);
 
 }  // namespace

@@ -7,11 +7,13 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 #include <random>
 #include <vector>
 
 #include "models/fast/DenseReference.h"
 #include "models/fast/FastSearch.h"
+#include "models/fast/InstructionSet.h"
 
 namespace testsupport {
 
@@ -23,6 +25,11 @@ struct DenseRows {
 
     int rows() const { return static_cast<int>(cls.size()); }
     DenseSample view() const { return {rows(), columns, classes, x.data(), cls.data()}; }
+    void add(std::initializer_list<double> values, int c)
+    {
+        x.insert(x.end(), values);
+        cls.push_back(c);
+    }
 };
 
 // The program's grid: repeated addition of 0.01 from 0.01 while c <= 3.
@@ -85,29 +92,23 @@ inline DenseRows integerLevels(int rows, int columns, int classes, int levels, s
     return s;
 }
 
-// The fast search under every vector choice and more than one thread equals the plain
-// loops at every grid point, bit for bit; returns the decisions recomputed.
+// The fast search through the kernels of set, on two threads, equals the plain loops at
+// every grid point, bit for bit; returns the decisions recomputed.
 inline std::int64_t expectSameAsPlainLoops(const DenseRows& s, const std::vector<double>& sigma,
-                                           const std::vector<double>& grid, bool strict = true)
+                                           const std::vector<double>& grid, InstructionSet set, bool strict = true)
 {
     const GridScores plain = DenseReference::search(s.view(), sigma, grid, strict);
-    using V = FastSearch::Options::Vectors;
-    std::int64_t recomputed = 0;
-    for (const FastSearch::Options options : {FastSearch::Options{1, V::None}, FastSearch::Options{2, V::Avx2},
-                                              FastSearch::Options{2, V::Widest}}) {
-        const FastSearch::Result fast = FastSearch::search(s.view(), sigma, grid, strict, {}, options);
-        EXPECT_FALSE(fast.plainLoops);
-        for (std::size_t g = 0; g < grid.size(); ++g) {
-            if (std::bit_cast<std::uint64_t>(fast.criterion[g]) != std::bit_cast<std::uint64_t>(plain.criterion[g])
-                || fast.errors[g] != plain.errors[g]) {
-                ADD_FAILURE() << "point " << g << " c=" << grid[g] << ", " << s.columns << " columns, threads "
-                              << options.threads << ": fast " << fast.criterion[g] << " plain " << plain.criterion[g];
-                return recomputed;
-            }
+    const FastSearch::Result fast = FastSearch::search(s.view(), sigma, grid, strict, {}, {2, set});
+    EXPECT_FALSE(fast.plainLoops);
+    for (std::size_t g = 0; g < grid.size(); ++g) {
+        if (std::bit_cast<std::uint64_t>(fast.criterion[g]) != std::bit_cast<std::uint64_t>(plain.criterion[g])
+            || fast.errors[g] != plain.errors[g]) {
+            ADD_FAILURE() << "point " << g << " c=" << grid[g] << ", " << s.columns << " columns, "
+                          << instructionSetName(set) << ": fast " << fast.criterion[g] << " plain " << plain.criterion[g];
+            break;
         }
-        recomputed += fast.recomputed;
     }
-    return recomputed;
+    return fast.recomputed;
 }
 
 }  // namespace testsupport
