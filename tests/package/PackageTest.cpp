@@ -138,7 +138,7 @@ TEST_F(PackageTest, PackagedProgramsClassifyTheIrisFlowerOnSQLite)
     const fs::path dsn = dir.path() / "dsn";
     // No --ext: the packaged make-dsn must find the packaged extension by itself.
     std::string exports = succeed({(usr / "bin/dodoz-make-dsn").string(), "sqlite", dsn.string()}, dir.path());
-    EXPECT_NE(exports.find("export ODBCINI=" + (dsn / "odbc.ini").string()), std::string::npos) << exports;
+    EXPECT_NE(exports.find("export ODBCINI='" + (dsn / "odbc.ini").string() + "'"), std::string::npos) << exports;
     const std::string odbcIni = testsupport::readFile(dsn / "odbc.ini");
     ASSERT_EQ(find("getnextpk.so").size(), 1u);
     EXPECT_NE(odbcIni.find("LoadExt=" + find("getnextpk.so").front().string() + "\n"), std::string::npos)
