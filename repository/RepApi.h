@@ -87,7 +87,6 @@ public:
     CDriver& getSourceDriver() const { return *sourceDriver; }
 
     // The statements, as the operations above run them.
-    static std::string sampleStatement(const DataModel& columns, const std::string& dtsSql);
     static std::string resultStatement(const DataPack& pack, int taskId);
     static std::string logStatement(const DataPack& pack, int taskId);
 
