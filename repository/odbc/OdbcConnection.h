@@ -14,6 +14,7 @@
 #include "repository/odbc/OdbcEnvironment.h"
 
 class OdbcStatement;
+class SqliteOpening;
 
 class OdbcConnection {
 public:
@@ -77,7 +78,9 @@ private:
         std::string user;
         std::string password;
     };
-    void finishOpen();
+    // The driver has connected: what is left to do before the connection is used, or,
+    // failing that, the disconnection.
+    void finishOpen(SqliteOpening& opening);
 
     std::string lastConnectionString;
     std::optional<Login> lastLogin;

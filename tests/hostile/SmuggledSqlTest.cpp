@@ -3,9 +3,9 @@
 // database sees at most the one SELECT of the sample: psqlODBC runs every statement of
 // a text it is given, so a second statement must be refused before it is sent, and the
 // source table must be whole afterwards. Nor may the SELECT load a library into the
-// program (SQLite's load_extension) or have a file written (MariaDB's INTO OUTFILE):
-// those cases watch for the marker the library leaves and for files the run had no
-// business making.
+// program (SQLite's load_extension) or have a file written (MariaDB's INTO OUTFILE, the
+// SQLite driver's blob_export): those cases watch for the marker the library leaves and
+// for files the run had no business making.
 
 #include <set>
 
@@ -156,11 +156,40 @@ protected:
             codes += (codes.empty() ? "" : ",") + std::to_string(c);
         return "char(" + codes + ")";
     }
+    std::string selectWhere(const std::string& condition) const
+    {
+        return "SELECT * FROM " + task.table + " WHERE " + condition;
+    }
+    static std::string notAuthorized(const std::string& function)
+    {
+        return platformError("HY000 [SQLite]not authorized to use function: " + function + " (1)");
+    }
 
     std::filesystem::path watched;
     std::filesystem::path marker;
     std::set<std::string> before;
 };
+
+// The SQLite driver leaves load_extension enabled on every connection, and the library
+// has a proper entry point: loaded, its code would run and the run complete. The
+// function is refused where SQLite resolves it, so no spelling reaches it.
+TEST_P(SmuggledCodeTest, LibraryLoadedByTheDatasetSql)
+{
+    if (!sqlite())
+        GTEST_SKIP() << "load_extension is SQLite's";
+    const std::string path = "'" + library() + "'";
+    const std::pair<std::string, std::string> calls[] = {
+        {"load_extension(" + path + ") IS NULL", "load_extension"},
+        {"LOAD_EXTENSION(" + path + ", 'sqlite3_extension_init') IS NULL", "LOAD_EXTENSION"},
+        {"Load_Extension /* a comment */ (" + charCodes(library()) + ") IS NULL", "Load_Extension"},
+        {"\"load_extension\"(" + path + ") IS NULL", "load_extension"},
+        {"coalesce(NULL, (SELECT [load_extension](trim(" + path + ")))) IS NULL", "load_extension"},
+    };
+    for (const auto& [call, shown] : calls) {
+        setDatasetSql(selectWhere(call));
+        expectRefused(task, Stage::Sample, notAuthorized(shown));
+    }
+}
 
 // No quote needed, so the older check of names let these through. (The servers' ColSysName
 // holds 100 characters, too few for the library's path, and they have no load_extension.)
@@ -172,6 +201,18 @@ TEST_P(SmuggledCodeTest, LibraryLoadedByAColumnName)
         setColumnName("sepal_length", "'" + name + "'");
         expectRefused(task, Stage::Sample, notPlainName(name, "sepal_length"));
     }
+}
+
+// The SQLite driver adds blob_export (writes a file) and blob_import (reads one into the
+// sample) to every connection.
+TEST_P(SmuggledCodeTest, FileWrittenOrReadByTheSqliteDriver)
+{
+    if (!sqlite())
+        GTEST_SKIP() << "blob_export and blob_import are the SQLite driver's";
+    setDatasetSql(selectWhere("blob_export(x'41', '" + (watched / "exported").string() + "') IS NULL"));
+    expectRefused(task, Stage::Sample, notAuthorized("blob_export"));
+    setDatasetSql(selectWhere("length(BLOB_IMPORT(" + charCodes("/etc/hostname") + ")) > 0"));
+    expectRefused(task, Stage::Sample, notAuthorized("BLOB_IMPORT"));
 }
 
 // MariaDB writes the rows to a server file (OUTFILE, DUMPFILE) or variables where INTO
