@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/Utils.h"
+#include "repository/SampleRead.h"
 #include "repository/SampleSql.h"
 #include "runtime/Runtime.h"
 
@@ -389,14 +390,16 @@ DatasetPtr RepApi::getTaskColumnsData()
             throw SystemException(sampleLoadPlace, "Колонка классов должна иметь целочисленный тип: " + columnName(k - 1));
     }
 
-    CResultSetPtr sample = sourceDriver->executeQuery(statement);
+    SampleRead read(*sourceConnection, queryTimeout);
+    CResultSetPtr sample = read.execute(statement);
     // The statement names the task's columns, one each; a result of others is no sample.
     if (sample->getColumnCount() != k)
         throw SystemException(sampleLoadPlace, "Количество колонок результата не равно числу колонок задачи: " +
                                                    IntToStr(sample->getColumnCount()) + "<>" + IntToStr(k) +
                                                    " \nSql = " + statement);
     sample->setTypes(declared);
-    sample->load();
+    read.load(*sample);
+    read.end();
     const int n = sample->getRowCount();
     if (n == 0)
         throw SystemException(sampleLoadPlace, " Результат запроса данных из таблицы источника пуст. \nSql = " + statement);

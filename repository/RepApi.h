@@ -59,7 +59,8 @@ public:
     // The sample: the task's columns selected from the source database. The task's
     // parameters are checked first (each column once, described in DtsColumn, one class
     // column that is not an input); they, the dataset row and the rows of the object's
-    // values are read in one read-only snapshot of the repository.
+    // values are read in one read-only snapshot of the repository. The statement
+    // (SampleSql) runs as a query only, within queryTimeout (SampleRead).
     DatasetPtr getTaskColumnsData();
 
     // One TskResult row (ResSysName, ResOrder, ResValue1..3, ColID, ResTableName of the
@@ -92,6 +93,8 @@ public:
 
     // Input columns of an integer logical type are treated as real (type 1).
     bool intInputsAsReal = false;
+    // The seconds the sample's statement may run on the source (0: no limit).
+    unsigned long queryTimeout = 0;
 
 private:
     DataPackPtr readRow(const std::string& sql, const char* place, const std::string& emptyMessage);

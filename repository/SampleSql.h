@@ -4,7 +4,9 @@
 // column list, which the task's columns replace). The text is repository contents, so
 // it must not say anything but one query of those columns: a column name is a plain
 // name, the tail holds one statement and never INTO, which would make the server write
-// the rows to a file, a variable or a table instead of returning them.
+// the rows to a file, a variable or a table instead of returning them. What the checks
+// cannot see (what a function called in the tail does) is stopped where the statement
+// runs (SampleRead, SqliteGuard).
 
 #include <string>
 

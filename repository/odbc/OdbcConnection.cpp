@@ -256,3 +256,19 @@ unsigned long OdbcConnection::snapshotIsolation()
         return SQL_TXN_SERIALIZABLE;
     return 0;
 }
+
+std::string OdbcConnection::dbmsName()
+{
+    requireOpen();
+    std::string name(64, '\0');
+    SQLSMALLINT length = 0;
+    for (;;) {
+        checkOdbc(SQLGetInfo(dbc, SQL_DBMS_NAME, name.data(), static_cast<SQLSMALLINT>(name.size()), &length),
+                  SQL_HANDLE_DBC, dbc);
+        if (static_cast<size_t>(length) < name.size())
+            break;
+        name.assign(static_cast<size_t>(length) + 1, '\0');
+    }
+    name.resize(static_cast<size_t>(length));
+    return name;
+}

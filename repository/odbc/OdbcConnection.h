@@ -56,6 +56,10 @@ public:
     void setIsolation(unsigned long level);
     unsigned long snapshotIsolation();
 
+    // The database product the driver reaches, as it names it ("SQLite", "PostgreSQL",
+    // "MariaDB", ...).
+    std::string dbmsName();
+
     // Runs SQL that returns no rows; a statement that matches no row is no error.
     void execute(const std::string& sql);
     // The same, giving the number of rows the statement changed.

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <optional>
+
 #include "runtime/Runtime.h"
 
 namespace {
@@ -24,11 +26,19 @@ int authorize(void*, int action, const char* first, const char* second, const ch
     return SQLITE_OK;
 }
 
+thread_local std::optional<std::chrono::steady_clock::time_point> threadDeadline;
 thread_local std::vector<void*>* openedOnThread = nullptr;
+
+// Called every thousand steps of a statement's program, on the thread that runs it.
+int pastDeadline(void*)
+{
+    return threadDeadline && std::chrono::steady_clock::now() >= *threadDeadline ? 1 : 0;
+}
 
 int guardConnection(sqlite3* db, char**, const sqlite3_api_routines*)
 {
     sqlite3_set_authorizer(db, authorize, nullptr);
+    sqlite3_progress_handler(db, 1000, pastDeadline, nullptr);
     if (openedOnThread)
         openedOnThread->push_back(db);
     return SQLITE_OK;
@@ -73,4 +83,14 @@ void SqliteOpening::finish()
         }
     }
     opened.clear();
+}
+
+SqliteDeadline::SqliteDeadline(std::chrono::steady_clock::time_point deadline)
+{
+    threadDeadline = deadline;
+}
+
+SqliteDeadline::~SqliteDeadline()
+{
+    threadDeadline.reset();
 }

@@ -14,6 +14,7 @@
 // The driver's own loading of the extensions a DSN names (LoadExt=) goes through the C
 // interface and is not affected.
 
+#include <chrono>
 #include <vector>
 
 // Registers the guard for every database opened in the process from now on; at once
@@ -36,4 +37,15 @@ public:
 private:
     std::vector<void*> opened;
     std::vector<void*>* outer;
+};
+
+// A time limit for the statements this thread runs on SQLite connections while the
+// object lives: past the deadline a statement is interrupted, and its call fails with
+// the driver's "interrupted". The SQLite driver has no query timeout of its own.
+class SqliteDeadline {
+public:
+    explicit SqliteDeadline(std::chrono::steady_clock::time_point deadline);
+    SqliteDeadline(const SqliteDeadline&) = delete;
+    SqliteDeadline& operator=(const SqliteDeadline&) = delete;
+    ~SqliteDeadline();
 };

@@ -1,5 +1,5 @@
 // What no SQL text may make a SQLite connection of the process do: load a library, read or
-// write a file. First on databases the test opens itself, then on
+// write a file, run past its deadline. First on databases the test opens itself, then on
 // those the SQLite ODBC driver opens.
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "repository/odbc/OdbcConnection.h"
 #include "repository/odbc/OdbcStatement.h"
@@ -46,6 +47,12 @@ private:
     sqlite3* db = nullptr;
 };
 
+// Long enough never to end in time by itself, short enough to end should the guard fail.
+const char* const endless =
+    "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 100000000) SELECT count(*) FROM n";
+const char* const brief =
+    "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 100000) SELECT count(*) FROM n";
+
 TEST(SqliteGuardTest, FunctionsThatReachOutsideAreRefusedWhateverTheSpelling)
 {
     GuardedDatabase db;
@@ -57,6 +64,23 @@ TEST(SqliteGuardTest, FunctionsThatReachOutsideAreRefusedWhateverTheSpelling)
     EXPECT_EQ(db.run("SELECT fts3_tokenizer('simple', x'0000000000000000')"),
               "not authorized to use function: fts3_tokenizer");
     EXPECT_EQ(db.run("SELECT abs(-1), lower('A'), length(char(47))"), "ok");
+}
+
+TEST(SqliteGuardTest, DeadlineInterruptsTheStatementsOfItsThreadOnly)
+{
+    GuardedDatabase db;
+    {
+        SqliteDeadline passed(std::chrono::steady_clock::now());
+        EXPECT_EQ(db.run(endless), "interrupted");
+        std::string elsewhere;
+        std::thread other([&] {
+            GuardedDatabase own;
+            elsewhere = own.run(brief);
+        });
+        other.join();
+        EXPECT_EQ(elsewhere, "ok");
+    }
+    EXPECT_EQ(db.run(brief), "ok") << "the deadline outlived its object";
 }
 
 using SqliteDriverGuardTest = testsupport::SingleBackendTest<Backend::SQLite>;
