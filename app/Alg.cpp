@@ -83,6 +83,7 @@ std::unique_ptr<RepApi> Alg::runStages(Log& log, int key)
     log.writeLine(" 3. Считывание выборки: \n");
     testStop("sample");
     repository->intInputsAsReal = true;
+    repository->queryTimeout = options.sampleTimeLimit();
     DatasetPtr sample = repository->getTaskColumnsData();
     if (log.detail == 1)
         log.writeLine(sample->toString());

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/Utils.h"
+#include "runtime/Runtime.h"
 
 namespace {
 
@@ -29,5 +30,22 @@ RunOptions RunOptions::fromEnvironment()
     options.stops = TestStops::fromEnvironment();
     const char* noGui = std::getenv("DODOZ_NO_GUI");
     options.console = noGui && *noGui && std::strcmp(noGui, "0") != 0;
+    const char* timeout = std::getenv("DODOZ_QUERY_TIMEOUT");
+    if (timeout && *timeout) {
+        const std::optional<unsigned long> seconds = parseWhole<unsigned long>(timeout);
+        if (seconds && *seconds <= longestQueryTimeout)
+            options.queryTimeout = *seconds;
+        else
+            options.invalidQueryTimeout = timeout;
+    }
     return options;
+}
+
+unsigned long RunOptions::sampleTimeLimit() const
+{
+    if (!invalidQueryTimeout.empty())
+        throw SystemException("RunOptions.sampleTimeLimit()",
+                              "DODOZ_QUERY_TIMEOUT должна быть целым числом секунд от 0 до " +
+                                  std::to_string(longestQueryTimeout) + ": " + LocaleToCp1251(invalidQueryTimeout));
+    return queryTimeout;
 }

@@ -2,6 +2,8 @@
 // The switches of one run, read from the environment once, when the run starts, and
 // handed down to the parts they concern.
 
+#include <string>
+
 #include "app/TestStop.h"
 #include "models/TModelClass.h"
 
@@ -16,7 +18,20 @@ struct RunOptions {
     TestStops stops;
     // DODOZ_NO_GUI set and not "0": the progress on the console even with a display.
     bool console = false;
+    // DODOZ_QUERY_TIMEOUT: the seconds the sample's statement may run on the source before
+    // it is cancelled, 0 for no limit; unset or empty, an hour, which the largest samples
+    // load well within (a million rows in seconds) and which still frees a source server
+    // from a statement that would never end. At most PostgreSQL's longest timeout.
+    static constexpr unsigned long defaultQueryTimeout = 3600;
+    static constexpr unsigned long longestQueryTimeout = 2147483;
+    unsigned long queryTimeout = defaultQueryTimeout;
+    // The variable's text when it is no such number of seconds, else empty.
+    std::string invalidQueryTimeout;
 
     // Throws SystemException on a DODOZ_INSTRUCTION_SET it does not know.
     static RunOptions fromEnvironment();
+    // The sample's time limit. A bad value is refused here, in the run, and not when the
+    // switches are read: the run has cleared the task by then, so that the host finds no
+    // earlier answer standing.
+    unsigned long sampleTimeLimit() const;
 };

@@ -1,44 +1,16 @@
 #include "repository/RepApi.h"
 
-#include <string_view>
 #include <utility>
 
 #include "core/Utils.h"
 #include "repository/ReadSnapshot.h"
+#include "repository/SampleRead.h"
+#include "repository/SampleSql.h"
 #include "runtime/Runtime.h"
 
 namespace {
 
-const char* const sampleLoadPlace = "RepApi.getTaskColumnsData(CString)";
-
-// A column name goes into the statement unquoted, so it may not carry anything that
-// changes what the statement says: a quote, a semicolon, a comment or a control
-// character. A name wholly in double quotes is a quoted identifier and may stand.
-bool plainColumnName(const std::string& name)
-{
-    std::string_view inner = name;
-    if (inner.size() >= 2 && inner.front() == '"' && inner.back() == '"')
-        inner = inner.substr(1, inner.size() - 2);
-    for (unsigned char c : inner)
-        if (c < 32 || c == '\'' || c == '"' || c == '`' || c == ';')
-            return false;
-    for (const char* comment : {"--", "/*", "*/"})
-        if (inner.find(comment) != std::string_view::npos)
-            return false;
-    return true;
-}
-
-// The dataset's SQL reaches the source as one statement only when it holds no
-// semicolon but a last one: psqlODBC runs each statement of a text in turn. A
-// semicolon inside a literal or a comment is refused as well, since which quotes and
-// comments count differs from one database to the next.
-bool singleStatement(const std::string& sql)
-{
-    std::string text = Trim(sql);
-    if (!text.empty() && text.back() == ';')
-        text.pop_back();
-    return text.find(';') == std::string::npos;
-}
+using SampleSql::sampleLoadPlace;
 
 // A pack value as SQL: NULL when absent or null, else its text, quoted with quotes
 // inside doubled when asked. An unquoted column takes only integers: any other text
@@ -278,28 +250,6 @@ int RepApi::getObjectType(int colType)
     }
 }
 
-std::string RepApi::sampleStatement(const DataModel& columns, const std::string& dtsSql)
-{
-    int from = AnsiPos("FROM", dtsSql);
-    std::string tail = from > 0 ? dtsSql.substr(static_cast<size_t>(from - 1)) : dtsSql;
-    int nameColumn = columns.getColumnIndex("ColSysName");
-    std::string list = "SELECT ";
-    for (int i = 0; i < columns.getRowCount(); ++i) {
-        const ObjectPtr& name = columns.getValue(i, nameColumn);
-        const std::string id = Object::toText(columns.getValue(i, "ColID"));
-        if (!name || name->toString().empty())
-            throw SystemException(sampleLoadPlace, "Не задано имя колонки: ColID = " + id);
-        if (!plainColumnName(name->toString()))
-            throw SystemException(sampleLoadPlace,
-                                  "Недопустимое имя колонки (кавычка, точка с запятой или комментарий SQL): " +
-                                      name->toString() + ", ColID = " + id);
-        list += name->toString() + ", ";
-    }
-    if (!singleStatement(tail))
-        throw SystemException(sampleLoadPlace, "Точка с запятой допускается только в конце запроса набора данных: " + dtsSql);
-    return Utils::cutTail(list, 2) + " " + tail;
-}
-
 // The parameter rows as a whole, before they are used: the reads that follow join them
 // with DtsColumn and would silently drop a row whose column is not described there, let
 // the class column in as an input (the answer leaking into the question), or give a
@@ -383,7 +333,7 @@ DatasetPtr RepApi::getTaskColumnsData()
         snapshot.end();
     }
     const int k = columns->getRowCount();
-    std::string statement = sampleStatement(*columns, used->dtsSql);
+    std::string statement = SampleSql::statement(*columns, used->dtsSql);
 
     VectorPtr logicalTypes = columns->getColumnValues("ColType");
     VectorPtr declared = columns->getColumnValues("ColType");
@@ -404,15 +354,16 @@ DatasetPtr RepApi::getTaskColumnsData()
     }
 
     useSnapshotSource();
-    CResultSetPtr sample = sourceDriver->executeQuery(statement);
-    // A name that is an expression list ("A, B" or "*") yields other columns than the
-    // task describes.
+    SampleRead read(*sourceConnection, queryTimeout);
+    CResultSetPtr sample = read.execute(statement);
+    // The statement names the task's columns, one each; a result of others is no sample.
     if (sample->getColumnCount() != k)
         throw SystemException(sampleLoadPlace, "Количество колонок результата не равно числу колонок задачи: " +
                                                    IntToStr(sample->getColumnCount()) + "<>" + IntToStr(k) +
                                                    " \nSql = " + statement);
     sample->setTypes(declared);
-    sample->load();
+    read.load(*sample);
+    read.end();
     const int n = sample->getRowCount();
     if (n == 0)
         throw SystemException(sampleLoadPlace, " Результат запроса данных из таблицы источника пуст. \nSql = " + statement);

@@ -66,7 +66,8 @@ public:
     // parameters are checked first (each column once, described in DtsColumn, one class
     // column that is not an input); they, the Task, Dataset and DtsSource rows and the
     // rows of the object's values are read in one read-only snapshot of the repository,
-    // and the sample comes from the source that snapshot names.
+    // and the sample comes from the source that snapshot names. The statement
+    // (SampleSql) runs as a query only, within queryTimeout (SampleRead).
     DatasetPtr getTaskColumnsData();
 
     // One TskResult row (ResSysName, ResOrder, ResValue1..3, ColID, ResTableName of the
@@ -103,12 +104,13 @@ public:
     CDriver& getSourceDriver() const { return *sourceDriver; }
 
     // The statements, as the operations above run them.
-    static std::string sampleStatement(const DataModel& columns, const std::string& dtsSql);
     static std::string resultStatement(const DataPack& pack, int taskId);
     static std::string logStatement(const DataPack& pack, int taskId);
 
     // Input columns of an integer logical type are treated as real (type 1).
     bool intInputsAsReal = false;
+    // The seconds the sample's statement may run on the source (0: no limit).
+    unsigned long queryTimeout = 0;
 
 private:
     DataPackPtr readRow(const std::string& sql, const char* place, const std::string& emptyMessage);

@@ -4,6 +4,7 @@
 
 #include "repository/odbc/OdbcCall.h"
 #include "repository/odbc/OdbcStatement.h"
+#include "repository/odbc/SqliteGuard.h"
 #include "runtime/Runtime.h"
 
 OdbcConnection::OdbcConnection() : environment(OdbcEnvironment::shared())
@@ -79,13 +80,14 @@ void OdbcConnection::openDataSource(const std::string& dataSource, const std::st
     const SQLSMALLINT uidLength = argumentLength(uid, "user name");
     const SQLSMALLINT pwdLength = argumentLength(pwd, "password");
     // psqlODBC would take an empty user for a given one and lose the data source's.
+    SqliteOpening opening;
     SQLRETURN rc = SQLConnect(dbc, reinterpret_cast<SQLCHAR*>(name.data()), nameLength,
                               uid.empty() ? nullptr : reinterpret_cast<SQLCHAR*>(uid.data()), uidLength,
                               pwd.empty() ? nullptr : reinterpret_cast<SQLCHAR*>(pwd.data()), pwdLength);
     checkOdbc(rc, SQL_HANDLE_DBC, dbc);
     lastLogin = Login{dataSource, user, password};
     lastConnectionString.clear();
-    finishOpen();
+    finishOpen(opening);
 }
 
 void OdbcConnection::open(const std::string& connectionString)
@@ -95,16 +97,23 @@ void OdbcConnection::open(const std::string& connectionString)
     std::string utf8 = Cp1251ToUtf8(connectionString);
     SQLCHAR completed[1024];
     SQLSMALLINT completedLength = 0;
+    SqliteOpening opening;
     SQLRETURN rc = SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(utf8.data()), SQL_NTS, completed,
                                     sizeof completed, &completedLength, SQL_DRIVER_NOPROMPT);
     checkOdbc(rc, SQL_HANDLE_DBC, dbc);
     lastConnectionString = connectionString;
     lastLogin.reset();
-    finishOpen();
+    finishOpen(opening);
 }
 
-void OdbcConnection::finishOpen()
+void OdbcConnection::finishOpen(SqliteOpening& opening)
 {
+    try {
+        opening.finish();
+    } catch (const Exception&) {
+        SQLDisconnect(dbc);
+        throw;
+    }
     connected = true;
     transaction = false;
     // A transaction left open by an earlier use of this handle must not carry over.
@@ -236,15 +245,6 @@ void OdbcConnection::setIsolation(unsigned long level)
     checkOdbc(SQLSetConnectAttr(dbc, SQL_ATTR_TXN_ISOLATION, value, SQL_IS_UINTEGER), SQL_HANDLE_DBC, dbc);
 }
 
-std::string OdbcConnection::productName()
-{
-    requireOpen();
-    char name[256] = {};
-    SQLSMALLINT length = 0;
-    checkOdbc(SQLGetInfo(dbc, SQL_DBMS_NAME, name, sizeof name, &length), SQL_HANDLE_DBC, dbc);
-    return std::string(name, std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(length, 0)), sizeof name - 1));
-}
-
 unsigned long OdbcConnection::snapshotIsolation()
 {
     requireOpen();
@@ -260,8 +260,15 @@ unsigned long OdbcConnection::snapshotIsolation()
 std::string OdbcConnection::dbmsName()
 {
     requireOpen();
-    SQLCHAR name[256] = {};
+    std::string name(64, '\0');
     SQLSMALLINT length = 0;
-    checkOdbc(SQLGetInfo(dbc, SQL_DBMS_NAME, name, sizeof name, &length), SQL_HANDLE_DBC, dbc);
-    return reinterpret_cast<const char*>(name);
+    for (;;) {
+        checkOdbc(SQLGetInfo(dbc, SQL_DBMS_NAME, name.data(), static_cast<SQLSMALLINT>(name.size()), &length),
+                  SQL_HANDLE_DBC, dbc);
+        if (static_cast<size_t>(length) < name.size())
+            break;
+        name.assign(static_cast<size_t>(length) + 1, '\0');
+    }
+    name.resize(static_cast<size_t>(length));
+    return name;
 }

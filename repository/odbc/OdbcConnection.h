@@ -14,6 +14,7 @@
 #include "repository/odbc/OdbcEnvironment.h"
 
 class OdbcStatement;
+class SqliteOpening;
 
 class OdbcConnection {
 public:
@@ -54,12 +55,9 @@ public:
     unsigned long isolation();
     void setIsolation(unsigned long level);
     unsigned long snapshotIsolation();
-    // The database product the driver reports ("SQLite", "PostgreSQL", "MariaDB", ...).
+    // The database product the driver reaches, as it names it ("SQLite", "PostgreSQL",
+    // "MariaDB", ...), for the few things the databases do differently.
     std::string dbmsName();
-
-    // The database's product name as the driver reports it ("SQLite", "PostgreSQL",
-    // "MariaDB"), for the few statements the databases write differently.
-    std::string productName();
 
     // Runs SQL that returns no rows; a statement that matches no row is no error.
     void execute(const std::string& sql);
@@ -83,7 +81,9 @@ private:
         std::string user;
         std::string password;
     };
-    void finishOpen();
+    // The driver has connected: what is left to do before the connection is used, or,
+    // failing that, the disconnection.
+    void finishOpen(SqliteOpening& opening);
 
     std::string lastConnectionString;
     std::optional<Login> lastLogin;

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "repository/odbc/OdbcCall.h"
+#include "repository/odbc/SqliteGuard.h"
 #include "runtime/Runtime.h"
 
 std::shared_ptr<OdbcEnvironment> OdbcEnvironment::shared()
@@ -21,6 +22,8 @@ std::shared_ptr<OdbcEnvironment> OdbcEnvironment::shared()
 
 OdbcEnvironment::OdbcEnvironment(Key)
 {
+    // Before any driver opens a database: every connection is made on this environment.
+    guardSqliteConnections();
     SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
     if (!SQL_SUCCEEDED(rc))
         throw Exception("Cannot allocate the ODBC environment");

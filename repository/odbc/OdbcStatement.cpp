@@ -55,6 +55,21 @@ std::string toCp1251(const std::string& utf8, const std::string& what)
 
 }  // namespace
 
+void OdbcStatement::setQueryTimeout(unsigned long seconds)
+{
+    requireOpen();
+    const auto value = reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(seconds));
+    SQLRETURN rc = SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, value, SQL_IS_UINTEGER);
+    checkOdbc(rc, SQL_HANDLE_STMT, stmt);
+    // A driver that cannot keep the value says so with a warning (01S02) and keeps its
+    // own; the SQLite driver takes any value and keeps 0.
+    SQLULEN kept = 0;
+    checkOdbc(SQLGetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, &kept, SQL_IS_UINTEGER, nullptr), SQL_HANDLE_STMT, stmt);
+    if (rc != SQL_SUCCESS || kept != seconds)
+        throw Exception("The driver does not limit a statement to " + std::to_string(seconds) + " s (it keeps " +
+                        std::to_string(kept) + " s): " + odbcDiagnostics(SQL_HANDLE_STMT, stmt));
+}
+
 void OdbcStatement::execute(const std::string& sql)
 {
     requireOpen();

@@ -33,6 +33,11 @@ public:
     OdbcStatement& operator=(const OdbcStatement&) = delete;
     ~OdbcStatement();
 
+    // The seconds the driver lets the next statements run before it cancels them (0: no
+    // limit). A driver that keeps another value than the one asked is an error: the
+    // caller relies on the limit.
+    void setQueryTimeout(unsigned long seconds);
+
     // Runs the SQL and describes the columns of its result (none for a command). A
     // statement that matches no row (SQL_NO_DATA) is no error.
     void execute(const std::string& sql);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/RunOptions.h"
+#include "core/Utils.h"
 #include "tests/support/EnvironmentGuard.h"
 #include "tests/support/Raised.h"
 
@@ -64,6 +65,31 @@ TEST(RunOptionsTest, UnknownInstructionSetIsAnErrorThatNamesIt)
         EXPECT_EQ(e.place, "RunOptions.fromEnvironment") << name;
         EXPECT_EQ(e.message, "Неизвестный набор команд в DODOZ_INSTRUCTION_SET: \"" + std::string(name)
                                  + "\" (допустимы none, avx2, avx512)");
+    }
+}
+
+TEST(RunOptionsTest, QueryTimeoutIsWholeSecondsWithAnHourUnlessSaid)
+{
+    {
+        EnvVar timeout("DODOZ_QUERY_TIMEOUT");
+        EXPECT_EQ(RunOptions::fromEnvironment().sampleTimeLimit(), 3600u);
+    }
+    const std::pair<const char*, unsigned long> values[] = {{"", 3600}, {"0", 0}, {"2", 2}, {"2147483", 2147483}};
+    for (const auto& [text, seconds] : values) {
+        EnvVar timeout("DODOZ_QUERY_TIMEOUT", text);
+        EXPECT_EQ(RunOptions::fromEnvironment().sampleTimeLimit(), seconds) << text;
+    }
+}
+
+// Read at the entry like the other switches, refused only when the run asks for it.
+TEST(RunOptionsTest, QueryTimeoutThatIsNoNumberOfSecondsIsRefusedWhenTheRunAsks)
+{
+    for (const char* text : {"abc", "-1", "+1", "1.5", " 5", "5s", "2147484", "18446744073709551616"}) {
+        EnvVar timeout("DODOZ_QUERY_TIMEOUT", text);
+        const RunOptions options = RunOptions::fromEnvironment();
+        const SystemException e = raised([&] { options.sampleTimeLimit(); });
+        EXPECT_EQ(e.place, "RunOptions.sampleTimeLimit()") << text;
+        EXPECT_EQ(e.message, std::string("DODOZ_QUERY_TIMEOUT должна быть целым числом секунд от 0 до 2147483: ") + text);
     }
 }
 

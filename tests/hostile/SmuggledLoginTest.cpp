@@ -163,9 +163,9 @@ TEST_P(SmuggledLoginTest, MarkerAppearsWhenTheLibraryIsLoaded)
     escapedCheck = nullptr;
     ASSERT_EQ(setenv("HOSTILE_MARKER", marker.c_str(), 1), 0);
     if (sqlite()) {
-        // In a child of its own: the driver keeps the error text of the failed extension
-        // load (the library has no SQLite entry point), which the leak checker would
-        // count against this process. _exit skips that check in the child.
+        // In a child of its own, so that the library is loaded into that process only and
+        // what the driver keeps of the load is not counted by this process's leak
+        // checker: _exit skips the check in the child.
         const std::string connectionString =
             db().connectionString(e2e::Databases::sourceDsn) + "LoadExt=" + library() + ";";
         const pid_t child = fork();

@@ -264,28 +264,6 @@ TEST_P(RepApiParameterTest, UnknownLogicalTypeOfAnInputIsAnError)
               "RepApi.getObjectType(int): Неизвестный логический тип колонки: 9");
 }
 
-TEST(RepApiStatementTest, SampleStatementIsTheColumnListAndTheSqlFromItsFirstFrom)
-{
-    auto columns = std::make_shared<DataModel>();
-    for (const char* name : {"COLID", "COLSYSNAME"})
-        columns->getColumnNames()->add(std::make_shared<CString>(name));
-    for (const char* name : {"A", "B", "C"}) {
-        auto row = std::make_shared<Vector>();
-        row->add(std::make_shared<CInteger>(1));
-        row->add(std::make_shared<CString>(name));
-        columns->addRow(row);
-    }
-    EXPECT_EQ(RepApi::sampleStatement(*columns, "select a, b FROM T"), "SELECT A, B, C FROM T");
-    EXPECT_EQ(RepApi::sampleStatement(*columns, "SELECT DATEFROM, X FROM T"), "SELECT A, B, C FROM, X FROM T");
-    EXPECT_EQ(RepApi::sampleStatement(*columns, "select a from T"), "SELECT A, B, C select a from T");
-    EXPECT_EQ(RepApi::sampleStatement(*columns, ""), "SELECT A, B, C ");
-
-    columns->setValue(nullptr, 1, 1);
-    columns->setValue(std::make_shared<CInteger>(42), 1, 0);
-    EXPECT_EQ(systemErrorOf([&] { RepApi::sampleStatement(*columns, "FROM T"); }),
-              "RepApi.getTaskColumnsData(CString): Не задано имя колонки: ColID = 42");
-}
-
 class RepApiSampleTest : public RepApiParameterTest {
 protected:
     void SetUp() override

@@ -243,7 +243,7 @@ public:
 private:
     static bool commitsDefinitionsAtOnce(OdbcConnection& connection)
     {
-        const std::string product = connection.productName();
+        const std::string product = connection.dbmsName();
         return product.find("MariaDB") != std::string::npos || product.find("MySQL") != std::string::npos;
     }
 
