@@ -37,14 +37,7 @@ TEST_P(InstructionSetRunTest, EveryCapWritesTheRowsOfTheUncappedRun)
         SCOPED_TRACE(cap);
         const RunOutcome capped = run(key, {cap});
         EXPECT_EQ(e2e::journal::masked(capped.journal), e2e::journal::masked(uncapped.journal));
-        const std::vector<ResultRow> rows = fx->results(key);
-        ASSERT_EQ(rows.size(), expected.size());
-        for (size_t i = 0; i < rows.size(); ++i) {
-            EXPECT_EQ(rows[i].sysName, expected[i].sysName) << "row " << i;
-            EXPECT_EQ(rows[i].order, expected[i].order) << "row " << i;
-            EXPECT_EQ(rows[i].value1, expected[i].value1) << "row " << i;
-            EXPECT_EQ(rows[i].value2, expected[i].value2) << "row " << i;
-        }
+        e2e::expectSameResults(fx->results(key), expected);
     }
 }
 

@@ -322,4 +322,15 @@ std::optional<std::string> goldenMismatch(const std::string& maskedJournal, cons
     return name + " differs (same lines, different bytes)";
 }
 
+void expectSameResults(const std::vector<ResultRow>& rows, const std::vector<ResultRow>& expected)
+{
+    ASSERT_EQ(rows.size(), expected.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].sysName, expected[i].sysName) << "row " << i;
+        EXPECT_EQ(rows[i].order, expected[i].order) << "row " << i;
+        EXPECT_EQ(rows[i].value1, expected[i].value1) << "row " << i;
+        EXPECT_EQ(rows[i].value2, expected[i].value2) << "row " << i;
+    }
+}
+
 }  // namespace e2e

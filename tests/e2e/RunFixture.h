@@ -94,6 +94,10 @@ struct ResultRow {
     Cell resId, sysName, order, value1, value2, value3, colId, tableName;
 };
 
+// Expects the same rows as expected, but for their keys (ResID): what two runs of one
+// task that must agree have written.
+void expectSameResults(const std::vector<ResultRow>& rows, const std::vector<ResultRow>& expected);
+
 // A TskLog row.
 struct LogRow {
     Cell logId, type, message;

@@ -292,14 +292,7 @@ TEST_P(IrisRunTest, ConstantColumnWithTheObjectsValueGivesTheRowsOfIris)
         const RunOutcome run = fx->runDodoz(key, regional(), {search});
         EXPECT_EQ(run.process.exitCode, 0) << run.process.describe();
         EXPECT_EQ(run.process.err, console::progress(5));
-        const std::vector<ResultRow> rows = fx->results(key);
-        ASSERT_EQ(rows.size(), expected.size());
-        for (size_t i = 0; i < rows.size(); ++i) {
-            EXPECT_EQ(rows[i].sysName, expected[i].sysName) << "row " << i;
-            EXPECT_EQ(rows[i].order, expected[i].order) << "row " << i;
-            EXPECT_EQ(rows[i].value1, expected[i].value1) << "row " << i;
-            EXPECT_EQ(rows[i].value2, expected[i].value2) << "row " << i;
-        }
+        expectSameResults(fx->results(key), expected);
         expectClosingLog(key);
     }
 }

@@ -72,6 +72,14 @@ void releaseDatabases()
     sharedBackends().clear();
 }
 
+std::set<std::string> filesBelow(const std::filesystem::path& dir)
+{
+    std::set<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir))
+        files.insert(entry.path().string());
+    return files;
+}
+
 std::string Task::columnId(const std::string& name) const
 {
     auto found = columns.find(name);

@@ -26,6 +26,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,10 @@ struct Outcome {
 
 // Drops the shared databases; called once all tests have run.
 void releaseDatabases();
+
+// Every file below the directory, for cases that watch for files a run had no business
+// making.
+std::set<std::string> filesBelow(const std::filesystem::path& dir);
 
 class HostileTest : public ::testing::TestWithParam<e2e::Backend> {
 protected:

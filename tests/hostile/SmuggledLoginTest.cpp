@@ -18,14 +18,6 @@
 namespace hostile {
 namespace {
 
-std::set<std::string> filesBelow(const std::filesystem::path& dir)
-{
-    std::set<std::string> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir))
-        files.insert(entry.path().string());
-    return files;
-}
-
 class SmuggledLoginTest : public IrisTaskTest {
 protected:
     void SetUp() override

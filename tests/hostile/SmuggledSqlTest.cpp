@@ -116,14 +116,6 @@ TEST_P(SmuggledSqlTest, ConnectionSettingsInTheDataSourceName)
     EXPECT_FALSE(std::filesystem::exists(db().dir() / "elsewhere.db"));
 }
 
-std::set<std::string> filesBelow(const std::filesystem::path& dir)
-{
-    std::set<std::string> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir))
-        files.insert(entry.path().string());
-    return files;
-}
-
 class SmuggledCodeTest : public SmuggledSqlTest {
 protected:
     void SetUp() override
