@@ -109,7 +109,7 @@ TEST_P(SampleReadTest, StatementPastItsLimitIsCancelledAndReportedSo)
     if (backend() == Backend::PostgreSQL) {
         std::unique_ptr<OdbcConnection> other = db->connect(TestDatabases::sourceDsn);
         EXPECT_EQ(firstCell(*other, "SELECT count(*) FROM pg_stat_activity WHERE state = 'active' AND query LIKE "
-                                    "'%pg_sleep(30)%' AND pid <> pg_backend_pid()"),
+                                    "'%pg_sleep(30)%' AND pid <> pg_backend_pid() AND datname = current_database()"),
                   "0");
     }
 }
