@@ -27,12 +27,14 @@ struct DeathPoint {
 };
 
 // The texts libpq and psqlODBC, and the MariaDB client library, give for a server that
-// went away.
+// went away. Which one MariaDB's gives depends on whether the next write finds the socket
+// closed already ("Write error: Broken pipe") or the read after it sees the end.
 bool namesLostServer(const std::string& error)
 {
     for (const char* text : {"server closed the connection", "could not send data to server",
                              "no connection to the server", "The connection has been lost",
-                             "Lost connection to server", "Server has gone away", "server has gone away"}) {
+                             "Lost connection to server", "Server has gone away", "server has gone away",
+                             "Write error: Broken pipe"}) {
         if (error.find(text) != std::string::npos)
             return true;
     }
