@@ -7,7 +7,7 @@
 #include "core/Utils.h"
 #include "repository/CDriver.h"
 #include "tests/repository/Errors.h"
-#include "tests/repository/TestDatabases.h"
+#include "tests/support/TestDatabases.h"
 #include "tests/repository/ValueAs.h"
 #include "tests/support/RegionalSettings.h"
 
@@ -58,7 +58,7 @@ protected:
     FormatSettings saved;
     std::unique_ptr<CDriver> driver;
 };
-DODOZ_ON_BOTH_BACKENDS(CResultSetTest);
+DODOZ_ON_EVERY_BACKEND(CResultSetTest);
 
 TEST_P(CResultSetTest, QueryWithoutRowsHasItsColumnsAndNoCurrentRow)
 {

@@ -10,7 +10,7 @@
 #include "runtime/Runtime.h"
 #include "tests/repository/Errors.h"
 #include "tests/repository/SeedTask.h"
-#include "tests/repository/TestDatabases.h"
+#include "tests/support/TestDatabases.h"
 #include "tests/repository/ValueAs.h"
 
 using testsupport::as;
@@ -60,7 +60,7 @@ protected:
 };
 
 class RepApiBindingTest : public RepApiTest {};
-DODOZ_ON_BOTH_BACKENDS(RepApiBindingTest);
+DODOZ_ON_EVERY_BACKEND(RepApiBindingTest);
 
 TEST_P(RepApiBindingTest, BindsToTheTaskAndOpensBothDatabases)
 {
@@ -183,7 +183,7 @@ protected:
         seedTask(*db);
     }
 };
-DODOZ_ON_BOTH_BACKENDS(RepApiParameterTest);
+DODOZ_ON_EVERY_BACKEND(RepApiParameterTest);
 
 TEST_P(RepApiParameterTest, ParameterRowsCarryTheColumnsOfBothTables)
 {
@@ -281,7 +281,7 @@ protected:
         return api.getTaskColumnsData();
     }
 };
-DODOZ_ON_BOTH_BACKENDS(RepApiSampleTest);
+DODOZ_ON_EVERY_BACKEND(RepApiSampleTest);
 
 TEST_P(RepApiSampleTest, SampleHoldsTheInputsThenTheClassReadAsTheRunReadsThem)
 {
@@ -468,7 +468,7 @@ protected:
                      {"ResValue2", std::make_shared<CDouble>(share)}});
     }
 };
-DODOZ_ON_BOTH_BACKENDS(RepApiWriteTest);
+DODOZ_ON_EVERY_BACKEND(RepApiWriteTest);
 
 TEST_P(RepApiWriteTest, RunWritesItsRowsWithNewKeysInOneTransaction)
 {

@@ -11,7 +11,7 @@
 #include "runtime/Runtime.h"
 #include "tests/repository/Errors.h"
 #include "tests/repository/SeedTask.h"
-#include "tests/repository/TestDatabases.h"
+#include "tests/support/TestDatabases.h"
 #include "tests/repository/ValueAs.h"
 #include "tests/support/RegionalSettings.h"
 
@@ -102,7 +102,7 @@ protected:
 
     FormatSettings saved;
 };
-DODOZ_ON_BOTH_BACKENDS(TaskSnapshotTest);
+DODOZ_ON_EVERY_BACKEND(TaskSnapshotTest);
 
 // The host saves the task again between the sample and the object: the same columns in
 // another order, the object changed. The run answers the task it read the sample of.
@@ -142,7 +142,7 @@ protected:
         return Object::toText(rows->getValue(0, 0));
     }
 };
-DODOZ_ON_BOTH_BACKENDS(ReadSnapshotTest);
+DODOZ_ON_EVERY_BACKEND(ReadSnapshotTest);
 
 TEST_P(ReadSnapshotTest, CommitOfAnotherSessionStaysUnseenUntilTheEnd)
 {

@@ -28,7 +28,7 @@ TEST_P(HostSchemaTest, RegisteredRunAndReadBackWithoutTheLabels)
     EXPECT_NE(words.out.find("In words: the object is class 1, which holds"), std::string::npos) << words.out;
 }
 
-DODOZ_E2E_ON_BOTH_BACKENDS(HostSchemaTest);
+DODOZ_ON_EVERY_BACKEND(HostSchemaTest);
 
 }  // namespace
 }  // namespace tools
