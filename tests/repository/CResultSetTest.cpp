@@ -28,18 +28,15 @@ VectorPtr codes(std::initializer_list<int> values)
 
 }  // namespace
 
-class CResultSetTest : public testsupport::DatabaseTest {
+class CResultSetTest : public testsupport::RussianDatabaseTest {
 protected:
     void SetUp() override
     {
-        DatabaseTest::SetUp();
+        RussianDatabaseTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        saved = formatSettings();
-        setFormatSettings(FormatSettings::russian());
         driver = std::make_unique<CDriver>(CDriver::connect(TestDatabases::sourceDsn, "", ""));
     }
-    void TearDown() override { setFormatSettings(saved); }
 
     CResultSetPtr load(const std::string& sql, VectorPtr types = nullptr)
     {
@@ -55,7 +52,6 @@ protected:
         " BirthDate, Visited, CallTime, Risk) VALUES (1, '  abc  ', '  memo  ', 42, 2, 9007199254740993, 12.50, 0.1,"
         " 2.5, TRUE, '2003-05-17', '2003-05-17 10:20:30', '06:00:00', 3)";
 
-    FormatSettings saved;
     std::unique_ptr<CDriver> driver;
 };
 DODOZ_ON_EVERY_BACKEND(CResultSetTest);

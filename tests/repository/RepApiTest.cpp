@@ -41,22 +41,12 @@ DataPackPtr pack(std::initializer_list<std::pair<const char*, ObjectPtr>> values
 
 }  // namespace
 
-class RepApiTest : public testsupport::DatabaseTest {
+class RepApiTest : public testsupport::RussianDatabaseTest {
 protected:
-    void SetUp() override
-    {
-        saved = formatSettings();
-        setFormatSettings(FormatSettings::russian());
-        DatabaseTest::SetUp();
-    }
-    void TearDown() override { setFormatSettings(saved); }
-
     std::vector<std::vector<std::string>> repositoryRows(const std::string& sql) const
     {
         return db->query(TestDatabases::repositoryDsn, sql);
     }
-
-    FormatSettings saved;
 };
 
 class RepApiBindingTest : public RepApiTest {};
@@ -390,10 +380,7 @@ TEST_P(RepApiSampleTest, TaskWithoutClassColumnIsAnError)
 }
 
 class RepApiStatementTextTest : public ::testing::Test {
-protected:
-    void SetUp() override { saved = formatSettings(); }
-    void TearDown() override { setFormatSettings(saved); }
-    FormatSettings saved;
+    SavedRegionalSettings saved;
 };
 
 TEST_F(RepApiStatementTextTest, WorkedExampleUnderRussianAndEnglishSettings)

@@ -86,21 +86,16 @@ TEST_F(ObjectValuesTest, EveryColumnNeedsExactlyOneRow)
               "RepApi.getTaskInValues(): Число значений объекта не равно числу входных колонок выборки: 1<>2");
 }
 
-class TaskSnapshotTest : public testsupport::DatabaseTest {
+class TaskSnapshotTest : public testsupport::RussianDatabaseTest {
 protected:
     void SetUp() override
     {
-        saved = formatSettings();
-        setFormatSettings(FormatSettings::russian());
-        DatabaseTest::SetUp();
+        RussianDatabaseTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
         seedTask(*db);
         seedClients(*db);
     }
-    void TearDown() override { setFormatSettings(saved); }
-
-    FormatSettings saved;
 };
 DODOZ_ON_EVERY_BACKEND(TaskSnapshotTest);
 
@@ -179,7 +174,6 @@ class PostgresTaskSnapshotTest : public testsupport::SingleBackendTest<Backend::
 protected:
     void SetUp() override
     {
-        saved = formatSettings();
         setFormatSettings(FormatSettings::russian());
         SingleBackendTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
@@ -205,7 +199,6 @@ protected:
             "CREATE VIEW DtsColumn AS SELECT * FROM DtsColumnRows WHERE noteRead()",
         });
     }
-    void TearDown() override { setFormatSettings(saved); }
 
     // How often nextval was called on the sequence.
     long calls(const std::string& sequence) const
@@ -216,7 +209,7 @@ protected:
         return std::stol(row.at(0));
     }
 
-    FormatSettings saved;
+    SavedRegionalSettings saved;
 };
 
 TEST_F(PostgresTaskSnapshotTest, ColumnsAndObjectAreReadInOneRepeatableReadTransaction)

@@ -31,6 +31,7 @@
 #include "repository/odbc/OdbcConnection.h"
 #include "tests/support/Backend.h"
 #include "tests/support/EnvironmentGuard.h"
+#include "tests/support/RegionalSettings.h"
 #include "tests/support/TempDir.h"
 
 namespace testsupport {
@@ -140,6 +141,20 @@ protected:
     bool sqlite() const { return GetParam() == Backend::SQLite; }
 
     std::unique_ptr<TestDatabases> db;
+};
+
+// DatabaseTest under the Russian regional settings (a decimal comma), as the host's
+// machines run the program; the previous settings come back after the test.
+class RussianDatabaseTest : public DatabaseTest {
+protected:
+    void SetUp() override
+    {
+        setFormatSettings(FormatSettings::russian());
+        DatabaseTest::SetUp();
+    }
+
+private:
+    SavedRegionalSettings saved;
 };
 
 template <Backend backend>
