@@ -20,8 +20,8 @@ public:
     // every class's density in classDensities.
     int getOutInt(const Vector& x, const Vector& params, int skip, Log* log) override;
     // Splits the sample by class, fills each class's missing values from its own
-    // rows and searches the width factor.
-    VectorPtr optimize(Log* log, TBar* bar) override;
+    // rows and searches the width factor: the parameters and their criterion.
+    Fit optimize(Log* log, TBar* bar) override;
 
     const VectorPtr& getClassCodes() const { return classCodes; }
     const VectorPtr& getClassDensities() const { return classDensities; }
@@ -31,6 +31,10 @@ public:
     bool fillNullsInSubsamples = true;
 
 private:
+    // One mask per class (null entry: the row is of that class), each class's missing
+    // values filled from its own rows on the way.
+    VectorPtr classMasks(const Vector& codes, Log* log);
+
     std::unique_ptr<TCriteryMinP> criteryMinP;
     std::unique_ptr<TModelDensity> densityModel;
     std::unique_ptr<TOptimizerC> optimizer;
