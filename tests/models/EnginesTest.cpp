@@ -1,3 +1,6 @@
+// The classifier on the fast engine, through whichever GridSearch it is given, against the
+// reference engine.
+
 #include <gtest/gtest.h>
 
 #include <cmath>
