@@ -75,12 +75,12 @@ std::unique_ptr<RepApi> Alg::runStages(Log& log, int key)
     std::unique_ptr<RepApi> repository = openRepository(log, key);
     const auto [sample, object] = loadSample(log, *repository);
     TModelClass model(sample, options.classifier);
-    VectorPtr parameters = optimize(log, model);
+    const auto [parameters, searchedCriterion] = optimize(log, model);
 
     setText("Расчет выхода модели...");
     testStop("output");
     const int chosen = model.getOutInt(*object, *parameters, -1, &log);
-    const double errorProbability = model.getCritery()->getCriterion(*parameters);
+    const double errorProbability = searchedCriterion;
 
     saveResults(log, *repository, model, chosen, errorProbability);
     return repository;
@@ -113,14 +113,14 @@ std::pair<DatasetPtr, VectorPtr> Alg::loadSample(Log& log, RepApi& repository)
     return {sample, repository.getTaskInValues()};
 }
 
-VectorPtr Alg::optimize(Log& log, TModelClass& model)
+Fit Alg::optimize(Log& log, TModelClass& model)
 {
     setText("Оптимизация модели...");
     log.writeLine(" 4. Оптимизация модели: \n");
     testStop("model");
-    VectorPtr parameters = model.optimize(&log, bar);
+    Fit fit = model.optimize(&log, bar);
     log.writeLine("");
-    return parameters;
+    return fit;
 }
 
 // Another run of the same task may have committed its set since this run cleared the

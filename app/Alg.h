@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/RunOptions.h"
+#include "models/TModel.h"
 #include "objects/Vector.h"
 #include "sample/Dataset.h"
 
@@ -30,8 +31,8 @@ private:
     std::unique_ptr<RepApi> openRepository(Log& log, int key);
     // Stage 3: the sample, written to the journal, and the object.
     std::pair<DatasetPtr, VectorPtr> loadSample(Log& log, RepApi& repository);
-    // Stage 4: the chosen widths.
-    VectorPtr optimize(Log& log, TModelClass& model);
+    // Stage 4: the chosen widths, with the criterion the search gave them.
+    Fit optimize(Log& log, TModelClass& model);
     // Stage 5: the rows, in one transaction under the task's lock.
     void saveResults(Log& log, RepApi& repository, TModelClass& model, int chosen, double errorProbability);
     void writeRows(RepApi& repository, TModelClass& model, int chosen, double errorProbability);

@@ -27,7 +27,7 @@ int classify(const DenseSample& s, int i, const double* h, double widthProduct)
     int result = -1;
     for (int q = 0; q < s.classes; ++q) {
         const double f = density(s, i, q, h, widthProduct);
-        if (f != NO_DENSITY && f > best) {
+        if (f != NOT_DEFINED_REAL && f > best) {
             best = f;
             result = q;
         }
@@ -58,7 +58,7 @@ double criterion(const DenseSample& s, const double* h, bool strict, std::int64_
             if (strict) {
                 if (errors)
                     *errors = -1;
-                return UNDECIDED;
+                return NO_CRITERION;
             }
             ++wrong;
         } else if (y != s.cls[i]) {

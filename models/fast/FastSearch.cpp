@@ -25,7 +25,7 @@ Result assemble(const std::vector<std::vector<std::int64_t>>& errors,
         for (const auto& part : errors)
             wrong += part[g];
         if (strict && undecided[g].load()) {
-            result.criterion[g] = DenseReference::UNDECIDED;
+            result.criterion[g] = NO_CRITERION;
             result.errors[g] = -1;
         } else {
             result.criterion[g] = static_cast<double>(wrong) / static_cast<double>(scored);
@@ -110,7 +110,7 @@ double criterionAt(const DenseSample& sample, const std::vector<double>& widths,
 
 std::size_t bestIndex(const std::vector<double>& criterion)
 {
-    double best = DenseReference::UNDECIDED;
+    double best = NO_CRITERION;
     std::size_t at = npos;
     for (std::size_t g = 0; g < criterion.size(); ++g) {
         if (criterion[g] < best) {
