@@ -8,6 +8,7 @@
 
 #include "models/fast/FastPairKernel.h"
 #include "models/fast/FastWideKernel.h"
+#include "models/fast/Verdict.h"
 
 #if defined(__clang__)
 #pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
@@ -210,9 +211,11 @@ void evaluateAvx2(EvalArgs& a)
             const __m256d loQ = _mm256_loadu_pd(a.lo + static_cast<long>(q) * stride + g);
             const __m256d hiQ = _mm256_loadu_pd(a.hi + static_cast<long>(q) * stride + g);
             any = _mm256_or_pd(any, nz);
-            // An earlier class wins ties, so the row's class must beat it strictly.
-            const __m256d beaten = q < own ? _mm256_cmp_pd(loQ, hiY, _CMP_GE_OQ) : _mm256_cmp_pd(loQ, hiY, _CMP_GT_OQ);
-            const __m256d beats = q < own ? _mm256_cmp_pd(loY, hiQ, _CMP_GT_OQ) : _mm256_cmp_pd(loY, hiQ, _CMP_GE_OQ);
+            // Verdict::duel on four grid points; the compare wants its predicate as an
+            // immediate, so Verdict::beats is spelled out in its two forms.
+            const bool keeps = Verdict::keepsTies(own, q);
+            const __m256d beats = keeps ? _mm256_cmp_pd(loY, hiQ, _CMP_GE_OQ) : _mm256_cmp_pd(loY, hiQ, _CMP_GT_OQ);
+            const __m256d beaten = keeps ? _mm256_cmp_pd(loQ, hiY, _CMP_GT_OQ) : _mm256_cmp_pd(loQ, hiY, _CMP_GE_OQ);
             wrong = _mm256_or_pd(wrong, _mm256_and_pd(nz, beaten));
             right = _mm256_and_pd(right, _mm256_or_pd(_mm256_andnot_pd(nz, right), beats));
         }
@@ -222,10 +225,7 @@ void evaluateAvx2(EvalArgs& a)
         const int rightBits = _mm256_movemask_pd(right);
         for (int l = 0; l < 4 && g + l < points; ++l) {
             const int bit = 1 << l;
-            a.status[g + l] = !(anyBits & bit)                          ? kUndecided
-                              : !(ownBits & bit) || (wrongBits & bit) ? kWrong
-                              : (rightBits & bit)                     ? kRight
-                                                                      : kOpen;
+            a.status[g + l] = Verdict::combine(anyBits & bit, ownBits & bit, wrongBits & bit, rightBits & bit);
         }
     }
 }

@@ -178,14 +178,6 @@ int SweepScorer::scoreIdentical(const int* positions, int count, const PointCoun
     return count;
 }
 
-void SweepScorer::countUndecided(int g, const PointCounts& counts) const
-{
-    ++counts.undecided[g];
-    if (plan.strict)
-        counts.settled[g].store(1, std::memory_order_relaxed);
-    else
-        ++counts.errors[g];
-}
 
 int SweepScorer::place(int p)
 {
@@ -280,47 +272,32 @@ double SweepScorer::exactDensity(int i, int q, int g) const
     return f == 0.0 ? DenseReference::NO_DENSITY : f;
 }
 
-// Whether the row at position i, its sums over the window at grid point g being in acc
-// and accCount (its class having rows there), is classified right: its class must beat
-// earlier classes strictly and later ones at least equally. The intervals from the cheap
-// bound, then from the tight one, then the plain arithmetic settle it.
-bool SweepScorer::decide(int i, int g)
+// The outcome of the row at position i, its sums over the window at grid point g being in
+// acc and accCount and its class having rows there: Right or Wrong. The intervals from the
+// cheap bound, then from the tight one, then the plain arithmetic settle it.
+Verdict::Outcome SweepScorer::decide(int i, int g)
 {
     const int y = plan.cls[i];
     const int classes = plan.classes;
-    // 1 right, 0 wrong, -1 open; marks the classes whose comparison is open.
-    auto verdict = [&]() {
-        bool open = false;
-        for (int q = 0; q < classes; ++q) {
-            unsure[q] = false;
-            if (q == y || accCount[q] == 0)
-                continue;
-            const Estimate& a = est[y];
-            const Estimate& b = est[q];
-            const bool yes = q < y ? a.lo > b.hi : a.lo >= b.hi;
-            const bool no = q < y ? b.lo >= a.hi : b.lo > a.hi;
-            if (no)
-                return 0;
-            if (!yes) {
-                unsure[q] = true;
-                open = true;
-            }
-        }
-        return open ? -1 : 1;
+    auto contest = [&]() {
+        std::fill(unsure.begin(), unsure.end(), 0);
+        return Verdict::contest(
+            y, classes, [&](int q) { return accCount[q] > 0; },
+            [&](int q) { return Verdict::Bounds{est[q].lo, est[q].hi}; }, [&](int q) { unsure[q] = 1; });
     };
     for (int q = 0; q < classes; ++q) {
         if (accCount[q] > 0)
             est[q] = estimate(q, g, q == y, false);
     }
-    int v = verdict();
-    if (v < 0) {
+    Verdict::Outcome outcome = contest();
+    if (outcome == Verdict::Unsettled) {
         for (int q = 0; q < classes; ++q) {
             if (accCount[q] > 0 && !est[q].exact)
                 est[q] = estimate(q, g, q == y, true);
         }
-        v = verdict();
+        outcome = contest();
     }
-    if (v < 0) {
+    if (outcome == Verdict::Unsettled) {
         ++recomputedCount;
         for (int q = 0; q < classes; ++q) {
             if ((q == y || unsure[q]) && !est[q].exact) {
@@ -328,11 +305,11 @@ bool SweepScorer::decide(int i, int g)
                 est[q] = {f, f, true, 0.0, 0.0};
             }
         }
-        v = verdict();
-        if (v < 0)
+        outcome = contest();
+        if (outcome == Verdict::Unsettled)
             throw SystemException("SweepScorer.decide", "Решение строки не определено после пересчета");
     }
-    return v == 1;
+    return outcome;
 }
 
 void SweepScorer::score(int i, const PointCounts& counts)
@@ -355,10 +332,10 @@ void SweepScorer::score(int i, const PointCounts& counts)
         bool any = false;
         for (int q = 0; q < plan.classes; ++q)
             any = any || accCount[q] > 0;
-        if (!any)
-            countUndecided(g, counts);
-        else if (accCount[y] == 0 || !decide(i, g))
-            ++counts.errors[g];
+        Verdict::Outcome outcome = Verdict::presence(any, accCount[y] > 0);
+        if (outcome == Verdict::Unsettled)
+            outcome = decide(i, g);
+        counts.add(g, outcome, plan.strict);
     }
 }
 
@@ -391,27 +368,19 @@ void SweepScorer::scoreVector(int i, const PointCounts& counts)
     const int stride = plan.paddedPoints;
     evaluateVector(i);
     for (int g = 0; g < plan.points; ++g) {
-        switch (status[g]) {
-        case kRight:
-            break;
-        case kWrong:
-            ++counts.errors[g];
-            break;
-        case kUndecided:
-            countUndecided(g, counts);
-            break;
-        default:
+        auto outcome = static_cast<Verdict::Outcome>(status[g]);
+        if (outcome == Verdict::Unsettled) {
             if (plan.strict && counts.settled[g].load(std::memory_order_relaxed))
-                break;
+                continue;
             for (int q = 0; q < plan.classes; ++q) {
                 const std::size_t at = static_cast<std::size_t>(q) * stride + g;
                 accCount[q] = static_cast<std::int64_t>(prefixCount[at]);
                 for (int m = 0; m < 4; ++m)
                     acc[static_cast<std::size_t>(q) * 4 + m] = prefix[at * 4 + m];
             }
-            if (!decide(i, g))
-                ++counts.errors[g];
+            outcome = decide(i, g);
         }
+        counts.add(g, outcome, plan.strict);
     }
 }
 

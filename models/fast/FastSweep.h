@@ -20,6 +20,7 @@
 #include "models/fast/DenseSample.h"
 #include "models/fast/FastPairKernel.h"
 #include "models/fast/InstructionSet.h"
+#include "models/fast/Verdict.h"
 
 struct SweepPlan {
     explicit SweepPlan(const Kernels& kernels) : kernels(kernels) {}
@@ -99,6 +100,17 @@ struct PointCounts {
     std::int64_t* errors = nullptr;
     std::int64_t* undecided = nullptr;
     std::atomic<unsigned char>* settled = nullptr;
+
+    void add(int g, Verdict::Outcome outcome, bool strict) const
+    {
+        if (outcome == Verdict::Undecided) {
+            ++undecided[g];
+            if (strict)
+                settled[g].store(1, std::memory_order_relaxed);
+        }
+        if (Verdict::countsWrong(outcome, strict))
+            ++errors[g];
+    }
 };
 
 // Scores rows at every grid point; one per thread, buffers O(rows + points * classes).
@@ -144,12 +156,10 @@ private:
     void putBack(int i);
     void score(int i, const PointCounts& counts);
     void scoreWide(int i, const PointCounts& counts);
-    int decideWide(int i, int g);
+    Verdict::Outcome decideWide(int i, int g);
     void scoreVector(int i, const PointCounts& counts);
-    // A row no class decides at grid point g.
-    void countUndecided(int g, const PointCounts& counts) const;
     void evaluateVector(int i);
-    bool decide(int i, int g);
+    Verdict::Outcome decide(int i, int g);
     int place(int p);
     void accumulate(int g);
     // tight: the magnitude from the coefficient sums; otherwise the cheaper 2^d per row.
