@@ -5,6 +5,7 @@
 #include <immintrin.h>
 
 #include <cstdint>
+#include <utility>
 
 #include "models/fast/FastPairKernel.h"
 #include "models/fast/FastWideKernel.h"
@@ -122,13 +123,17 @@ void widePairKernelAvx2(PairKernelArgs& a)
     fastkernel::wideKernelFor<Avx2Lanes>(a);
 }
 
-void evaluateAvx2(EvalArgs& a)
+namespace {
+
+// The evaluation's three passes, always inlined into evaluateAvx2: no copy of them can be
+// emitted as a function of its own, which would be AVX2 code outside the kernels' names.
+
+// The running sums of every class's cells over the grid, and their row counts.
+[[gnu::always_inline]] inline void runningSums(EvalArgs& a)
 {
     const int points = a.points;
     const int stride = a.paddedPoints;
-    const int classes = a.classes;
-
-    for (int q = 0; q < classes; ++q) {
+    for (int q = 0; q < a.classes; ++q) {
         const double* cell = a.sums + static_cast<long>(q) * (points + 1) * 4;
         const std::uint32_t* count = a.counts + static_cast<long>(q) * (points + 1);
         double* out = a.prefix + static_cast<long>(q) * stride * 4;
@@ -144,6 +149,13 @@ void evaluateAvx2(EvalArgs& a)
             outCount[g] = n;
         }
     }
+}
+
+// The density bounds of every class at every grid point from the cheap error bound.
+[[gnu::always_inline]] inline void densityBounds(EvalArgs& a)
+{
+    const int stride = a.paddedPoints;
+    const int classes = a.classes;
 
     const __m256d scale = _mm256_set1_pd(a.dupProduct);
     const __m256d loose = _mm256_set1_pd(a.loosePerRow);
@@ -196,6 +208,15 @@ void evaluateAvx2(EvalArgs& a)
         }
     }
 
+}
+
+// The row's outcome at every grid point from the bounds.
+[[gnu::always_inline]] inline void outcomes(EvalArgs& a)
+{
+    const int points = a.points;
+    const int stride = a.paddedPoints;
+    const int classes = a.classes;
+    const __m256d zero = _mm256_setzero_pd();
     const int own = a.own;
     for (int g = 0; g < points; g += 4) {
         const __m256d loY = _mm256_loadu_pd(a.lo + static_cast<long>(own) * stride + g);
@@ -228,6 +249,15 @@ void evaluateAvx2(EvalArgs& a)
             a.status[g + l] = Verdict::combine(anyBits & bit, ownBits & bit, wrongBits & bit, rightBits & bit);
         }
     }
+}
+
+}  // namespace
+
+void evaluateAvx2(EvalArgs& a)
+{
+    runningSums(a);
+    densityBounds(a);
+    outcomes(a);
 }
 
 #if defined(__clang__)

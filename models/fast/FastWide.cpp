@@ -20,7 +20,7 @@ constexpr double kSmallestDensity = 0x1p-1000;
 }  // namespace
 
 // The outcome of the row at position i at grid point g, some class having rows in the window.
-Verdict::Outcome SweepScorer::decideWide(int i, int g)
+Verdict::Outcome Decisions::decideWide(int i, int g)
 {
     const int y = plan.cls[i];
     const int classes = plan.classes;
@@ -56,17 +56,13 @@ Verdict::Outcome SweepScorer::decideWide(int i, int g)
     return Verdict::outcomeOf(chosen, y);
 }
 
-void SweepScorer::scoreWide(int i, const PointCounts& counts)
+void WideScoring::score(int i, const PointCounts& counts)
 {
-    std::fill(acc.begin(), acc.end(), 0.0);
-    std::fill(accCount.begin(), accCount.end(), 0);
+    decisions.restart();
     for (int g = 0; g < plan.points; ++g) {
-        accumulate(g);
+        decisions.accumulate(g);
         if (plan.strict && counts.settled[g].load(std::memory_order_relaxed))
             continue;
-        bool any = false;
-        for (int q = 0; q < plan.classes; ++q)
-            any = any || accCount[q] > 0;
-        counts.add(g, any ? decideWide(i, g) : Verdict::Undecided, plan.strict);
+        counts.add(g, decisions.anyRows() ? decisions.decideWide(i, g) : Verdict::Undecided, plan.strict);
     }
 }

@@ -95,7 +95,7 @@ constexpr Outcome presence(bool anyDensity, bool ownDensity)
 // The row of class y against every class with a density (has(q)), their bounds from
 // bounds(q); open(q) is told of each duel the bounds leave open. Stops at the first loss.
 template <class Has, class BoundsOf, class OnOpen>
-Outcome contest(int y, int classes, Has has, BoundsOf bounds, OnOpen open)
+[[gnu::always_inline]] inline Outcome contest(int y, int classes, Has has, BoundsOf bounds, OnOpen open)
 {
     const bool own = has(y);
     bool any = own;
