@@ -132,14 +132,20 @@ public:
     virtual void score(int i, const PointCounts& counts) = 0;
 };
 
-class ScalarScoring final : public ScoringMode {
+// Scoring grid point by grid point from the running sums.
+class PointByPointScoring : public ScoringMode {
 public:
-    ScalarScoring(const SweepPlan& plan, Decisions& decisions) : plan(plan), decisions(decisions) {}
-    void score(int i, const PointCounts& counts) override;
+    PointByPointScoring(const SweepPlan& plan, Decisions& decisions) : plan(plan), decisions(decisions) {}
 
-private:
+protected:
     const SweepPlan& plan;
     Decisions& decisions;
+};
+
+class ScalarScoring final : public PointByPointScoring {
+public:
+    using PointByPointScoring::PointByPointScoring;
+    void score(int i, const PointCounts& counts) override;
 };
 
 // The kernels' evaluation of every grid point, then the scalar decisions where it leaves
@@ -175,14 +181,10 @@ private:
 };
 
 // FastWide.cpp.
-class WideScoring final : public ScoringMode {
+class WideScoring final : public PointByPointScoring {
 public:
-    WideScoring(const SweepPlan& plan, Decisions& decisions) : plan(plan), decisions(decisions) {}
+    using PointByPointScoring::PointByPointScoring;
     void score(int i, const PointCounts& counts) override;
-
-private:
-    const SweepPlan& plan;
-    Decisions& decisions;
 };
 
 // Scores rows at every grid point through the plan's scoring; one per thread.
