@@ -31,6 +31,8 @@ struct PointCounts {
 
     void add(int g, Verdict::Outcome outcome, bool strict) const
     {
+        if (outcome == Verdict::Right)
+            return;
         if (outcome == Verdict::Undecided) {
             ++undecided[g];
             if (strict)
