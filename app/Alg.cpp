@@ -95,13 +95,13 @@ std::unique_ptr<RepApi> Alg::runStages(Log& log, int key)
     log.writeLine(" 4. Оптимизация модели: \n");
     testStop("model");
     TModelClass model(sample, options.classifier);
-    VectorPtr parameters = model.optimize(&log, bar);
+    const auto [parameters, searchedCriterion] = model.optimize(&log, bar);
     log.writeLine("");
 
     setText("Расчет выхода модели...");
     testStop("output");
     const int chosen = model.getOutInt(*object, *parameters, -1, &log);
-    const double errorProbability = model.getCritery()->getCriterion(*parameters);
+    const double errorProbability = searchedCriterion;
 
     setText("Сохранение результатов...");
     log.writeLine("\n 5. Сохранение результатов: ");

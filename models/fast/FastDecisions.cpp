@@ -111,7 +111,7 @@ double Decisions::exactSum(int i, int q, int g) const
 double Decisions::exactDensity(int i, int q, int g) const
 {
     const double f = exactSum(i, q, g) / plan.denominator[plan.denominatorAt(q, plan.cls[i] == q, g)];
-    return f == 0.0 ? DenseReference::NO_DENSITY : f;
+    return f == 0.0 ? NOT_DEFINED_REAL : f;
 }
 
 // The row of class y against the others from their intervals, marking the open duels.

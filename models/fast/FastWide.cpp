@@ -52,7 +52,7 @@ Verdict::Outcome Decisions::decideWide(int i, int g)
     }
     ++recomputedCount;
     const int chosen = Verdict::winner(
-        classes, [&](int q) { return accCount[q] == 0 ? DenseReference::NO_DENSITY : exactDensity(i, q, g); });
+        classes, [&](int q) { return accCount[q] == 0 ? NOT_DEFINED_REAL : exactDensity(i, q, g); });
     return Verdict::outcomeOf(chosen, y);
 }
 

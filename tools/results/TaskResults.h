@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "models/fast/Sentinels.h"
+
 class OdbcConnection;
 
 struct ResultRowText {
@@ -48,4 +50,4 @@ struct TaskResults {
 };
 
 // The class the program writes when no class has a density at the object.
-inline constexpr const char* kNoClass = "-999999";
+inline const std::string kNoClass = std::to_string(NOT_DEFINED);
