@@ -1,0 +1,28 @@
+#pragma once
+// What the tools that read a task as dodoz does have in common at their entry: the
+// regional settings read as dodoz reads them (the object's values are stored with
+// their decimal separator), and every failure put on stderr as one line in UTF-8.
+
+#include <functional>
+#include <string>
+
+// Exit status of a failure: the task cannot be read or fitted, a file cannot be written.
+inline constexpr int kToolFailed = 1;
+// Exit status of a wrong command line.
+inline constexpr int kToolUsage = 2;
+
+// Sets the settings up, runs body and returns its status; an exception becomes
+// "program: text" on stderr and kToolFailed. The texts of the tools' Exceptions are
+// UTF-8; a SystemException is the model's or the repository's, in cp1251.
+int runTool(const char* program, const std::function<int()>& body);
+
+// The name of the regional settings runTool read the numbers' format from ("C",
+// "ru_RU.UTF-8").
+const std::string& regionalSettingsName();
+
+// "program: message" and the hint to --help on stderr, then exit(kToolUsage).
+[[noreturn]] void toolUsageError(const char* program, const std::string& message);
+
+// A separator given on the command line: ',' (or "comma"), ';' ("semicolon") or a tab
+// ("tab", "\t"); anything else is a usage error naming option.
+char separatorOption(const char* program, const std::string& value, const char* option);
