@@ -96,7 +96,8 @@ fs::path PackageTest::root_;
 TEST_F(PackageTest, HoldsTheProgramsTheExtensionTheSchemasAndTheDocumentation)
 {
     const fs::path usr = root_ / "usr";
-    for (const char* program : {"bin/dodoz", "bin/dodoz-register", "bin/dodoz-results", "bin/dodoz-make-dsn"}) {
+    for (const char* program : {"bin/dodoz", "bin/dodoz-register", "bin/dodoz-results", "bin/dodoz-explain",
+                                "bin/dodoz-classify", "bin/dodoz-make-dsn"}) {
         EXPECT_TRUE(fs::is_regular_file(usr / program)) << program;
         EXPECT_EQ(access((usr / program).c_str(), X_OK), 0) << program;
     }
@@ -104,7 +105,8 @@ TEST_F(PackageTest, HoldsTheProgramsTheExtensionTheSchemasAndTheDocumentation)
     for (const char* script : {"sqlite/repository.sql", "sqlite/source.sql", "postgresql/repository.sql",
                                "postgresql/source.sql", "mariadb/repository.sql", "mariadb/source.sql"})
         EXPECT_TRUE(fs::is_regular_file(usr / "share/dodoz" / script)) << script;
-    for (const char* page : {"dodoz.1.gz", "dodoz-register.1.gz", "dodoz-results.1.gz", "dodoz-make-dsn.1.gz"})
+    for (const char* page : {"dodoz.1.gz", "dodoz-register.1.gz", "dodoz-results.1.gz", "dodoz-explain.1.gz",
+                             "dodoz-classify.1.gz", "dodoz-make-dsn.1.gz"})
         EXPECT_TRUE(fs::is_regular_file(usr / "share/man/man1" / page)) << page;
     for (const char* doc : {"copyright", "changelog.gz", "README.md", "examples/iris.csv"})
         EXPECT_TRUE(fs::is_regular_file(usr / "share/doc/dodoz" / doc)) << doc;
@@ -115,7 +117,7 @@ TEST_F(PackageTest, ControlFieldsComeFromTheProjectAndTheBinaries)
     EXPECT_EQ(field("Package"), "dodoz");
     EXPECT_EQ(field("Version"), DODOZ_VERSION);
     const std::string depends = field("Depends");
-    for (const char* library : {"libodbc2", "libfltk1.3", "libstdc++6", "libc6"})
+    for (const char* library : {"libodbc2", "libfltk1.3", "libcairo2", "libstdc++6", "libc6"})
         EXPECT_NE(depends.find(library), std::string::npos) << library << " missing from " << depends;
     EXPECT_NE(field("Recommends").find("libsqliteodbc"), std::string::npos);
     EXPECT_NE(field("Suggests").find("odbc-postgresql"), std::string::npos);
