@@ -71,20 +71,10 @@ Options parse(int argc, char** argv)
             break;
         case 'e': o.file.encoding = value; break;
         case 'h': std::cout << kUsage; std::exit(0);
-        case ':': toolUsageError(kProgram, std::string(argv[optind - 1]) + " needs a value");
-        default:
-            toolUsageError(kProgram, optopt ? std::string("unknown option -") + static_cast<char>(optopt)
-                                            : "unknown option " + std::string(argv[optind - 1]));
+        default: optionError(kProgram, c, argv);
         }
     }
-    if (optind >= argc)
-        toolUsageError(kProgram, "the task key is missing");
-    if (optind + 1 < argc)
-        toolUsageError(kProgram, "one task key only: '" + std::string(argv[optind + 1]) + "' is one too many");
-    const std::optional<int> key = parseWhole<int>(argv[optind]);
-    if (!key)
-        toolUsageError(kProgram, "the task key '" + std::string(argv[optind]) + "' is not a whole number");
-    o.key = *key;
+    o.key = taskKeyArgument(kProgram, argc, argv);
     if (o.objectsPath.empty())
         toolUsageError(kProgram, "--objects FILE is missing (the objects to classify)");
     return o;

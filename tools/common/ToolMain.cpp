@@ -1,5 +1,6 @@
 #include "tools/common/ToolMain.h"
 
+#include <getopt.h>
 #include <langinfo.h>
 
 #include <clocale>
@@ -63,6 +64,35 @@ void toolUsageError(const char* program, const std::string& message)
 {
     std::cerr << program << ": " << message << "\nTry '" << program << " --help' for more information.\n";
     std::exit(kToolUsage);
+}
+
+void optionError(const char* program, int returned, char** argv)
+{
+    if (returned == ':')
+        toolUsageError(program, std::string(argv[optind - 1]) + " needs a value");
+    toolUsageError(program, optopt ? std::string("unknown option -") + static_cast<char>(optopt)
+                                   : "unknown option " + std::string(argv[optind - 1]));
+}
+
+std::vector<int> taskKeyArguments(const char* program, int argc, char** argv, int first)
+{
+    std::vector<int> keys;
+    for (int i = first; i < argc; ++i) {
+        const std::optional<int> key = parseWhole<int>(argv[i]);
+        if (!key)
+            toolUsageError(program, "the task key '" + std::string(argv[i]) + "' is not a whole number");
+        keys.push_back(*key);
+    }
+    return keys;
+}
+
+int taskKeyArgument(const char* program, int argc, char** argv)
+{
+    if (optind >= argc)
+        toolUsageError(program, "the task key is missing");
+    if (optind + 1 < argc)
+        toolUsageError(program, "one task key only: '" + std::string(argv[optind + 1]) + "' is one too many");
+    return taskKeyArguments(program, argc, argv, optind).front();
 }
 
 char separatorOption(const char* program, const std::string& value, const char* option)

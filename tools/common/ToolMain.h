@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // Exit status of a failure: the task cannot be read or fitted, a file cannot be written.
 inline constexpr int kToolFailed = 1;
@@ -22,6 +23,15 @@ const std::string& regionalSettingsName();
 
 // "program: message" and the hint to --help on stderr, then exit(kToolUsage).
 [[noreturn]] void toolUsageError(const char* program, const std::string& message);
+
+// The usage error of what getopt_long returned as ':' (an option without its value) or
+// '?' (an unknown option).
+[[noreturn]] void optionError(const char* program, int returned, char** argv);
+
+// The one task key the arguments from optind on hold; a usage error otherwise.
+int taskKeyArgument(const char* program, int argc, char** argv);
+// The task keys of the arguments from first on; a usage error for one that is no key.
+std::vector<int> taskKeyArguments(const char* program, int argc, char** argv, int first);
 
 // A separator given on the command line: ',' (or "comma"), ';' ("semicolon") or a tab
 // ("tab", "\t"); anything else is a usage error naming option.

@@ -143,10 +143,7 @@ Options parse(int argc, char** argv)
         case kRepository: o.request.repositoryDsn = value; break;
         case kSource: o.request.sourceDsn = value; break;
         case 'h': std::cout << kUsage; std::exit(0);
-        case ':': usageError(std::string(argv[optind - 1]) + " needs a value");
-        default:
-            usageError(optopt ? std::string("unknown option -") + static_cast<char>(optopt)
-                              : "unknown option " + std::string(argv[optind - 1]));
+        default: optionError(kProgram, c, argv);
         }
     }
     if (optind < argc) {

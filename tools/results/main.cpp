@@ -48,18 +48,6 @@ struct Options {
     bool all = false;
 };
 
-std::vector<int> keysOf(int argc, char** argv, int from)
-{
-    std::vector<int> keys;
-    for (int i = from; i < argc; ++i) {
-        const std::optional<int> key = parseWhole<int>(argv[i]);
-        if (!key)
-            toolUsageError(kProgram, "the task key '" + std::string(argv[i]) + "' is not a whole number");
-        keys.push_back(*key);
-    }
-    return keys;
-}
-
 Options parse(int argc, char** argv)
 {
     enum { kJson = 256, kRows, kCsv, kAll, kRepository };
@@ -81,13 +69,10 @@ Options parse(int argc, char** argv)
         case kAll: o.all = true; break;
         case kRepository: o.repositoryDsn = optarg; break;
         case 'h': std::cout << kUsage; std::exit(0);
-        case ':': toolUsageError(kProgram, std::string(argv[optind - 1]) + " needs a value");
-        default:
-            toolUsageError(kProgram, optopt ? std::string("unknown option -") + static_cast<char>(optopt)
-                                            : "unknown option " + std::string(argv[optind - 1]));
+        default: optionError(kProgram, c, argv);
         }
     }
-    o.keys = keysOf(argc, argv, optind);
+    o.keys = taskKeyArguments(kProgram, argc, argv, optind);
     if (o.keys.empty() && !o.all)
         toolUsageError(kProgram, "the task key is missing");
     if (!o.keys.empty() && o.all)
