@@ -11,6 +11,7 @@
 #include <random>
 #include <sstream>
 
+#include "models/ClassShares.h"
 #include "models/TModelClass.h"
 #include "models/fast/FastSearch.h"
 #include "objects/Values.h"
@@ -104,9 +105,15 @@ TEST(FittedSampleTest, WidthsCriterionAndDensitiesAreTheModelsToTheBit)
 
 TEST(FittedSampleTest, SharesAreRoundedPercentagesOfTheSum)
 {
-    EXPECT_EQ(classShares({1.0, std::nullopt, 3.0}), (std::vector<double>{25.0, 0.0, 75.0}));
-    EXPECT_EQ(classShares({std::nullopt, std::nullopt}), (std::vector<double>{0.0, 0.0}));
-    EXPECT_EQ(classShares({1.0, 2.0}), (std::vector<double>{33.33, 66.67}));
+    auto shares = [](const std::vector<double>& densities) {
+        Vector v;
+        for (double d : densities)
+            v.add(std::make_shared<CDouble>(d));
+        return classShares(v);
+    };
+    EXPECT_EQ(shares({1.0, NOT_DEFINED_REAL, 3.0}), (std::vector<double>{25.0, 0.0, 75.0}));
+    EXPECT_EQ(shares({NOT_DEFINED_REAL, NOT_DEFINED_REAL}), (std::vector<double>{0.0, 0.0}));
+    EXPECT_EQ(shares({1.0, 2.0}), (std::vector<double>{33.33, 66.67}));
 }
 
 TEST(ExplanationTest, IrisChoosesTheCoveringLimitAboveALowerErrorRate)

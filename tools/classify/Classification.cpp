@@ -38,7 +38,7 @@ Classification Classification::of(FittedSample& fitted, const ObjectFile& file, 
     result.labels = labels;
     for (std::size_t i = 0; i < file.objects.size(); ++i) {
         const FittedSample::Verdict verdict = fitted.classify(*file.objects[i]);
-        result.objects.push_back({file.lines[i], verdict.classCode, classShares(verdict.densities)});
+        result.objects.push_back({file.lines[i], verdict.classCode, verdict.shares});
     }
     return result;
 }

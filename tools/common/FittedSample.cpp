@@ -4,6 +4,7 @@
 #include <bit>
 
 #include "core/Utils.h"
+#include "models/ClassShares.h"
 #include "models/fast/FastSearch.h"
 #include "objects/Values.h"
 
@@ -142,16 +143,6 @@ FittedSample::Verdict FittedSample::classify(const Vector& object)
         const double d = densities.getDouble(k);
         verdict.densities.push_back(d == NOT_DEFINED_REAL ? std::nullopt : std::optional<double>(d));
     }
+    verdict.shares = classShares(densities);
     return verdict;
-}
-
-std::vector<double> classShares(const std::vector<std::optional<double>>& densities)
-{
-    double sum = 0.0;
-    for (const auto& d : densities)
-        sum = sum + d.value_or(0.0);
-    std::vector<double> shares;
-    for (const auto& d : densities)
-        shares.push_back(CDouble::roundTo(sum > 0.0 ? d.value_or(0.0) / sum * 100.0 : 0.0, 2));
-    return shares;
 }

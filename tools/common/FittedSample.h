@@ -63,11 +63,12 @@ public:
     std::vector<int> verdictsAt(const std::vector<double>& widths) const;
     std::vector<double> widthsAt(double c) const;
 
-    // The object's class (-999999 when no class has a density at it) and every class's
-    // density, through the model as the run classifies its object.
+    // The object's class (-999999 when no class has a density at it), every class's
+    // density and share, through the model as the run classifies its object.
     struct Verdict {
         int classCode = 0;
         std::vector<std::optional<double>> densities;  // none where the class has no value
+        std::vector<double> shares;                    // as the run writes them
     };
     Verdict classify(const Vector& object);
 
@@ -86,6 +87,3 @@ private:
 // The sample's input column names in input-column order (UTF-8).
 std::vector<std::string> inputNamesOf(const Dataset& sample);
 
-// The shares dodoz writes in its "dens" rows: each class's density as a percentage of
-// their sum, rounded to two places; a class without a value counts 0.
-std::vector<double> classShares(const std::vector<std::optional<double>>& densities);

@@ -87,7 +87,6 @@ void addObject(Explanation& e, const StoredTask& task, FittedSample& fitted)
 {
     const FittedSample::Verdict verdict = fitted.classify(*task.object);
     e.chosenClass = verdict.classCode;
-    const std::vector<double> shares = classShares(verdict.densities);
     const DenseSample s = fitted.dense();
     std::vector<Neighbour> rows;
     for (int i = 0; i < s.rows; ++i) {
@@ -108,7 +107,7 @@ void addObject(Explanation& e, const StoredTask& task, FittedSample& fitted)
     for (std::size_t k = 0; k < e.classes.size(); ++k) {
         ClassFacts& c = e.classes[k];
         c.density = verdict.densities[k];
-        c.share = shares[k];
+        c.share = verdict.shares[k];
         if (!c.density)
             c.outsideColumns = outsideColumns(e, fitted, static_cast<int>(k));
     }
