@@ -163,6 +163,24 @@ TEST_F(PackageTest, PackagedProgramsClassifyTheIrisFlowerOnSQLite)
     EXPECT_EQ(query("SELECT LogType || ' ' || LogMessage FROM TskLog WHERE TskID = " + key),
               reinterpret_cast<const char*>(u8"1 Анализ завершен"));
     EXPECT_TRUE(fs::is_regular_file(dir.path() / "run/log/Dodoz.log"));
+
+    const std::string explained = succeed({(usr / "bin/dodoz-explain").string(), "--plot", "iris.png", key},
+                                          dir.path() / "run", env);
+    EXPECT_NE(explained.find("c_min = 1.06"), std::string::npos) << explained;
+    EXPECT_TRUE(fs::is_regular_file(dir.path() / "run/iris.png")) << "the package's dodoz-explain draws";
+    const std::string again = succeed({(usr / "bin/dodoz-make-dsn").string(), "exports", dsn.string()}, dir.path());
+    EXPECT_EQ(again, exports.substr(exports.find("export ODBCSYSINI"))) << "the same export lines once more";
+}
+
+// The installed make-dsn's help names itself and the installed files, not a checkout's.
+TEST_F(PackageTest, InstalledHelpSpeaksOfInstalledPaths)
+{
+    const std::string help = succeed({(root_ / "usr/bin/dodoz-make-dsn").string(), "--help"}, work_->path());
+    EXPECT_NE(help.find("dodoz-make-dsn sqlite DIR"), std::string::npos) << help;
+    EXPECT_EQ(help.find("scripts/"), std::string::npos) << help;
+    EXPECT_EQ(help.find("build/"), std::string::npos) << help;
+    EXPECT_EQ(help.find("db/"), std::string::npos) << help;
+    EXPECT_NE(help.find("/usr/lib/"), std::string::npos) << help;
 }
 
 }  // namespace
