@@ -9,6 +9,7 @@
 #include "objects/DataPack.h"
 #include "repository/RepApi.h"
 #include "repository/TaskClearing.h"
+#include "repository/WriteTransaction.h"
 #include "runtime/Runtime.h"
 
 Alg::Alg(TBar* bar, RunOptions options) : bar(bar), options(std::move(options)) {}
@@ -72,6 +73,22 @@ void Alg::setText(const char* text)
 // that refuses the clearing keeps what TaskClearing could not remove.
 std::unique_ptr<RepApi> Alg::runStages(Log& log, int key)
 {
+    std::unique_ptr<RepApi> repository = openRepository(log, key);
+    const auto [sample, object] = loadSample(log, *repository);
+    TModelClass model(sample, options.classifier);
+    const auto [parameters, searchedCriterion] = optimize(log, model);
+
+    setText("Расчет выхода модели...");
+    testStop("output");
+    const int chosen = model.getOutInt(*object, *parameters, -1, &log);
+    const double errorProbability = searchedCriterion;
+
+    saveResults(log, *repository, model, chosen, errorProbability);
+    return repository;
+}
+
+std::unique_ptr<RepApi> Alg::openRepository(Log& log, int key)
+{
     setText("Открытие...");
     log.writeLine(" 2. Открытие репозитория: ");
     testStop("open");
@@ -79,42 +96,60 @@ std::unique_ptr<RepApi> Alg::runStages(Log& log, int key)
     TaskClearing::clear(*repository, [this] { testStop("clear"); });
     repository->setTask(key);
     log.write("OK");
+    return repository;
+}
 
+std::pair<DatasetPtr, VectorPtr> Alg::loadSample(Log& log, RepApi& repository)
+{
     setText("Загрузка данных...");
     log.writeLine(" 3. Считывание выборки: \n");
     testStop("sample");
-    repository->intInputsAsReal = true;
-    repository->queryTimeout = options.sampleTimeLimit();
-    DatasetPtr sample = repository->getTaskColumnsData();
+    repository.intInputsAsReal = true;
+    repository.queryTimeout = options.sampleTimeLimit();
+    DatasetPtr sample = repository.getTaskColumnsData();
     if (log.detail == 1)
         log.writeLine(sample->toString());
     else
         log.write(sample->toShortString());
-    VectorPtr object = repository->getTaskInValues();
+    return {sample, repository.getTaskInValues()};
+}
 
+Fit Alg::optimize(Log& log, TModelClass& model)
+{
     setText("Оптимизация модели...");
     log.writeLine(" 4. Оптимизация модели: \n");
     testStop("model");
-    TModelClass model(sample, options.classifier);
-    VectorPtr parameters = model.optimize(&log, bar);
+    Fit fit = model.optimize(&log, bar);
     log.writeLine("");
+    return fit;
+}
 
-    setText("Расчет выхода модели...");
-    testStop("output");
-    const int chosen = model.getOutInt(*object, *parameters, -1, &log);
-    const double errorProbability = model.getCritery()->getCriterion(*parameters);
-
+// Another run of the same task may have committed its set since this run cleared the
+// task in stage 2. Holding the task's lock, the rows are cleared again inside this
+// transaction, so a commit replaces whatever set was there and the task never holds
+// two; should this run fail before its commit, the deletion is undone with it.
+void Alg::saveResults(Log& log, RepApi& repository, TModelClass& model, int chosen, double errorProbability)
+{
     setText("Сохранение результатов...");
     log.writeLine("\n 5. Сохранение результатов: ");
     testStop("save");
-    repository->beginTrans();
-    // Another run of the same task may have committed its set since this run cleared the
-    // task in stage 2. Holding the task's lock, the rows are cleared again inside this
-    // transaction, so a commit replaces whatever set was there and the task never holds
-    // two; should this run fail before its commit, the deletion is undone with it.
-    repository->lockTask();
-    repository->deleteResults();
+    WriteTransaction transaction(*repository.getConnection());
+    repository.lockTask();
+    repository.deleteResults();
     testStop("locked");
+    writeRows(repository, model, chosen, errorProbability);
+    // Right before the commit, to leave the host the shortest time to save the task
+    // unseen: the task's lock keeps out only a write of the Task row itself.
+    repository.checkTaskUnchanged();
+    repository.checkSavedRows();
+    transaction.commit();
+    testStop("committed");
+    log.write("OK");
+}
+
+// Each class's share of the densities, the class, p_min and the closing log row.
+void Alg::writeRows(RepApi& repository, TModelClass& model, int chosen, double errorProbability)
+{
     int inserts = 0;
     // One TskResult row; ResValue2 stays out of the pack (NULL) when it is not given.
     auto saveResult = [&](const char* name, int order, ObjectPtr value1, ObjectPtr value2) {
@@ -124,7 +159,7 @@ std::unique_ptr<RepApi> Alg::runStages(Log& log, int key)
         pack.put(CString("ResValue1"), std::move(value1));
         if (value2)
             pack.put(CString("ResValue2"), std::move(value2));
-        repository->saveResult(pack);
+        repository.saveResult(pack);
         testStop("insert-" + std::to_string(++inserts));
     };
     const std::vector<double> shares = classShares(*model.getClassDensities());
@@ -134,19 +169,9 @@ std::unique_ptr<RepApi> Alg::runStages(Log& log, int key)
                    std::make_shared<CDouble>(shares[static_cast<size_t>(i)]));
     saveResult("class", 0, std::make_shared<CInteger>(chosen), nullptr);
     saveResult("p_min", 0, std::make_shared<CDouble>(CDouble::roundTo(errorProbability * 100.0, 2)), nullptr);
-    {
-        DataPack pack;
-        pack.put(CString("LogType"), std::make_shared<CInteger>(1));
-        pack.put(CString("LogMessage"), std::make_shared<CString>("Анализ завершен"));
-        repository->saveLog(pack);
-        testStop("insert-" + std::to_string(++inserts));
-    }
-    // Right before the commit, to leave the host the shortest time to save the task
-    // unseen: the task's lock keeps out only a write of the Task row itself.
-    repository->checkTaskUnchanged();
-    repository->checkSavedRows();
-    repository->commitTrans();
-    testStop("committed");
-    log.write("OK");
-    return repository;
+    DataPack pack;
+    pack.put(CString("LogType"), std::make_shared<CInteger>(1));
+    pack.put(CString("LogMessage"), std::make_shared<CString>("Анализ завершен"));
+    repository.saveLog(pack);
+    testStop("insert-" + std::to_string(++inserts));
 }

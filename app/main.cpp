@@ -46,13 +46,15 @@ void printDetail(const std::string& detail)
 int main(int argc, char** argv)
 {
     TApplication Application;
-    auto showAndEnd = [&Application](const Exception& error, const std::string& detail = {}) {
-        Application.ShowException(error);
-        if (!detail.empty())
-            printDetail(detail);
+    auto showAndEnd = [&Application](const ErrorDisplay& shown) {
+        Application.ShowException(Exception(shown.text));
+        if (!shown.detail.empty())
+            printDetail(shown.detail);
         Application.Terminate();
         return 0;
     };
+    // An error that has neither a place nor a detail: its own text alone.
+    auto unchanged = [](const std::string& text) { return ErrorDisplay{text, {}}; };
     try {
         prepareStandardStreams();
         if (std::optional<int> answered = answerUsageQuestion(argc, argv, std::cout))
@@ -73,24 +75,19 @@ int main(int argc, char** argv)
         try {
             Alg alg(Bar, std::move(options));
             alg.run();
-        } catch (const SystemException& e) {
-            return showAndEnd(Exception(" " + e.place + ":\n" + e.message), e.detail);
         } catch (const Exception& e) {
-            return showAndEnd(e);
+            return showAndEnd(ErrorDisplay::of(e));
         } catch (const std::exception& e) {
-            return showAndEnd(Exception(LocaleToCp1251(e.what())));
+            return showAndEnd(unchanged(LocaleToCp1251(e.what())));
         }
         Application.Terminate();
     } catch (const Exception& e) {
-        return showAndEnd(e);
+        return showAndEnd(unchanged(e.text()));
     } catch (const std::exception& e) {
-        return showAndEnd(Exception(LocaleToCp1251(e.what())));
+        return showAndEnd(unchanged(LocaleToCp1251(e.what())));
     } catch (...) {
-        try {
-            throw Exception("");
-        } catch (const Exception& e) {
-            Application.ShowException(e);
-        }
+        // Something that is no error of ours or the library's: there is no text to show.
+        Application.ShowException(Exception(""));
         return 0;
     }
     return 0;

@@ -3,6 +3,15 @@
 #include <algorithm>
 #include <cerrno>
 
+ErrorDisplay ErrorDisplay::of(const Exception& error)
+{
+    if (const auto* system = dynamic_cast<const SystemException*>(&error))
+        return {" " + system->place + ":\n" + system->message, system->detail};
+    if (const auto* explained = dynamic_cast<const ExplainedException*>(&error))
+        return {explained->text(), explained->detail};
+    return {error.text(), {}};
+}
+
 // The combined path names the directory in the error only: a current directory whose name
 // has characters cp1251 cannot hold comes back with '?' in their place, and creating that
 // path would make directories somewhere else.

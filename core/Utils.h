@@ -19,6 +19,26 @@ public:
     std::string detail;
 };
 
+// A failure the platform reports in its own words (a text that is no number), shown as
+// it is, with the program's account of its cause as the detail, for the console only.
+class ExplainedException : public Exception {
+public:
+    ExplainedException(const Exception& failure, std::string detail)
+        : Exception(failure.text()), detail(std::move(detail)) {}
+
+    std::string detail;
+};
+
+// What the user is shown of a failure the run raised: the box's text (" " + place + ":\n"
+// + message for a SystemException, any other Exception's own text) and the detail line
+// the console adds after it, empty when there is none.
+struct ErrorDisplay {
+    std::string text;
+    std::string detail;
+
+    static ErrorDisplay of(const Exception& error);
+};
+
 // The journal: unbuffered, every write reaches the file at once so that it holds
 // everything up to a failure.
 class Log {

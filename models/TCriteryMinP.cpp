@@ -1,10 +1,6 @@
 #include "models/TCriteryMinP.h"
 
-#include <bit>
-#include <cstdint>
-
 #include "core/Utils.h"
-#include "models/fast/FastSearch.h"
 #include "models/fast/SampleArrays.h"
 #include "objects/Values.h"
 
@@ -38,70 +34,32 @@ TCriteryMinP::TCriteryMinP(bool realOutput, bool strict, DatasetPtr testDataset)
 
 TCriteryMinP::~TCriteryMinP() = default;
 
-std::unique_ptr<SampleArrays> TCriteryMinP::denseArrays(const Vector& params) const
+std::unique_ptr<SampleArrays> TCriteryMinP::denseArrays(const Vector& params, const char* place) const
 {
-    if (realOutput || collect || testDataset || !engineModel || model != engineModel || params.size() < 2)
+    if (realOutput || collect || testDataset || !gridSearch || !model || params.size() < 2)
         return nullptr;
     const ObjectPtr& codes = params.elementAt(0);
     const ObjectPtr& masks = params.elementAt(1);
     if (!codes || !masks || codes->getType() != TYPE_VECTOR || masks->getType() != TYPE_VECTOR)
         return nullptr;
-    return SampleArrays::of(*model->getDataset(), static_cast<const Vector&>(*codes), static_cast<const Vector&>(*masks));
+    return SampleArrays::of(*model->getDataset(), static_cast<const Vector&>(*codes), static_cast<const Vector&>(*masks),
+                            place);
 }
 
 std::vector<double> TCriteryMinP::scoreGrid(const Vector* params, const Vector& sigma, const std::vector<double>& grid,
-                                            const std::function<void()>& step)
+                                            const std::function<void()>& step, const char* place)
 {
-    std::unique_ptr<SampleArrays> arrays = params ? denseArrays(*params) : nullptr;
+    std::unique_ptr<SampleArrays> arrays = params ? denseArrays(*params, place) : nullptr;
     if (!arrays)
-        return TCritery::scoreGrid(params, sigma, grid, step);
+        return TCritery::scoreGrid(params, sigma, grid, step, place);
     std::vector<double> deviations(static_cast<size_t>(sigma.size()));
     for (int j = 0; j < sigma.size(); ++j)
         deviations[static_cast<size_t>(j)] = sigma.getDouble(j);
-    const FastSearch::Options options{.instructionSets = engineSets};
-    std::vector<double> criterion = FastSearch::search(arrays->view(), deviations, grid, strict, step, options).criterion;
-    searched = {std::move(arrays), std::move(deviations), grid, criterion, strict};
-    return criterion;
-}
-
-const double* TCriteryMinP::searchedAt(const SampleArrays& arrays, const std::vector<double>& h) const
-{
-    if (!searched.arrays || searched.strict != strict || searched.sigma.size() != h.size()
-        || !searched.arrays->sameAs(arrays))
-        return nullptr;
-    auto same = [](double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); };
-    for (std::size_t g = 0; g < searched.grid.size(); ++g) {
-        bool all = true;
-        for (std::size_t j = 0; all && j < h.size(); ++j)
-            all = same(h[j], searched.sigma[j] * searched.grid[g]);
-        if (all)
-            return &searched.criterion[g];
-    }
-    return nullptr;
+    return gridSearch->search(arrays->view(), deviations, grid, strict, step).criterion;
 }
 
 double TCriteryMinP::getCriterion(const Vector& params)
 {
-    if (params.size() == 3) {
-        const ObjectPtr& last = params.elementAt(2);
-        if (last && last->getType() == TYPE_VECTOR) {
-            if (auto arrays = denseArrays(params)) {
-                const Vector& widths = static_cast<const Vector&>(*last);
-                std::vector<double> h(static_cast<size_t>(widths.size()));
-                for (int j = 0; j < widths.size(); ++j)
-                    h[static_cast<size_t>(j)] = widths.getDouble(j);
-                // The kept grid serves the one question that follows a search; its copy of
-                // the sample is not held for the rest of the run.
-                if (const double* known = searchedAt(*arrays, h)) {
-                    const double value = *known;
-                    searched = {};
-                    return value;
-                }
-                searched = {};
-                return FastSearch::criterionAt(arrays->view(), h, strict, nullptr, {.instructionSets = engineSets});
-            }
-        }
-    }
     const Dataset& ds = testDataset ? *testDataset : *model->getDataset();
     const DataModel& table = *ds.getDataModel();
     if (collect) {
@@ -109,47 +67,47 @@ double TCriteryMinP::getCriterion(const Vector& params)
         wrongDataset = collector(table);
     }
     int errors = 0;
-    int left = 0;
+    int scored = 0;
     const int rows = table.getRowCount();
     for (int i = 0; i < rows; ++i) {
-        if (ds.isExcluded(i)) {
-            ++left;
+        if (ds.isExcluded(i))
             continue;
-        }
-        auto xi = ds.getInRow(i);
-        const int skip = testDataset ? -1 : i;
-        bool wrong;
-        if (!realOutput) {
-            const int y = model->getOutInt(*xi, params, skip, nullptr);
-            if (y == NOT_DEFINED) {
-                if (strict)
-                    return NO_RESULT;
-                wrong = true;
-            } else {
-                wrong = y != classOf(ds, i);
-            }
-        } else {
-            const double y = model->getOut(*xi, params, skip, nullptr);
-            if (y == NOT_DEFINED_REAL) {
-                if (strict)
-                    return NO_RESULT;
-                wrong = true;
-            } else {
-                const double t = Dataset::numberOf(ds.getOutValue(i).get(), kPlace, "Y, строка " + IntToStr(i));
-                wrong = !((y >= 0 && t >= 0) || (y < 0 && t < 0));
-            }
-        }
+        ++scored;
+        const Verdict verdict = verdictOf(ds, i, params);
+        if (verdict == Verdict::Undecided && strict)
+            return NO_CRITERION;
+        const bool wrong = verdict != Verdict::Right;
         if (wrong)
             ++errors;
-        if (collect) {
-            const DatasetPtr& target = wrong ? wrongDataset : rightDataset;
-            target->getDataModel()->addRow(table.copyRow(i));
-            const ObjectPtr& out = ds.getOutValue(i);
-            target->getOutValues()->add(out ? out->clone() : nullptr);
-        }
+        if (collect)
+            collectRow(ds, i, wrong);
     }
-    const int scored = rows - left;
     if (scored == 0)
         throw SystemException(kPlace, "В выборке нет ни одной строки для оценки модели");
     return static_cast<double>(errors) / static_cast<double>(scored);
+}
+
+TCriteryMinP::Verdict TCriteryMinP::verdictOf(const Dataset& ds, int i, const Vector& params)
+{
+    auto xi = ds.getInRow(i);
+    const int skip = testDataset ? -1 : i;
+    if (!realOutput) {
+        const int y = model->getOutInt(*xi, params, skip, nullptr);
+        if (y == NOT_DEFINED)
+            return Verdict::Undecided;
+        return y == classOf(ds, i) ? Verdict::Right : Verdict::Wrong;
+    }
+    const double y = model->getOut(*xi, params, skip, nullptr);
+    if (y == NOT_DEFINED_REAL)
+        return Verdict::Undecided;
+    const double t = Dataset::numberOf(ds.getOutValue(i).get(), kPlace, "Y, строка " + IntToStr(i));
+    return (y >= 0 && t >= 0) || (y < 0 && t < 0) ? Verdict::Right : Verdict::Wrong;
+}
+
+void TCriteryMinP::collectRow(const Dataset& ds, int i, bool wrong)
+{
+    const DatasetPtr& target = wrong ? wrongDataset : rightDataset;
+    target->getDataModel()->addRow(ds.getDataModel()->copyRow(i));
+    const ObjectPtr& out = ds.getOutValue(i);
+    target->getOutValues()->add(out ? out->clone() : nullptr);
 }

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "models/TModel.h"
-#include "models/fast/InstructionSet.h"
+#include "models/fast/GridSearch.h"
 
 class SampleArrays;
 
@@ -16,55 +16,40 @@ public:
     TCriteryMinP(bool realOutput, bool strict, DatasetPtr testDataset);
     ~TCriteryMinP() override;
 
-    // The error fraction, or 1e101 when strict and some row cannot be decided.
+    // The error fraction, or NO_CRITERION when strict and some row cannot be decided;
+    // always through the object-model classes, the yardstick of every faster way.
     double getCriterion(const Vector& params) override;
-    // The whole grid from the fast engine when it applies (see denseArrays), to the bit
-    // the values of the plain loop. The grid is kept: asked again at exactly the widths
-    // of one of its points (the error probability at the chosen widths), on the same
-    // arrays, the next getCriterion gives that point's value without another pass over
-    // the pairs; the grid is dropped after that question, whatever its answer.
+    // The whole grid from the grid search when it applies (see denseArrays), to the bit
+    // the values getCriterion gives at each point; otherwise point by point.
     std::vector<double> scoreGrid(const Vector* params, const Vector& sigma, const std::vector<double>& grid,
-                                  const std::function<void()>& step) override;
+                                  const std::function<void()>& step, const char* place) override;
 
     bool isRealOutput() const { return realOutput; }
     void setCollect(bool value) { collect = value; }
     const DatasetPtr& getRightDataset() const { return rightDataset; }
     const DatasetPtr& getWrongDataset() const { return wrongDataset; }
 
-    // The class-density classifier whose criterion the fast engine may give, through the
-    // widest kernels up to allowed; null (the default) keeps every score on getCriterion.
-    void setEngineModel(const TModel* classifier, InstructionSet allowed)
-    {
-        engineModel = classifier;
-        engineSets = allowed;
-    }
+    // The engine that scores the grid of the class-density classifier's parameters (its
+    // class codes and masks first), set by that classifier; null (the default) keeps
+    // every score on getCriterion.
+    void setGridSearch(std::shared_ptr<GridSearch> engine) { gridSearch = std::move(engine); }
 
-    // The model's filled sample in dense arrays, when the fast engine gives this
-    // criterion for params (the engine's classifier scored leave-one-out on its own
-    // sample; params holding its class codes and masks first); null otherwise.
-    std::unique_ptr<SampleArrays> denseArrays(const Vector& params) const;
-
-    static constexpr double NO_RESULT = NO_CRITERION;
+    // The model's filled sample in dense arrays, when the grid search gives this
+    // criterion for params (params holding the class codes and masks of the model's own
+    // sample first); null otherwise. A cell that is no number is an error naming place.
+    std::unique_ptr<SampleArrays> denseArrays(const Vector& params, const char* place) const;
 
 private:
+    enum class Verdict { Right, Wrong, Undecided };
+
     bool collect = false;
     DatasetPtr rightDataset;
     DatasetPtr wrongDataset;
     bool realOutput;
-    const TModel* engineModel = nullptr;
-    InstructionSet engineSets = InstructionSet::Avx512;
+    std::shared_ptr<GridSearch> gridSearch;
 
-    // The last grid the fast engine scored.
-    struct Searched {
-        std::unique_ptr<SampleArrays> arrays;
-        std::vector<double> sigma;
-        std::vector<double> grid;
-        std::vector<double> criterion;
-        bool strict = true;
-    };
-    Searched searched;
-
-    // The searched criterion at widths h when h are bit for bit the widths of one of its
-    // grid points on the same arrays; null otherwise.
-    const double* searchedAt(const SampleArrays& arrays, const std::vector<double>& h) const;
+    // Row i of ds classified with itself left out of the model's sample (when ds is it).
+    Verdict verdictOf(const Dataset& ds, int i, const Vector& params);
+    // Adds row i of ds to the rows classified rightly or wrongly.
+    void collectRow(const Dataset& ds, int i, bool wrong);
 };

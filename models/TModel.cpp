@@ -11,7 +11,7 @@ VectorPtr widthsAt(const Vector& sigma, double c)
 }
 
 std::vector<double> TCritery::scoreGrid(const Vector* params, const Vector& sigma, const std::vector<double>& grid,
-                                        const std::function<void()>& step)
+                                        const std::function<void()>& step, const char*)
 {
     VectorPtr scoredParams;
     if (params) {

@@ -15,6 +15,14 @@ class TCritery;
 
 // NOT_DEFINED and NOT_DEFINED_REAL: the output of a model that has no value.
 
+// What a search found: the parameters (null when there is nothing to fit) and the
+// criterion the search gave them, which is what the criterion gives at those parameters
+// to the bit (NO_CRITERION without a search).
+struct Fit {
+    VectorPtr params;
+    double criterion = NO_CRITERION;
+};
+
 class TModel {
 public:
     explicit TModel(DatasetPtr dataset) : dataset(std::move(dataset)) {}
@@ -24,8 +32,8 @@ public:
     // out, or -1. log may be null.
     virtual double getOut(const Vector& x, const Vector& params, int skip, Log* log) = 0;
     virtual int getOutInt(const Vector& x, const Vector& params, int skip, Log* log) = 0;
-    // The fitted parameters, or null when there is nothing to fit.
-    virtual VectorPtr optimize(Log* log, TBar* bar) = 0;
+    // The fitted parameters with their criterion.
+    virtual Fit optimize(Log* log, TBar* bar) = 0;
 
     const DatasetPtr& getDataset() const { return dataset; }
     void setDataset(DatasetPtr newDataset) { dataset = std::move(newDataset); }
@@ -46,9 +54,10 @@ public:
     // The criterion at every point c of a width-factor grid, the widths being sigma_j * c
     // and following params (may be null: the widths are the whole parameter vector).
     // step is called once after each point. By default every point goes through
-    // getCriterion; a criterion with a faster way to the same values overrides it.
+    // getCriterion; a criterion with a faster way to the same values overrides it, and
+    // names place (the caller) when that way finds a sample cell that is no number.
     virtual std::vector<double> scoreGrid(const Vector* params, const Vector& sigma, const std::vector<double>& grid,
-                                          const std::function<void()>& step);
+                                          const std::function<void()>& step, const char* place);
 
     TModel* getModel() const { return model; }
     void setModel(TModel* newModel) { model = newModel; }
@@ -70,8 +79,8 @@ class TOptimizer {
 public:
     virtual ~TOptimizer() = default;
 
-    // params may be null; the result is the best parameter found.
-    virtual VectorPtr optimize(const Vector* params, Log* log, TBar* bar) = 0;
+    // params may be null; the result is the best parameter found and its criterion.
+    virtual Fit optimize(const Vector* params, Log* log, TBar* bar) = 0;
 
     TCritery* getCritery() const { return critery; }
     void setCritery(TCritery* newCritery) { critery = newCritery; }

@@ -3,12 +3,44 @@
 #include "core/Utils.h"
 #include "objects/Values.h"
 
+namespace {
+
+std::shared_ptr<GridSearch> gridSearchOf(const ClassifierOptions& options)
+{
+    if (options.engine == SearchEngine::Reference)
+        return nullptr;
+    if (options.gridSearch)
+        return options.gridSearch;
+    return std::make_shared<LocalGridSearch>(FastSearch::Options{.instructionSets = options.instructionSets});
+}
+
+void checkClassCodes(const Vector& codes)
+{
+    for (int k = 0; k < codes.size(); ++k) {
+        const ObjectPtr& code = codes.elementAt(k);
+        if (!code || code->getType() != TYPE_INTEGER)
+            throw SystemException("TModelClass.optimize(Log*, TBar*)",
+                                  "Код класса должен быть целым числом: " + Object::toText(code));
+        // The criterion would count an object no class claims as rightly put in this
+        // class, and the host could not tell this class from "no class" in the result.
+        if (codes.getInt(k) == NOT_DEFINED)
+            throw SystemException("TModelClass.optimize(Log*, TBar*)",
+                                  "Код класса совпадает с признаком неопределенного значения: " + IntToStr(NOT_DEFINED));
+    }
+    // Without a class there is nothing to tell apart, and the statistics of the search
+    // would be those of no row at all.
+    if (codes.size() == 0)
+        throw SystemException("TModelClass.optimize(Log*, TBar*)", "В выборке нет ни одной строки с заданным классом");
+}
+
+}  // namespace
+
 TModelClass::TModelClass(DatasetPtr sample, ClassifierOptions options)
     : TModel(std::move(sample)),
       criteryMinP(std::make_unique<TCriteryMinP>(false, false, nullptr)),
       densityModel(std::make_unique<TModelDensity>(nullptr)),
       optimizer(std::make_unique<TOptimizerC>(0.01, 3.0, 0.01)),
-      options(options)
+      gridSearch(gridSearchOf(options))
 {
     criteryMinP->setStrict(true);
     critery = criteryMinP.get();
@@ -58,38 +90,38 @@ int TModelClass::getOutInt(const Vector& x, const Vector& params, int skip, Log*
     return result;
 }
 
-VectorPtr TModelClass::optimize(Log* log, TBar* bar)
+Fit TModelClass::optimize(Log* log, TBar* bar)
 {
-    auto result = std::make_shared<Vector>(10, 2);
     if (log) {
         ++log->indent;
         log->writeLine("TModelClass.optimize:");
     }
     VectorPtr codes = dataset->getClasses();
-    for (int k = 0; k < codes->size(); ++k) {
-        const ObjectPtr& code = codes->elementAt(k);
-        if (!code || code->getType() != TYPE_INTEGER)
-            throw SystemException("TModelClass.optimize(Log*, TBar*)",
-                                  "Код класса должен быть целым числом: " + Object::toText(code));
-        // The criterion would count an object no class claims as rightly put in this
-        // class, and the host could not tell this class from "no class" in the result.
-        if (codes->getInt(k) == NOT_DEFINED)
-            throw SystemException("TModelClass.optimize(Log*, TBar*)",
-                                  "Код класса совпадает с признаком неопределенного значения: " + IntToStr(NOT_DEFINED));
-    }
-    // Without a class there is nothing to tell apart, and the statistics of the search
-    // would be those of no row at all.
-    if (codes->size() == 0)
-        throw SystemException("TModelClass.optimize(Log*, TBar*)", "В выборке нет ни одной строки с заданным классом");
+    checkClassCodes(*codes);
     classCodes = codes;
     if (log) {
         log->writeLine("Кода классов = " + codes->toLine());
         log->writeLine("Формирование подвыборок: ");
     }
+    auto params = std::make_shared<Vector>(10, 2);
+    params->add(codes);
+    params->add(classMasks(*codes, log));
+    criteryMinP->setModel(this);
+    criteryMinP->setGridSearch(gridSearch);
+    optimizer->setCritery(criteryMinP.get());
+    const Fit widths = optimizer->optimize(params.get(), log, bar);
+    params->add(widths.params);
+    if (log)
+        --log->indent;
+    return {params, widths.criterion};
+}
+
+VectorPtr TModelClass::classMasks(const Vector& codes, Log* log)
+{
     auto masks = std::make_shared<Vector>(10, 2);
     const int rows = dataset->getDataModel()->getRowCount();
-    for (int k = 0; k < codes->size(); ++k) {
-        const int code = codes->getInt(k);
+    for (int k = 0; k < codes.size(); ++k) {
+        const int code = codes.getInt(k);
         auto mask = std::make_shared<Vector>(10, 2);
         ObjectPtr marker = std::make_shared<CInteger>(1);
         for (int j = 0; j < rows; ++j) {
@@ -109,13 +141,5 @@ VectorPtr TModelClass::optimize(Log* log, TBar* bar)
                 log->write(sub->toShortString());
         }
     }
-    result->add(codes);
-    result->add(masks);
-    criteryMinP->setModel(this);
-    criteryMinP->setEngineModel(options.referenceSearch ? nullptr : this, options.instructionSets);
-    optimizer->setCritery(criteryMinP.get());
-    result->add(optimizer->optimize(result.get(), log, bar));
-    if (log)
-        --log->indent;
-    return result;
+    return masks;
 }

@@ -5,19 +5,10 @@
 
 #include <memory>
 
+#include "models/ClassifierOptions.h"
 #include "models/TCriteryMinP.h"
 #include "models/TModelDensity.h"
 #include "models/TOptimizerC.h"
-#include "models/fast/InstructionSet.h"
-
-struct ClassifierOptions {
-    // Every score through the object-model classes instead of the fast engine, for
-    // anyone who wants to cross-check a result; the values are the same to the bit.
-    bool referenceSearch = false;
-    // The widest kernels the fast engine may use, where the processor has them; the
-    // values are the same to the bit whichever it uses.
-    InstructionSet instructionSets = InstructionSet::Avx512;
-};
 
 class TModelClass : public TModel {
 public:
@@ -29,8 +20,8 @@ public:
     // every class's density in classDensities.
     int getOutInt(const Vector& x, const Vector& params, int skip, Log* log) override;
     // Splits the sample by class, fills each class's missing values from its own
-    // rows and searches the width factor.
-    VectorPtr optimize(Log* log, TBar* bar) override;
+    // rows and searches the width factor: the parameters and their criterion.
+    Fit optimize(Log* log, TBar* bar) override;
 
     const VectorPtr& getClassCodes() const { return classCodes; }
     const VectorPtr& getClassDensities() const { return classDensities; }
@@ -40,10 +31,15 @@ public:
     bool fillNullsInSubsamples = true;
 
 private:
+    // One mask per class (null entry: the row is of that class), each class's missing
+    // values filled from its own rows on the way.
+    VectorPtr classMasks(const Vector& codes, Log* log);
+
     std::unique_ptr<TCriteryMinP> criteryMinP;
     std::unique_ptr<TModelDensity> densityModel;
     std::unique_ptr<TOptimizerC> optimizer;
     VectorPtr classCodes;
     VectorPtr classDensities;
-    ClassifierOptions options;
+    // The engine of the width search; null on the reference engine.
+    std::shared_ptr<GridSearch> gridSearch;
 };

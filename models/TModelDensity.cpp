@@ -76,7 +76,7 @@ int TModelDensity::getOutInt(const Vector&, const Vector&, int, Log*)
     throw SystemException("TModelDensity.getOutInt(Vector*, Vector*)", "Метод не поддерживается");
 }
 
-VectorPtr TModelDensity::optimize(Log*, TBar*)
+Fit TModelDensity::optimize(Log*, TBar*)
 {
-    return nullptr;
+    return {};
 }

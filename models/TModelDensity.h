@@ -11,5 +11,5 @@ public:
     // the window.
     double getOut(const Vector& x, const Vector& bandwidths, int skip, Log* log) override;
     int getOutInt(const Vector& x, const Vector& params, int skip, Log* log) override;
-    VectorPtr optimize(Log* log, TBar* bar) override;
+    Fit optimize(Log* log, TBar* bar) override;
 };

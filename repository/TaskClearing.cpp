@@ -1,37 +1,10 @@
 #include "repository/TaskClearing.h"
 
 #include "core/Utils.h"
+#include "repository/WriteTransaction.h"
 #include "runtime/Runtime.h"
 
 namespace {
-
-// Rolls back on the way out unless committed. A failed rollback is left to the closing
-// of the connection, which never commits; the failure that led here is the one to report.
-class Transaction {
-public:
-    explicit Transaction(RepApi& repository) : connection(*repository.getConnection()) { connection.beginTransaction(); }
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-    ~Transaction()
-    {
-        if (!open)
-            return;
-        try {
-            connection.rollback();
-        } catch (const Exception&) {
-        }
-    }
-
-    void commit()
-    {
-        connection.commit();
-        open = false;
-    }
-
-private:
-    OdbcConnection& connection;
-    bool open = true;
-};
 
 // Without the task's lock: it is a write that a repository may refuse where the log rows
 // may still go. Another run's set committed in between may lose its closing row by it,
@@ -39,7 +12,7 @@ private:
 bool clearLogs(RepApi& repository)
 {
     try {
-        Transaction transaction(repository);
+        WriteTransaction transaction(*repository.getConnection());
         repository.deleteLogs();
         transaction.commit();
         return true;
@@ -65,7 +38,7 @@ void TaskClearing::clear(RepApi& repository, const std::function<void()>& before
 {
     bool locked = false;
     try {
-        Transaction transaction(repository);
+        WriteTransaction transaction(*repository.getConnection());
         // Under the lock, as in the result transaction: another run's set cannot be
         // committed between the deletion and the check that nothing of the task is left.
         repository.lockTask();

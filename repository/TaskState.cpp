@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "repository/RepApi.h"
+#include "repository/RepositorySql.h"
+#include "repository/TaskReader.h"
 #include "runtime/Runtime.h"
 
 TaskState::Source TaskState::Source::of(const DataPack& row)
@@ -11,19 +12,16 @@ TaskState::Source TaskState::Source::of(const DataPack& row)
             row.getString("SrcPassword").getValue()};
 }
 
-TaskState TaskState::read(RepApi& repository)
+TaskState TaskState::read(TaskReader& reader)
 {
     TaskState state;
-    state.datasetId = repository.getTask()->getInt("DtsID");
-    DataPackPtr dataset = repository.getDataset(state.datasetId);
+    state.datasetId = reader.task()->getInt("DtsID");
+    DataPackPtr dataset = reader.dataset(state.datasetId);
     state.sourceId = dataset->getInt("SrcID");
     state.dtsSql = dataset->getString("DtsSql").getValue();
-    state.source = Source::of(*repository.getSource(state.sourceId));
+    state.source = Source::of(*reader.source(state.sourceId));
 
-    CResultSetPtr rows = repository.getDriver().executeQuery(
-        "SELECT TskAlgParam.ColID, ParSysName, ParValue2, ColSysName, ColType FROM TskAlgParam, DtsColumn"
-        " WHERE TskAlgParam.ColID = DtsColumn.ColID AND TskAlgParam.TskID = " + IntToStr(repository.getTaskId()) +
-        " AND ParSysName IN ('in_col', 'out_col')");
+    CResultSetPtr rows = reader.getDriver().executeQuery(RepositorySql::usedParameters(reader.getTaskId()));
     rows->load();
     for (int i = 0; i < rows->getRowCount(); ++i) {
         std::vector<Cell> row;

@@ -11,7 +11,7 @@
 
 #include "objects/DataPack.h"
 
-class RepApi;
+class TaskReader;
 
 struct TaskState {
     // A DtsSource row's connection data.
@@ -37,7 +37,7 @@ struct TaskState {
 
     // Task, Dataset, DtsSource and the parameter rows, through the repository's reads
     // (their errors included); one state of the task only inside a snapshot or a lock.
-    static TaskState read(RepApi& repository);
+    static TaskState read(TaskReader& reader);
     // What differs in `now`, in words for the message; empty when nothing does.
     std::string changedPart(const TaskState& now) const;
 };

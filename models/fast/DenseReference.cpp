@@ -28,7 +28,7 @@ int classify(const DenseSample& s, int i, const double* h, double widthProduct)
     int result = -1;
     for (int q = 0; q < s.classes; ++q) {
         const double f = density(s, i, q, h, widthProduct);
-        if (f != NO_DENSITY && f > best) {
+        if (f != NOT_DEFINED_REAL && f > best) {
             best = f;
             result = q;
         }

@@ -11,11 +11,6 @@
 
 namespace DenseReference {
 
-// A class without density at a point; compared exactly.
-constexpr double NO_DENSITY = NOT_DEFINED_REAL;
-// The criterion of a grid point at which some row cannot be decided under strict.
-constexpr double UNDECIDED = NO_CRITERION;
-
 // The product of the column kernels of centre v seen from x; 0.0 as soon as one column
 // lies outside its window.
 inline double kernelProduct(const double* x, const double* v, const double* h, int columns)
@@ -24,7 +19,7 @@ inline double kernelProduct(const double* x, const double* v, const double* h, i
         columns, [x](int j) { return x[j]; }, [v](int j) { return v[j]; }, [h](int j) { return h[j]; });
 }
 
-// The density of class q at row i with row i itself left out, or NO_DENSITY.
+// The density of class q at row i with row i itself left out, or NOT_DEFINED_REAL.
 double density(const DenseSample& s, int i, int q, const double* h, double widthProduct);
 
 // The class position the classifier gives row i (left out of its class), or -1 when no

@@ -209,7 +209,7 @@ double criterionAt(const DenseSample& sample, const std::vector<double>& widths,
 
 std::size_t bestIndex(const std::vector<double>& criterion)
 {
-    double best = DenseReference::UNDECIDED;
+    double best = NO_CRITERION;
     std::size_t at = npos;
     for (std::size_t g = 0; g < criterion.size(); ++g) {
         if (criterion[g] < best) {

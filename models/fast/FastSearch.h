@@ -58,8 +58,8 @@ double criterionAt(const DenseSample& sample, const std::vector<double>& widths,
 
 constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
-// The grid point a search keeps: the first with the smallest criterion below 1e101, or
-// npos when every point is 1e101.
+// The grid point a search keeps: the first with the smallest criterion below
+// NO_CRITERION (so the smaller c on a tie), or npos when every point is NO_CRITERION.
 std::size_t bestIndex(const std::vector<double>& criterion);
 
 // std::thread::hardware_concurrency, at least 1.

@@ -277,7 +277,7 @@ double SweepScorer::exactDensity(int i, int q, int g) const
 {
     const std::size_t at = (static_cast<std::size_t>(g) * plan.classes + q) * 2 + (plan.cls[i] == q ? 1 : 0);
     const double f = exactSum(i, q, g) / plan.denominator[at];
-    return f == 0.0 ? DenseReference::NO_DENSITY : f;
+    return f == 0.0 ? NOT_DEFINED_REAL : f;
 }
 
 // Whether the row at position i, its sums over the window at grid point g being in acc

@@ -69,8 +69,8 @@ int SweepScorer::decideWide(int i, int g)
     double best = -1.0;
     int chosen = -1;
     for (int q = 0; q < classes; ++q) {
-        const double f = accCount[q] == 0 ? DenseReference::NO_DENSITY : exactDensity(i, q, g);
-        if (f != DenseReference::NO_DENSITY && f > best) {
+        const double f = accCount[q] == 0 ? NOT_DEFINED_REAL : exactDensity(i, q, g);
+        if (f != NOT_DEFINED_REAL && f > best) {
             best = f;
             chosen = q;
         }

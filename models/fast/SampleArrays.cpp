@@ -1,11 +1,10 @@
 #include "models/fast/SampleArrays.h"
 
-#include <cstring>
-
 #include "objects/Values.h"
 #include "runtime/Runtime.h"
 
-std::unique_ptr<SampleArrays> SampleArrays::of(const Dataset& sample, const Vector& codes, const Vector& masks)
+std::unique_ptr<SampleArrays> SampleArrays::of(const Dataset& sample, const Vector& codes, const Vector& masks,
+                                               const char* place)
 {
     const DataModel& table = *sample.getDataModel();
     const Vector& inColumns = *sample.getInColumns();
@@ -55,17 +54,11 @@ std::unique_ptr<SampleArrays> SampleArrays::of(const Dataset& sample, const Vect
         for (int j = 0; j < arrays->columns; ++j) {
             const int column = columnIndex[static_cast<size_t>(j)];
             arrays->x[static_cast<size_t>(r) * static_cast<size_t>(arrays->columns) + static_cast<size_t>(j)] =
-                Dataset::numberOf(cells.elementAt(column).get(), "TOptimizerC.optimize(Vector*, Log*, TBar*)",
+                Dataset::numberOf(cells.elementAt(column).get(), place,
                                   table.getColumnName(column).getValue() + ", строка " + IntToStr(r));
         }
     }
     return arrays;
-}
-
-bool SampleArrays::sameAs(const SampleArrays& other) const
-{
-    return rows == other.rows && columns == other.columns && classes == other.classes && cls == other.cls
-           && x.size() == other.x.size() && std::memcmp(x.data(), other.x.data(), x.size() * sizeof(double)) == 0;
 }
 
 DenseSample SampleArrays::view() const

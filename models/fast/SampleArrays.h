@@ -13,12 +13,12 @@ public:
     // The arrays of a sample split by the class masks of a classifier's parameters
     // (null entry: the row belongs to that class). Null when the masks do not split the
     // included rows into the classes of their own outputs one to one (hand-made
-    // parameters), where only the plain classes give the specified result.
-    static std::unique_ptr<SampleArrays> of(const Dataset& sample, const Vector& codes, const Vector& masks);
+    // parameters), where only the plain classes give the specified result. A cell that
+    // is no number throws SystemException naming place, the caller's.
+    static std::unique_ptr<SampleArrays> of(const Dataset& sample, const Vector& codes, const Vector& masks,
+                                            const char* place);
 
     DenseSample view() const;
-    // The same rows, classes and cells, bit for bit.
-    bool sameAs(const SampleArrays& other) const;
 
 private:
     int rows = 0;

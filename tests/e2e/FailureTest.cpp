@@ -260,13 +260,16 @@ TEST_P(RunFailureTest, ConstantInputColumnStopsAtTheSearch)
 }
 
 // An object value that is not a number under the regional settings: the conversion's
-// own error, without a place.
+// own error, without a place, and on the next line its cause.
 TEST_P(RunFailureTest, ObjectValueThatIsNotANumberStopsAfterTheSample)
 {
     fx->db().repository({"UPDATE TskAlgParam SET ParValue2 = 'abc' WHERE TskID = " + keyText() +
                          " AND ColID = " + columnId("petal_length")});
     RunOutcome run = runBroken(key);
-    EXPECT_EQ(run.process.err, console::progress(2) + "'abc' is not a valid floating point value\n");
+    EXPECT_EQ(run.process.err, console::progress(2) + "'abc' is not a valid floating point value\n" +
+                                   Cp1251ToUtf8("Значение объекта 'abc' входной колонки petal_length (TskAlgParam.ParValue2) "
+                                                "не преобразуется: региональные настройки ожидают десятичный "
+                                                "разделитель '.'\n"));
     expectJournalUpToTheSampleAfterAParameterChange(run);
     expectNoRows(key);
 }
@@ -279,7 +282,10 @@ TEST_P(RunFailureTest, ObjectWrittenWithAnotherDecimalSeparatorStopsAfterTheSamp
         GTEST_SKIP() << *missing;
     RunOutcome run = fx->runDodoz(key, Regional::Russian);
     EXPECT_EQ(run.process.exitCode, 0) << run.process.describe();
-    EXPECT_EQ(run.process.err, console::progress(2) + "'2.9' is not a valid floating point value\n");
+    EXPECT_EQ(run.process.err, console::progress(2) + "'2.9' is not a valid floating point value\n" +
+                                   Cp1251ToUtf8("Значение объекта '2.9' входной колонки sepal_width (TskAlgParam.ParValue2) "
+                                                "не преобразуется: региональные настройки ожидают десятичный "
+                                                "разделитель ','\n"));
     EXPECT_EQ(journal::masked(run.journal), journalUpToTheSample(Regional::Russian));
     expectNoRows(key);
 }

@@ -49,9 +49,9 @@ TEST(PlainLoopsTest, FollowTheDensityFormula)
     // Row 2 left out of class 1: class 0 has u = 0.5 and -0.5, K = 0.5625 each, n = 2.
     EXPECT_EQ(DenseReference::density(s.view(), 2, 0, &h, 1.0), 0.5625);
     // Row 3 is 2.5 away from everything of class 1 except itself.
-    EXPECT_EQ(DenseReference::density(s.view(), 2, 1, &h, 1.0), DenseReference::NO_DENSITY);
+    EXPECT_EQ(DenseReference::density(s.view(), 2, 1, &h, 1.0), NOT_DEFINED_REAL);
     // Exactly one width away gives no weight.
-    EXPECT_EQ(DenseReference::density(s.view(), 0, 0, &h, 1.0), DenseReference::NO_DENSITY);
+    EXPECT_EQ(DenseReference::density(s.view(), 0, 0, &h, 1.0), NOT_DEFINED_REAL);
 }
 
 TEST(PlainLoopsTest, GiveTiesToTheLowerClassAndHonourStrict)
@@ -68,7 +68,7 @@ TEST(PlainLoopsTest, GiveTiesToTheLowerClassAndHonourStrict)
     // Row 3 has nothing inside any window.
     EXPECT_EQ(DenseReference::classify(s.view(), 3, &h, 1.0), -1);
     std::int64_t errors = 0;
-    EXPECT_EQ(DenseReference::criterion(s.view(), &h, true, &errors), 1e101);
+    EXPECT_EQ(DenseReference::criterion(s.view(), &h, true, &errors), NO_CRITERION);
     EXPECT_EQ(errors, -1);
     // Not strict, the undecided row counts as wrong (rows 1 and 2 see only row 0).
     EXPECT_EQ(DenseReference::criterion(s.view(), &h, false, &errors), 1.0);
@@ -77,8 +77,8 @@ TEST(PlainLoopsTest, GiveTiesToTheLowerClassAndHonourStrict)
 
 TEST(FastSearchBestIndex, KeepsTheFirstSmallestValue)
 {
-    EXPECT_EQ(FastSearch::bestIndex({1e101, 0.5, 0.25, 0.25, 0.3}), 2u);
-    EXPECT_EQ(FastSearch::bestIndex({1e101, 1e101}), FastSearch::npos);
+    EXPECT_EQ(FastSearch::bestIndex({NO_CRITERION, 0.5, 0.25, 0.25, 0.3}), 2u);
+    EXPECT_EQ(FastSearch::bestIndex({NO_CRITERION, NO_CRITERION}), FastSearch::npos);
     EXPECT_EQ(FastSearch::bestIndex({}), FastSearch::npos);
 }
 

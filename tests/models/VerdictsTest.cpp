@@ -38,7 +38,7 @@ TEST(VerdictsTest, EqualTheObjectModelClassifierRowByRow)
     DatasetPtr ds = sample(inputs, codes);
     ds->setMask(left);
     TModelClass model(ds);
-    const VectorPtr p = model.optimize(nullptr, nullptr);
+    const VectorPtr p = model.optimize(nullptr, nullptr).params;
     auto h = std::static_pointer_cast<Vector>(p->elementAt(2));
     const DenseSample dense{42, 2, 3, x.data(), positions.data()};
     int undecided = 0;

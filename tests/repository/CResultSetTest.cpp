@@ -1,4 +1,4 @@
-// Query results as tables of values on both databases: column names, the value class of
+// Query results as tables of values on every database: column names, the value class of
 // every column type, trimming, NULLs and declared types.
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-// The repository built from db/: GetNextPK on both databases and the constraints the
+// The repository built from db/: GetNextPK on every database and the constraints the
 // program relies on.
 
 #include <gtest/gtest.h>

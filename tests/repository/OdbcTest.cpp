@@ -1,4 +1,4 @@
-// The ODBC layer against both real databases: connecting, reading, texts, transactions.
+// The ODBC layer against every real database: connecting, reading, texts, transactions.
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-// The repository gateway on both databases: binding to a task, its messages for
+// The repository gateway on every database: binding to a task, its messages for
 // missing rows and unreachable databases, the parameter rows, the sample and the
 // written results.
 
@@ -72,9 +72,9 @@ TEST_P(RepApiBindingTest, BindsToTheTaskAndOpensBothDatabases)
     EXPECT_TRUE(api.getConnection()->isOpen());
     EXPECT_TRUE(api.getSourceConnection()->isOpen());
     EXPECT_FALSE(api.intInputsAsReal);
-    EXPECT_EQ(api.getTask()->getString("TskName").getValue(), "Классификация");
-    EXPECT_EQ(api.getDataset()->getString("dtssql").getValue(), "SELECT * FROM Clients");
-    EXPECT_EQ(api.getSource(1)->getString("SrcSysName").getValue(), "DODOZ_SOURCE");
+    EXPECT_EQ(api.reader().task()->getString("TskName").getValue(), "Классификация");
+    EXPECT_EQ(api.reader().dataset(5)->getString("dtssql").getValue(), "SELECT * FROM Clients");
+    EXPECT_EQ(api.reader().source(1)->getString("SrcSysName").getValue(), "DODOZ_SOURCE");
 
     api.close();
     EXPECT_FALSE(api.getConnection()->isOpen());
@@ -188,13 +188,13 @@ DODOZ_ON_BOTH_BACKENDS(RepApiParameterTest);
 TEST_P(RepApiParameterTest, ParameterRowsCarryTheColumnsOfBothTables)
 {
     RepApi api(17);
-    CResultSetPtr in = api.getTaskInColumns();
+    CResultSetPtr in = api.reader().columns("in_col");
     ASSERT_EQ(in->getRowCount(), 2);
     EXPECT_EQ(as<CString>(in->getValue(0, "ColSysName")).getValue(), "Age");
     EXPECT_EQ(as<CString>(in->getValue(1, "ColSysName")).getValue(), "Debt");
     EXPECT_EQ(as<CString>(in->getValue(0, "ParSysName")).getValue(), "in_col");
     EXPECT_EQ(as<CInteger>(in->getValue(0, "ColType")).getValue(), 3);
-    CResultSetPtr out = api.getTaskOutColumns();
+    CResultSetPtr out = api.reader().columns("out_col");
     ASSERT_EQ(out->getRowCount(), 1);
     EXPECT_EQ(out->getColumnCount(), in->getColumnCount());
     EXPECT_EQ(as<CString>(out->getValue(0, "ColSysName")).getValue(), "Risk");
@@ -203,7 +203,7 @@ TEST_P(RepApiParameterTest, ParameterRowsCarryTheColumnsOfBothTables)
 TEST_P(RepApiParameterTest, NoRowsOfTheNameIsAnErrorEvenWhenOthersExist)
 {
     RepApi api(17);
-    EXPECT_EQ(systemErrorOf([&] { api.getTaskColumns("weights"); }),
+    EXPECT_EQ(systemErrorOf([&] { api.reader().columns("weights"); }),
               "RepApi.getTaskColumns(CString):  Результат запроса из TskAlgParam, DtsColumn с ключами "
               "ParSysName = weights, TskID = 17 пуст.");
 }
@@ -211,18 +211,23 @@ TEST_P(RepApiParameterTest, NoRowsOfTheNameIsAnErrorEvenWhenOthersExist)
 TEST_P(RepApiParameterTest, NameWithAQuoteIsRejectedByTheDatabase)
 {
     RepApi api(17);
-    EXPECT_EQ(systemErrorOf([&] { api.getTaskColumns("it's"); }).rfind("not a SystemException: ", 0), 0u);
+    EXPECT_EQ(systemErrorOf([&] { api.reader().columns("it's"); }).rfind("not a SystemException: ", 0), 0u);
 }
 
+// The definition keeps the types as stored; each use reads them as asked then.
 TEST_P(RepApiParameterTest, IntegerInputsTurnRealOnlyWhenAsked)
 {
     db->repository({"UPDATE DtsColumn SET ColType = 3 WHERE ColID = 13"});
     RepApi api(17);
-    EXPECT_EQ(as<CInteger>(api.getTaskInColumns()->getValue(0, "ColType")).getValue(), 3);
-    api.intInputsAsReal = true;
-    EXPECT_EQ(as<CInteger>(api.getTaskInColumns()->getValue(0, "ColType")).getValue(), 1);
-    EXPECT_EQ(as<CInteger>(api.getTaskInColumns()->getValue(1, "ColType")).getValue(), 1);
-    EXPECT_EQ(as<CInteger>(api.getTaskOutColumns()->getValue(0, "ColType")).getValue(), 3);
+    const TaskDefinition definition = api.reader().readDefinition();
+    auto type = [](const DataModelPtr& rows, int row) { return as<CInteger>(rows->getValue(row, "ColType")).getValue(); };
+    EXPECT_EQ(type(definition.inputRows(false), 0), 3);
+    DataModelPtr columns = definition.sampleColumns(true);
+    ASSERT_EQ(columns->getRowCount(), 3);
+    EXPECT_EQ(type(columns, 0), 1);
+    EXPECT_EQ(type(columns, 1), 1);
+    EXPECT_EQ(type(columns, 2), 3) << "the class column stays coded";
+    EXPECT_EQ(type(definition.inputRows(false), 0), 3);
 }
 
 TEST_P(RepApiParameterTest, InputValuesTakeTheirColumnsValueClass)

@@ -8,6 +8,7 @@
 
 #include "repository/ReadSnapshot.h"
 #include "repository/RepApi.h"
+#include "repository/TaskObject.h"
 #include "runtime/Runtime.h"
 #include "tests/repository/Errors.h"
 #include "tests/repository/SeedTask.h"
@@ -57,7 +58,7 @@ TEST_F(ObjectValuesTest, ValuesFollowTheirColumnsWhateverOrderTheRowsComeIn)
 {
     english();
     DataModelPtr rows = inputRows({{12, 1, "0.5", "Debt"}, {15, 10, "Анна", "Name"}, {11, 3, "35", "Age"}});
-    VectorPtr object = RepApi::objectValues(*rows, ids({11, 12, 15}));
+    VectorPtr object = TaskObject::values(*rows, ids({11, 12, 15}));
     ASSERT_EQ(object->size(), 3);
     EXPECT_EQ(as<CInteger>(object->elementAt(0)).getValue(), 35);
     EXPECT_EQ(as<CDouble>(object->elementAt(1)).getValue(), 0.5);
@@ -67,7 +68,7 @@ TEST_F(ObjectValuesTest, ValuesFollowTheirColumnsWhateverOrderTheRowsComeIn)
 TEST_F(ObjectValuesTest, WithoutColumnsTheRowsGiveTheOrder)
 {
     DataModelPtr rows = inputRows({{12, 2, "7", "Debt"}, {11, 2, "35", "Age"}});
-    VectorPtr object = RepApi::objectValues(*rows, {});
+    VectorPtr object = TaskObject::values(*rows, {});
     ASSERT_EQ(object->size(), 2);
     EXPECT_EQ(as<CInteger>(object->elementAt(0)).getValue(), 7);
     EXPECT_EQ(as<CInteger>(object->elementAt(1)).getValue(), 35);
@@ -76,7 +77,7 @@ TEST_F(ObjectValuesTest, WithoutColumnsTheRowsGiveTheOrder)
 TEST_F(ObjectValuesTest, EveryColumnNeedsExactlyOneRow)
 {
     auto valuesOf = [](const DataModelPtr& rows, std::initializer_list<int> columns) {
-        return systemErrorOf([&] { RepApi::objectValues(*rows, ids(columns)); });
+        return systemErrorOf([&] { TaskObject::values(*rows, ids(columns)); });
     };
     EXPECT_EQ(valuesOf(inputRows({{11, 2, "1", "Age"}, {12, 2, "2", "Debt"}}), {11, 13}),
               "RepApi.getTaskInValues(): Не найдено значение объекта для входной колонки: ColID = 13");
@@ -84,6 +85,38 @@ TEST_F(ObjectValuesTest, EveryColumnNeedsExactlyOneRow)
               "RepApi.getTaskInValues(): Значение объекта задано дважды: ColID = 11");
     EXPECT_EQ(valuesOf(inputRows({{11, 2, "1", "Age"}}), {11, 12}),
               "RepApi.getTaskInValues(): Число значений объекта не равно числу входных колонок выборки: 1<>2");
+}
+
+// The box keeps the conversion's own text; the console's detail line says which value of
+// which column it was and what the regional settings wanted instead.
+TEST_F(ObjectValuesTest, ValueThatDoesNotConvertNamesItsCause)
+{
+    auto failure = [](const DataModelPtr& rows) -> std::pair<std::string, std::string> {
+        try {
+            TaskObject::values(*rows, {});
+        } catch (const SystemException& e) {
+            return {"a SystemException", e.place};
+        } catch (const ExplainedException& e) {
+            return {e.text(), e.detail};
+        }
+        return {"no error", ""};
+    };
+    english();
+    EXPECT_EQ(failure(inputRows({{11, 2, "7", "Age"}, {12, 1, "5,9", "petal_length"}})),
+              std::make_pair(std::string("'5,9' is not a valid floating point value"),
+                             std::string("Значение объекта '5,9' входной колонки petal_length (TskAlgParam.ParValue2) не "
+                                         "преобразуется: региональные настройки ожидают десятичный разделитель '.'")));
+    russian();
+    EXPECT_EQ(failure(inputRows({{12, 1, "5.9", "petal_length"}})).second,
+              "Значение объекта '5.9' входной колонки petal_length (TskAlgParam.ParValue2) не преобразуется: "
+              "региональные настройки ожидают десятичный разделитель ','");
+    EXPECT_EQ(failure(inputRows({{14, 5, "2003-05-17", "BirthDate"}})).second,
+              "Значение объекта '2003-05-17' входной колонки BirthDate (TskAlgParam.ParValue2) не преобразуется: "
+              "региональные настройки ожидают дату вида 31.12.2024");
+    EXPECT_EQ(failure(inputRows({{11, 3, "3,5", "Age"}})),
+              std::make_pair(std::string("'3,5' is not a valid integer value"),
+                             std::string("Значение объекта '3,5' входной колонки Age (TskAlgParam.ParValue2) не "
+                                         "преобразуется: ожидается целое число")));
 }
 
 class TaskSnapshotTest : public testsupport::DatabaseTest {
@@ -119,6 +152,24 @@ TEST_P(TaskSnapshotTest, TaskSavedAgainAfterTheSampleLeavesTheObjectOfTheSample)
     ASSERT_EQ(object->size(), 2);
     EXPECT_EQ(as<CDouble>(object->elementAt(0)).getValue(), 35.0);
     EXPECT_EQ(as<CDouble>(object->elementAt(1)).getValue(), 0.5);
+}
+
+// The object asked for first: the sample that follows is of the same definition, and
+// asking again gives the same object.
+TEST_P(TaskSnapshotTest, ObjectAskedBeforeTheSampleFixesTheDefinitionForBoth)
+{
+    RepApi api(17);
+    api.intInputsAsReal = true;
+    VectorPtr first = api.getTaskInValues();
+    db->repository({"UPDATE TskAlgParam SET ParValue2 = '99' WHERE ParID = 1",
+                    "UPDATE Dataset SET DtsSql = 'SELECT * FROM Clients WHERE ClientID = 1' WHERE DtsID = 5"});
+    DatasetPtr sample = api.getTaskColumnsData();
+    EXPECT_EQ(sample->getDataModel()->getRowCount(), 3);
+    VectorPtr again = api.getTaskInValues();
+    ASSERT_EQ(again->size(), 2);
+    EXPECT_EQ(as<CDouble>(first->elementAt(0)).getValue(), 35.0);
+    EXPECT_EQ(as<CDouble>(again->elementAt(0)).getValue(), 35.0);
+    EXPECT_EQ(as<CDouble>(again->elementAt(1)).getValue(), 0.5);
 }
 
 // Another session commits between two reads of one snapshot. On MariaDB the session

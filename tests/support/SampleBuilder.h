@@ -1,5 +1,6 @@
 #pragma once
-// Builds in-memory samples for the tests of the sample table and the models.
+// Builds in-memory samples (and parameters for them) for the tests of the sample table
+// and the models.
 
 #include <initializer_list>
 #include <optional>
@@ -48,6 +49,26 @@ inline VectorPtr reals(std::initializer_list<double> values)
     for (double x : values)
         v->add(std::make_shared<CDouble>(x));
     return v;
+}
+
+// Hand-made parameters of the class-density classifier: class codes, one mask per class
+// (null entry: the row is of that class), widths.
+inline VectorPtr handParams(const DatasetPtr& ds, std::initializer_list<double> widths)
+{
+    auto codes = ds->getClasses();
+    auto masks = std::make_shared<Vector>();
+    for (int k = 0; k < codes->size(); ++k) {
+        auto mask = std::make_shared<Vector>();
+        ObjectPtr marker = std::make_shared<CInteger>(1);
+        for (int j = 0; j < ds->getDataModel()->getRowCount(); ++j)
+            mask->add(!ds->isExcluded(j) && Object::compare(ds->getOutValue(j), codes->elementAt(k)) == 0 ? nullptr : marker);
+        masks->add(mask);
+    }
+    auto p = std::make_shared<Vector>();
+    p->add(codes);
+    p->add(masks);
+    p->add(reals(widths));
+    return p;
 }
 
 }  // namespace testsupport

@@ -77,7 +77,8 @@ TEST(FittedSampleTest, WidthsCriterionAndDensitiesAreTheModelsToTheBit)
     const RegistrationPlan plan = planOf(irisText(), "6.0,2.9,4.5,1.5");
     FittedSample fitted(planSample(plan));
     TModelClass run(planSample(plan));
-    const VectorPtr params = run.optimize(nullptr, nullptr);
+    const Fit fit = run.optimize(nullptr, nullptr);
+    const VectorPtr params = fit.params;
     const Vector& widths = static_cast<const Vector&>(*params->elementAt(2));
     ASSERT_TRUE(fitted.found());
     ASSERT_EQ(fitted.widths().size(), 4u);
@@ -85,7 +86,7 @@ TEST(FittedSampleTest, WidthsCriterionAndDensitiesAreTheModelsToTheBit)
         EXPECT_EQ(bits(fitted.widths()[static_cast<size_t>(j)]), bits(widths.getDouble(j))) << "column " << j;
     EXPECT_EQ(fitted.cMin(), fitted.gridPoints()[fitted.chosenIndex()]);
     const SearchCurve curve = fitted.curve();
-    EXPECT_EQ(bits(curve.criterion[fitted.chosenIndex()]), bits(run.getCritery()->getCriterion(*params)));
+    EXPECT_EQ(bits(curve.criterion[fitted.chosenIndex()]), bits(fit.criterion)) << "the run's p_min";
     EXPECT_EQ(FastSearch::bestIndex(curve.criterion), fitted.chosenIndex());
 
     const VectorPtr object = objectOf(plan.object);

@@ -68,18 +68,19 @@ FittedSample::FittedSample(DatasetPtr sample)
 {
     classifier = std::make_unique<TModelClass>(sample);
     try {
-        params = classifier->optimize(nullptr, nullptr);
+        params = classifier->optimize(nullptr, nullptr).params;
     } catch (const SystemException&) {
         // Without the strict rule every grid point has a value, so this fit fails only
         // where the run's failed before its search, and with the same message.
         auto lenient = std::make_unique<TModelClass>(sample->copy());
         lenient->getCriteryMinP().setStrict(false);
-        params = lenient->optimize(nullptr, nullptr);
+        params = lenient->optimize(nullptr, nullptr).params;
         classifier = std::move(lenient);
     }
     sigma = numbers(*classifier->getDataset()->getDeviations());
     grid = classifier->getOptimizer().grid();
-    arrays = SampleArrays::of(*classifier->getDataset(), codes(), static_cast<const Vector&>(*params->elementAt(1)));
+    arrays = SampleArrays::of(*classifier->getDataset(), codes(), static_cast<const Vector&>(*params->elementAt(1)),
+                              "FittedSample");
     if (!arrays)
         throw Exception("the fitted sample cannot be laid out for the search engine");
     if (classifier->getCritery()->isStrict()) {

@@ -23,7 +23,7 @@ StoredTask StoredTask::readTask(int key)
     repository.intInputsAsReal = true;
     task.sample = repository.getTaskColumnsData();
     task.object = repository.getTaskInValues();
-    DataPackPtr row = repository.getTask();
+    DataPackPtr row = repository.reader().task();
     if (const ObjectPtr& name = row->find(CString("TskName")))
         task.name = Object::toText(name);
     repository.close();

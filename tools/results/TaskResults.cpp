@@ -187,7 +187,7 @@ std::string TaskResults::inWords() const
     const auto error = errorPercent();
     if (chosen && *chosen == kNoClass) {
         out += "In words: no class has a density at the object, so it is not classified (class " +
-               std::string(kNoClass) + ")";
+               kNoClass + ")";
         out += error ? "; the estimated probability of a wrong answer is " + Cp1251ToUtf8(*error) + " %.\n" : ".\n";
     } else if (chosen) {
         const auto share = shareOf(*chosen);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "models/fast/Sentinels.h"
 #include "runtime/Runtime.h"
 
 class OdbcConnection;
@@ -68,4 +69,4 @@ private:
 };
 
 // The class the program writes when no class has a density at the object.
-inline constexpr const char* kNoClass = "-999999";
+inline const std::string kNoClass = std::to_string(NOT_DEFINED);
