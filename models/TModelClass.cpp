@@ -1,6 +1,7 @@
 #include "models/TModelClass.h"
 
 #include "core/Utils.h"
+#include "models/fast/Verdict.h"
 #include "objects/Values.h"
 
 namespace {
@@ -66,23 +67,18 @@ int TModelClass::getOutInt(const Vector& x, const Vector& params, int skip, Log*
     if (skip == -1)
         classDensities = std::make_shared<Vector>(10, 2);
 
-    double best = -1.0;
-    int result = NOT_DEFINED;
-    for (int k = 0; k < codes.size(); ++k) {
-        const int code = codes.getInt(k);
+    std::vector<int> classCodes;
+    const int chosen = Verdict::winner(codes.size(), [&](int k) {
+        classCodes.push_back(codes.getInt(k));
         DatasetPtr sub = dataset->copy();
         sub->setMask(std::static_pointer_cast<Vector>(masks.elementAt(k)));
         densityModel->setDataset(sub);
         const double d = densityModel->getOut(x, widths, skip, log);
         if (skip == -1)
             classDensities->add(std::make_shared<CDouble>(d));
-        if (d != NOT_DEFINED_REAL && d > best) {
-            best = d;
-            result = code;
-        }
-    }
-    if (best == -1.0)
-        result = NOT_DEFINED;
+        return d;
+    });
+    const int result = chosen == -1 ? NOT_DEFINED : classCodes[chosen];
     if (log) {
         log->writeLine("classCode = " + IntToStr(result));
         --log->indent;

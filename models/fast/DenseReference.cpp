@@ -4,6 +4,7 @@
 
 #include "core/Utils.h"
 #include "models/fast/FastSearch.h"
+#include "models/fast/Verdict.h"
 
 namespace DenseReference {
 
@@ -24,16 +25,7 @@ double density(const DenseSample& s, int i, int q, const double* h, double width
 
 int classify(const DenseSample& s, int i, const double* h, double widthProduct)
 {
-    double best = -1.0;
-    int result = -1;
-    for (int q = 0; q < s.classes; ++q) {
-        const double f = density(s, i, q, h, widthProduct);
-        if (f != NOT_DEFINED_REAL && f > best) {
-            best = f;
-            result = q;
-        }
-    }
-    return result;
+    return Verdict::winner(s.classes, [&](int q) { return density(s, i, q, h, widthProduct); });
 }
 
 double widthProduct(const double* h, int columns)
@@ -53,15 +45,12 @@ double criterion(const DenseSample& s, const double* h, bool strict, std::int64_
         if (s.cls[i] == -1)
             continue;
         ++counts.scored;
-        const int y = classify(s, i, h, p);
-        if (y == -1) {
-            ++counts.undecided[0];
-            if (strict)
-                break;
-            ++counts.errors[0];
-        } else if (y != s.cls[i]) {
-            ++counts.errors[0];
-        }
+        const Verdict::Outcome outcome = Verdict::outcomeOf(classify(s, i, h, p), s.cls[i]);
+        counts.errors[0] += Verdict::countsWrong(outcome, strict);
+        counts.undecided[0] += outcome == Verdict::Undecided;
+        // One undecided row settles the criterion under strict.
+        if (outcome == Verdict::Undecided && strict)
+            break;
     }
     const GridScores scores = FastSearch::scoresOf(counts, strict);
     if (errors)

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "models/fast/Verdict.h"
+
 struct PairKernelArgs {
     const double* xc = nullptr;       // columns of the sample, column j at xc + j * stride
     int stride = 0;
@@ -52,8 +54,7 @@ void pairKernelAvx512(PairKernelArgs& args);
 
 // The evaluation of one scored row at every grid point from its buckets (4 coefficients
 // per cell), four grid points at a time: running sums over the grid, the density bounds
-// of every class from the cheap error bound, and a verdict per grid point.
-enum EvalStatus : unsigned char { kRight = 0, kWrong = 1, kUndecided = 2, kOpen = 3 };
+// of every class from the cheap error bound, and the row's Verdict::Outcome per grid point.
 
 struct EvalArgs {
     int points = 0;
@@ -73,7 +74,7 @@ struct EvalArgs {
     double* prefixCount = nullptr;            // out: class * paddedPoints + g running counts
     double* lo = nullptr;                     // scratch: class * paddedPoints + g
     double* hi = nullptr;
-    unsigned char* status = nullptr;          // out: EvalStatus per grid point
+    unsigned char* status = nullptr;          // out: Verdict::Outcome per grid point
 };
 
 void evaluateAvx2(EvalArgs& args);

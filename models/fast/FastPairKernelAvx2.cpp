@@ -5,9 +5,11 @@
 #include <immintrin.h>
 
 #include <cstdint>
+#include <utility>
 
 #include "models/fast/FastPairKernel.h"
 #include "models/fast/FastWideKernel.h"
+#include "models/fast/Verdict.h"
 
 #if defined(__clang__)
 #pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
@@ -121,13 +123,17 @@ void widePairKernelAvx2(PairKernelArgs& a)
     fastkernel::wideKernelFor<Avx2Lanes>(a);
 }
 
-void evaluateAvx2(EvalArgs& a)
+namespace {
+
+// The evaluation's three passes, always inlined into evaluateAvx2: no copy of them can be
+// emitted as a function of its own, which would be AVX2 code outside the kernels' names.
+
+// The running sums of every class's cells over the grid, and their row counts.
+[[gnu::always_inline]] inline void runningSums(EvalArgs& a)
 {
     const int points = a.points;
     const int stride = a.paddedPoints;
-    const int classes = a.classes;
-
-    for (int q = 0; q < classes; ++q) {
+    for (int q = 0; q < a.classes; ++q) {
         const double* cell = a.sums + static_cast<long>(q) * (points + 1) * 4;
         const std::uint32_t* count = a.counts + static_cast<long>(q) * (points + 1);
         double* out = a.prefix + static_cast<long>(q) * stride * 4;
@@ -143,6 +149,13 @@ void evaluateAvx2(EvalArgs& a)
             outCount[g] = n;
         }
     }
+}
+
+// The density bounds of every class at every grid point from the cheap error bound.
+[[gnu::always_inline]] inline void densityBounds(EvalArgs& a)
+{
+    const int stride = a.paddedPoints;
+    const int classes = a.classes;
 
     const __m256d scale = _mm256_set1_pd(a.dupProduct);
     const __m256d loose = _mm256_set1_pd(a.loosePerRow);
@@ -195,6 +208,15 @@ void evaluateAvx2(EvalArgs& a)
         }
     }
 
+}
+
+// The row's outcome at every grid point from the bounds.
+[[gnu::always_inline]] inline void outcomes(EvalArgs& a)
+{
+    const int points = a.points;
+    const int stride = a.paddedPoints;
+    const int classes = a.classes;
+    const __m256d zero = _mm256_setzero_pd();
     const int own = a.own;
     for (int g = 0; g < points; g += 4) {
         const __m256d loY = _mm256_loadu_pd(a.lo + static_cast<long>(own) * stride + g);
@@ -210,9 +232,11 @@ void evaluateAvx2(EvalArgs& a)
             const __m256d loQ = _mm256_loadu_pd(a.lo + static_cast<long>(q) * stride + g);
             const __m256d hiQ = _mm256_loadu_pd(a.hi + static_cast<long>(q) * stride + g);
             any = _mm256_or_pd(any, nz);
-            // An earlier class wins ties, so the row's class must beat it strictly.
-            const __m256d beaten = q < own ? _mm256_cmp_pd(loQ, hiY, _CMP_GE_OQ) : _mm256_cmp_pd(loQ, hiY, _CMP_GT_OQ);
-            const __m256d beats = q < own ? _mm256_cmp_pd(loY, hiQ, _CMP_GT_OQ) : _mm256_cmp_pd(loY, hiQ, _CMP_GE_OQ);
+            // Verdict::duel on four grid points; the compare wants its predicate as an
+            // immediate, so Verdict::beats is spelled out in its two forms.
+            const bool keeps = Verdict::keepsTies(own, q);
+            const __m256d beats = keeps ? _mm256_cmp_pd(loY, hiQ, _CMP_GE_OQ) : _mm256_cmp_pd(loY, hiQ, _CMP_GT_OQ);
+            const __m256d beaten = keeps ? _mm256_cmp_pd(loQ, hiY, _CMP_GT_OQ) : _mm256_cmp_pd(loQ, hiY, _CMP_GE_OQ);
             wrong = _mm256_or_pd(wrong, _mm256_and_pd(nz, beaten));
             right = _mm256_and_pd(right, _mm256_or_pd(_mm256_andnot_pd(nz, right), beats));
         }
@@ -222,12 +246,18 @@ void evaluateAvx2(EvalArgs& a)
         const int rightBits = _mm256_movemask_pd(right);
         for (int l = 0; l < 4 && g + l < points; ++l) {
             const int bit = 1 << l;
-            a.status[g + l] = !(anyBits & bit)                          ? kUndecided
-                              : !(ownBits & bit) || (wrongBits & bit) ? kWrong
-                              : (rightBits & bit)                     ? kRight
-                                                                      : kOpen;
+            a.status[g + l] = Verdict::combine(anyBits & bit, ownBits & bit, wrongBits & bit, rightBits & bit);
         }
     }
+}
+
+}  // namespace
+
+void evaluateAvx2(EvalArgs& a)
+{
+    runningSums(a);
+    densityBounds(a);
+    outcomes(a);
 }
 
 #if defined(__clang__)

@@ -4,6 +4,7 @@
 #include <immintrin.h>
 
 #include <cstdint>
+#include <utility>
 
 #include "models/fast/FastPairKernel.h"
 #include "models/fast/FastWideKernel.h"

@@ -135,13 +135,7 @@ Counted countPlain(const DenseSample& sample, const std::vector<double>& sigma, 
             if (strict && into.settled[g].load(std::memory_order_relaxed))
                 continue;
             const int y = DenseReference::classify(sample, i, &widths[g * d], products[g]);
-            if (y == -1) {
-                ++into.undecided[g];
-                if (strict)
-                    into.settled[g].store(1, std::memory_order_relaxed);
-            }
-            if (y != sample.cls[i] && !(y == -1 && strict))
-                ++into.errors[g];
+            into.add(static_cast<int>(g), Verdict::outcomeOf(y, sample.cls[i]), strict);
         }
         return 1;
     });

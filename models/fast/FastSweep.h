@@ -14,83 +14,12 @@
 
 #include <atomic>
 #include <cstdint>
-#include <optional>
+#include <memory>
 #include <vector>
 
-#include "models/fast/DenseSample.h"
 #include "models/fast/FastPairKernel.h"
-#include "models/fast/InstructionSet.h"
-
-struct SweepPlan {
-    explicit SweepPlan(const Kernels& kernels) : kernels(kernels) {}
-
-    Kernels kernels;       // the instruction set's kernels; None: the scalar loops alone
-    int columns = 0;       // d
-    int padded = 0;        // coefficient count per cell (d, or 4 for the vector kernel)
-    int classes = 0;
-    int count = 0;         // scored rows (class position >= 0)
-    int points = 0;        // G
-    bool strict = true;
-    // Rows per step of the 4-column pair kernel and the evaluation (kernels.rowsPerStep()),
-    // 0 when the plan does not use them; likewise of the wide pair kernel past 4 columns.
-    int vectorWidth = 0;
-    int wideWidth = 0;
-    // More than 16 columns: kernel products and densities may underflow, so the rows are
-    // scored by scoreWide (FastWide.cpp), which trusts only estimates well inside the
-    // normal range; dupExact: n * 0.75^d stays exact for every class size.
-    bool wideColumns = false;
-    bool dupExact = true;
-    bool uniformGrid = false;
-    double c0 = 0.0;
-    double invStep = 0.0;
-
-    int stride = 0;                       // column length in xc (count rounded up to 4)
-    // Scored rows by position: class after class, in row order inside a class.
-    std::vector<double> xc;               // padded columns
-    std::vector<double> xr;               // rows, d values each
-    std::vector<int> cls;                 // class position
-    std::vector<int> sampleRow;           // the sample's row at each position
-    std::vector<int> classSize;
-    std::vector<int> classStart;          // first position of each class; count at the end
-    // Rows with identical values share their pair sums; only the self-exclusion differs.
-    std::vector<int> groupStart;          // per group of identical rows, into groupMembers
-    std::vector<int> groupMembers;        // positions, group after group
-
-    std::vector<double> grid;
-    std::vector<double> widths;           // points * d: sigma_j * c
-    std::vector<double> bound;            // d * points: largest |difference| inside the window
-    std::vector<double> invSigma;         // padded
-    std::vector<double> t;                // 1 / (c * c)
-    std::vector<double> powSigned;        // points * padded: (-t)^m, m = 1..padded
-    std::vector<double> powAbs;           // points * padded: t^m
-    std::vector<double> denominator;      // (points * classes + q) * 2 + own: n * P, or 0.001
-    std::vector<double> invDenominator;
-    // For the vector evaluation (vectorWidth > 0), grid point by grid point within each
-    // row of the table: points rounded up to 4 per row.
-    int paddedPoints = 0;
-    std::vector<double> powSignedT;       // m * paddedPoints + g
-    std::vector<double> tT;
-    std::vector<double> denominatorT;     // (q * 2 + own) * paddedPoints + g
-    std::vector<double> invDenominatorT;
-    double dupProduct = 0.0;              // the kernel product of an exact duplicate, 0.75^d
-    double loosePerRow = 0.0;             // bound of one row's share of the magnitude: 0.75^d 2^padded
-
-    // The first grid point whose window holds row p around row i (points if none):
-    // the plain test per column, without division.
-    int exactActivation(int i, int p) const;
-    // The same for one column and |fl(x_ij - x_pj)|.
-    int columnActivation(int j, double diff) const;
-    // Estimated activation from max_j |x_ij - x_pj| / sigma_j; doubtful when that value
-    // is too close to a grid point for the estimate to be trusted.
-    int estimateActivation(double ratio, bool& doubtful) const;
-};
-
-// The plan of a search through the given kernels (kernelsFor), or nothing when the inputs
-// leave the ranges the bounds are derived for (non-finite or extreme values, more than
-// kWideColumnsMax columns, a grid that does not increase); those searches run the plain
-// loops.
-std::optional<SweepPlan> buildSweepPlan(const DenseSample& s, const std::vector<double>& sigma,
-                                        const std::vector<double>& grid, bool strict, const Kernels& kernels);
+#include "models/fast/SweepPlan.h"
+#include "models/fast/Verdict.h"
 
 // Where a scorer counts, per grid point: its wrong rows, its undecided rows (not strict,
 // also wrong ones), and, shared by every thread, the points some row left undecided under
@@ -99,30 +28,66 @@ struct PointCounts {
     std::int64_t* errors = nullptr;
     std::int64_t* undecided = nullptr;
     std::atomic<unsigned char>* settled = nullptr;
+
+    void add(int g, Verdict::Outcome outcome, bool strict) const
+    {
+        if (outcome == Verdict::Right)
+            return;
+        if (outcome == Verdict::Undecided) {
+            ++undecided[g];
+            if (strict)
+                settled[g].store(1, std::memory_order_relaxed);
+        }
+        if (Verdict::countsWrong(outcome, strict))
+            ++errors[g];
+    }
 };
 
-// Scores rows at every grid point; one per thread, buffers O(rows + points * classes).
-class SweepScorer {
+// The buckets of one query row: per cell (class, activation) the coefficient sums of the
+// rows that enter the window there and their count. Buffers O(rows + points * classes).
+class RowBuckets {
 public:
-    explicit SweepScorer(const SweepPlan& plan);
+    explicit RowBuckets(const SweepPlan& plan);
 
-    // Scores rows of identical values (positions, count of them) at every grid point into
-    // counts; under strict, settled points are skipped. Returns the rows.
-    int scoreIdentical(const int* positions, int count, const PointCounts& counts);
+    // Every row around the row at position i, i itself included (as an exact duplicate,
+    // active everywhere); leaveOut and putBack take a row of that value out and back.
+    void fill(int i);
+    void leaveOut(int i);
+    void putBack(int i);
 
-    // (row, grid point) decisions that needed the plain arithmetic so far.
-    std::int64_t recomputed() const { return recomputedCount; }
-
-    // For tests: the activation of every position around position i, and the largest ratio
-    // of |plain sum - estimate| to the certified error bound over every class and grid
-    // point of row i (below 1 when the bound holds; infinite when a plain density falls
-    // outside any of the intervals the engine would use).
-    std::vector<std::uint16_t> activations(int i);
-    double worstBoundRatio(int i);
+    // Cell (q, a) is q * (points + 1) + a; cell a = points takes the rows never active.
+    const double* sums() const { return sums_; }           // padded doubles per cell
+    const std::uint32_t* counts() const { return counts_.data(); }
+    const std::uint16_t* activation() const { return activation_.data(); }  // per position
 
 private:
-    // Bounds of the density fl(S / D) of one class at one grid point; for tests also the
-    // estimate T of the plain sum S and the bound on |S - T|.
+    // The rows from..to of class q through the plan's pair kernel, but for a tail shorter
+    // than its step; returns the first row left.
+    int fillByKernel(const double* xi, int q, int from, int to);
+    // Adds the 8-double cells of the AVX-512 4-column kernel into sums and counts.
+    void foldCounted();
+    int place(int p);
+
+    const SweepPlan& plan;
+    std::vector<double> sumsStore;
+    double* sums_ = nullptr;              // 32-byte aligned
+    std::vector<std::uint32_t> counts_;
+    std::vector<double> countedStore;
+    double* countedCells = nullptr;       // see PairKernelArgs::countedCells (64-byte aligned)
+    std::vector<std::uint16_t> activation_;
+    std::uint16_t leftOut = 0;            // activation of the row left out (0: a duplicate)
+    int query = 0;                        // the row the buckets are around
+    std::vector<double> lastDiff;         // per column: the last difference placed exactly
+    std::vector<int> lastActivation;      // and its activation (few-level columns repeat)
+};
+
+// The sums over the window at one grid point and what they prove about the row's class.
+class Decisions {
+public:
+    Decisions(const SweepPlan& plan, const RowBuckets& buckets);
+
+    // Bounds of the density fl(S / D) of one class at one grid point; the estimate T of
+    // the plain sum S and the bound on |S - T| beside them.
     struct Estimate {
         double lo = 0.0;
         double hi = 0.0;
@@ -131,52 +96,114 @@ private:
         double err = 0.0;
     };
 
-    // Buckets of every row around the row at position i, i itself included (as an exact
-    // duplicate, active everywhere); leaveOut/putBack take a row of that value out.
-    void fillBuckets(int i);
-    // The rows from..to of class q through the wide pair kernel, but for a tail shorter
-    // than its step; returns the first row left.
-    PairKernelArgs kernelArgs(const double* xi, int q, int from, int to);
-    int fillWide(const double* xi, int q, int from, int to);
-    // Adds the 8-double cells of the AVX-512 4-column kernel into sums and counts.
-    void foldCounted();
-    void leaveOut(int i);
-    void putBack(int i);
-    void score(int i, const PointCounts& counts);
-    void scoreWide(int i, const PointCounts& counts);
-    int decideWide(int i, int g);
-    void scoreVector(int i, const PointCounts& counts);
-    // A row no class decides at grid point g.
-    void countUndecided(int g, const PointCounts& counts) const;
-    void evaluateVector(int i);
-    bool decide(int i, int g);
-    int place(int p);
+    // Running sums over the grid: from zero, adding grid point g's buckets, or set whole.
+    void restart();
     void accumulate(int g);
+    void setRunning(int q, std::int64_t rows, const double* sums);
+    bool hasRows(int q) const { return accCount[q] > 0; }
+    bool anyRows() const;
+
+    // The outcome of the row at position i at grid point g from the running sums, the
+    // row's class having rows there (decide) or some class having them (decideWide).
+    Verdict::Outcome decide(int i, int g);
+    Verdict::Outcome decideWide(int i, int g);
+
     // tight: the magnitude from the coefficient sums; otherwise the cheaper 2^d per row.
     Estimate estimate(int q, int g, bool own, bool tight) const;
     double exactSum(int i, int q, int g) const;
     double exactDensity(int i, int q, int g) const;
+    // (row, grid point) decisions that needed the plain arithmetic so far.
+    std::int64_t recomputed() const { return recomputedCount; }
+
+private:
+    Verdict::Outcome contest(int y);
 
     const SweepPlan& plan;
-    std::vector<double> sumsStore;
-    double* sums = nullptr;               // per cell: padded coefficient sums (32-byte aligned)
-    std::vector<std::uint32_t> counts;    // per cell
-    std::vector<double> countedStore;
-    double* countedCells = nullptr;       // see PairKernelArgs::countedCells (64-byte aligned)
-    std::vector<std::uint16_t> activation;
-    std::uint16_t leftOut = 0;            // activation of the row left out (0: a duplicate)
-    int query = 0;                        // the row being scored
-    std::vector<double> lastDiff;         // per column: the last difference placed exactly
-    std::vector<int> lastActivation;      // and its activation (few-level columns repeat)
+    const RowBuckets& buckets;
     std::vector<double> acc;              // classes * padded: running sums over the grid
     std::vector<std::int64_t> accCount;   // classes
     std::vector<Estimate> est;
-    std::vector<char> unsure;             // classes whose comparison with the row's class is open
-    std::vector<double> prefixStore;      // vector evaluation: see EvalArgs
+    std::vector<int> unsure;              // classes whose duel with the row's class is open
+    std::int64_t recomputedCount = 0;
+};
+
+// One of the plan's ways of scoring a row whose buckets are filled and left out of.
+class ScoringMode {
+public:
+    virtual ~ScoringMode() = default;
+    virtual void score(int i, const PointCounts& counts) = 0;
+};
+
+// Scoring grid point by grid point from the running sums.
+class PointByPointScoring : public ScoringMode {
+public:
+    PointByPointScoring(const SweepPlan& plan, Decisions& decisions) : plan(plan), decisions(decisions) {}
+
+protected:
+    const SweepPlan& plan;
+    Decisions& decisions;
+};
+
+class ScalarScoring final : public PointByPointScoring {
+public:
+    using PointByPointScoring::PointByPointScoring;
+    void score(int i, const PointCounts& counts) override;
+};
+
+// The kernels' evaluation of every grid point, then the scalar decisions where it leaves
+// the outcome open.
+class VectorScoring final : public ScoringMode {
+public:
+    VectorScoring(const SweepPlan& plan, const RowBuckets& buckets, Decisions& decisions);
+    void score(int i, const PointCounts& counts) override;
+    // The evaluation alone: the bounds of class q at grid point g are then
+    // lo()[band(q, g)] and hi()[band(q, g)].
+    void evaluate(int i);
+    std::size_t band(int q, int g) const { return static_cast<std::size_t>(q) * paddedPoints + g; }
+    const double* lo() const { return bandLo.data(); }
+    const double* hi() const { return bandHi.data(); }
+
+private:
+    void transposeTables();
+
+    const SweepPlan& plan;
+    const RowBuckets& buckets;
+    Decisions& decisions;
+    int paddedPoints;                     // points rounded up to 4
+    std::vector<double> powSigned;        // m * paddedPoints + g, see EvalArgs
+    std::vector<double> t;
+    std::vector<double> denominator;      // (q * 2 + own) * paddedPoints + g
+    std::vector<double> invDenominator;
+    std::vector<double> prefixStore;      // see EvalArgs
     double* prefix = nullptr;
     std::vector<double> prefixCount;
     std::vector<double> bandLo;
     std::vector<double> bandHi;
     std::vector<unsigned char> status;
-    std::int64_t recomputedCount = 0;
 };
+
+// FastWide.cpp.
+class WideScoring final : public PointByPointScoring {
+public:
+    using PointByPointScoring::PointByPointScoring;
+    void score(int i, const PointCounts& counts) override;
+};
+
+// Scores rows at every grid point through the plan's scoring; one per thread.
+class SweepScorer {
+public:
+    explicit SweepScorer(const SweepPlan& plan);
+
+    // Scores rows of identical values (positions, count of them) at every grid point into
+    // counts; under strict, settled points are skipped. Returns the rows.
+    int scoreIdentical(const int* positions, int count, const PointCounts& counts);
+    std::int64_t recomputed() const { return decisions.recomputed(); }
+
+private:
+    RowBuckets buckets;
+    Decisions decisions;
+    std::unique_ptr<ScoringMode> mode;
+};
+
+// A buffer of n doubles aligned to alignment bytes inside store.
+double* alignedDoubles(std::vector<double>& store, std::size_t n, std::size_t alignment);

@@ -1,10 +1,11 @@
-#include "models/fast/FastSweep.h"
+#include "models/fast/SweepPlan.h"
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <limits>
 
+#include "models/fast/FastPairKernel.h"
 #include "models/fast/FastWideKernel.h"
 
 namespace {
@@ -29,6 +30,28 @@ bool inRange(double v, double low, double high)
 {
     return std::isfinite(v) && v >= low && v <= high;
 }
+
+// The ranges the certified bounds are derived for. Width factors and deviations this far
+// from 1 keep every scaled difference, width and product of widths a normal double; cells
+// up to kMaxCell keep their differences finite.
+constexpr double kMinGridValue = 1e-6;
+constexpr double kMaxGridValue = 1e6;
+constexpr double kMinDeviation = 1e-150;
+constexpr double kMaxDeviation = 1e150;
+constexpr double kMaxCell = 1e150;
+// A uniform grid: no point further than this share of a step from its place, and few
+// enough steps to the last point for the activation estimate to stay within tolerance.
+constexpr double kUniformDeviation = 1e-8;
+constexpr double kMaxUniformSteps = 1e6;
+// A ratio this close (relatively) to a point of a non-uniform grid is placed exactly.
+constexpr double kGridTieTolerance = 1e-9;
+// Every density of a class with rows in the window stays a normal, finite double when its
+// denominator lies between these factors of the row count and of the smallest product.
+constexpr double kDenominatorFloor = 1e-300;
+constexpr double kDenominatorCeiling = 1e300;
+// Past kExactProductColumns, powers of t above this would make coefficient sums that
+// underflow more than negligible against the bound.
+constexpr double kMaxWidePower = 0x1p800;
 
 }  // namespace
 
@@ -65,7 +88,8 @@ int SweepPlan::estimateActivation(double ratio, bool& doubtfulOut) const
         return static_cast<int>(std::min(std::max(std::floor(f) + 1.0, 0.0), static_cast<double>(points)));
     }
     const int a = static_cast<int>(std::upper_bound(grid.begin(), grid.end(), ratio) - grid.begin());
-    doubtfulOut = (a < points && grid[a] - ratio <= 1e-9 * grid[a]) || (a > 0 && ratio - grid[a - 1] <= 1e-9 * grid[a - 1]);
+    doubtfulOut = (a < points && grid[a] - ratio <= kGridTieTolerance * grid[a])
+                  || (a > 0 && ratio - grid[a - 1] <= kGridTieTolerance * grid[a - 1]);
     return a;
 }
 
@@ -75,14 +99,14 @@ namespace {
 bool inputsInRange(const DenseSample& s, const std::vector<double>& sigma, const std::vector<double>& grid)
 {
     const int points = static_cast<int>(grid.size());
-    if (s.columns < 1 || s.columns > kWideColumnsMax || points < 1 || points > 65000)
+    if (s.columns < 1 || s.columns > kWideColumnsMax || points < 1 || points > kMaxGridPoints)
         return false;
     for (int g = 0; g < points; ++g) {
-        if (!inRange(grid[g], 1e-6, 1e6) || (g > 0 && !(grid[g] > grid[g - 1])))
+        if (!inRange(grid[g], kMinGridValue, kMaxGridValue) || (g > 0 && !(grid[g] > grid[g - 1])))
             return false;
     }
     for (const double v : sigma) {
-        if (!inRange(v, 1e-150, 1e150))
+        if (!inRange(v, kMinDeviation, kMaxDeviation))
             return false;
     }
     return true;
@@ -90,7 +114,6 @@ bool inputsInRange(const DenseSample& s, const std::vector<double>& sigma, const
 
 void shapeGrid(SweepPlan& pl, const std::vector<double>& grid)
 {
-    const int d = pl.columns;
     const int points = pl.points;
     pl.grid = grid;
     pl.c0 = grid[0];
@@ -98,12 +121,23 @@ void shapeGrid(SweepPlan& pl, const std::vector<double>& grid)
     double deviation = 0.0;
     for (int g = 0; g < points; ++g)
         deviation = std::max(deviation, std::fabs(grid[g] - (grid[0] + g * step)));
-    pl.uniformGrid = deviation <= 1e-8 * step && grid[points - 1] / step <= 1e6;
+    pl.uniformGrid = deviation <= kUniformDeviation * step && grid[points - 1] / step <= kMaxUniformSteps;
     pl.invStep = 1.0 / step;
-    const int width = pl.kernels.rowsPerStep();
-    pl.vectorWidth = d <= 4 && pl.uniformGrid ? width : 0;
-    pl.padded = pl.vectorWidth > 0 ? 4 : d;
-    pl.wideWidth = d > 4 && pl.uniformGrid ? width : 0;
+}
+
+// The one choice of how the rows are filled and scored: the pair kernels need a uniform
+// grid (their activation estimate is one multiplication), the 4-column one and its
+// evaluation at most 4 columns; past kExactProductColumns only the wide scoring is sound.
+void chooseModes(SweepPlan& pl)
+{
+    const int d = pl.columns;
+    const int width = pl.uniformGrid ? pl.kernels.rowsPerStep() : 0;
+    pl.fill = width == 0 ? PairFill::Scalar : d <= 4 ? PairFill::FourColumns : PairFill::Wide;
+    pl.rowsPerStep = width;
+    pl.padded = pl.fill == PairFill::FourColumns ? 4 : d;
+    pl.scoring = d > kExactProductColumns            ? Scoring::Wide
+                 : pl.fill == PairFill::FourColumns ? Scoring::Vector
+                                                    : Scoring::Scalar;
 }
 
 // Scored rows are laid out class after class, in row order inside each class: a class's
@@ -118,7 +152,7 @@ bool layOutRows(SweepPlan& pl, const DenseSample& s)
             continue;
         const double* row = s.x + static_cast<std::size_t>(r) * d;
         for (int j = 0; j < d; ++j) {
-            if (!inRange(std::fabs(row[j]), 0.0, 1e150))
+            if (!inRange(std::fabs(row[j]), 0.0, kMaxCell))
                 return false;
         }
         ++pl.classSize[s.cls[r]];
@@ -190,23 +224,68 @@ void layOutColumns(SweepPlan& pl, const std::vector<double>& sigma)
     pl.loosePerRow = pl.dupProduct * std::ldexp(1.0 + 0x1p-20, pl.padded);
 }
 
-// Widths, window bounds, powers of t and density denominators of every grid point.
-// False when a width or density would leave the normal doubles.
+// The powers of t = 1 / c^2 of every grid point. False when, past kExactProductColumns,
+// one is too large for the underflowing coefficient sums to stay negligible.
+bool tabulatePowers(SweepPlan& pl, const std::vector<double>& grid)
+{
+    const int padded = pl.padded;
+    pl.t.resize(pl.points);
+    pl.powSigned.resize(static_cast<std::size_t>(pl.points) * padded);
+    pl.powAbs.resize(pl.powSigned.size());
+    for (int g = 0; g < pl.points; ++g) {
+        const double t = 1.0 / (grid[g] * grid[g]);
+        pl.t[g] = t;
+        double power = 1.0;
+        for (int m = 0; m < padded; ++m) {
+            power = power * t;
+            if (pl.scoring == Scoring::Wide && !(power <= kMaxWidePower))
+                return false;
+            pl.powAbs[static_cast<std::size_t>(g) * padded + m] = power;
+            pl.powSigned[static_cast<std::size_t>(g) * padded + m] = m % 2 == 0 ? -power : power;
+        }
+    }
+    return true;
+}
+
+// The density denominators n * P of every class (the row itself in it or not) and grid
+// point, P the product of the widths. False when a density would leave the normal doubles.
+bool tabulateDenominators(SweepPlan& pl, const std::vector<double>& products)
+{
+    // The smallest non-zero kernel product: every column at 0.75 * (1 - (1 - 2^-53)).
+    const double smallestProduct = std::pow(0.75 * 0x1p-53, pl.columns) * 0.5;
+    pl.denominator.resize(static_cast<std::size_t>(pl.classes) * 2 * pl.points);
+    pl.invDenominator.resize(pl.denominator.size());
+    for (int g = 0; g < pl.points; ++g) {
+        for (int q = 0; q < pl.classes; ++q) {
+            for (int own = 0; own < 2; ++own) {
+                const int n = pl.classSize[q] - own;
+                double den = n * products[g];
+                if (den == 0.0)
+                    den = 0.001;
+                // Every density of a class with a row in the window must be a normal,
+                // finite double for the bounds to apply.
+                if (n > 0
+                    && !((pl.scoring == Scoring::Wide || den <= smallestProduct * kDenominatorCeiling)
+                         && den >= pl.count * kDenominatorFloor))
+                    return false;
+                const std::size_t at = pl.denominatorAt(q, own == 1, g);
+                pl.denominator[at] = den;
+                pl.invDenominator[at] = 1.0 / den;
+            }
+        }
+    }
+    return true;
+}
+
+// Widths and window bounds of every grid point, then the powers and denominators. False
+// when a width or density would leave the normal doubles.
 bool tabulatePoints(SweepPlan& pl, const std::vector<double>& sigma, const std::vector<double>& grid)
 {
     const int d = pl.columns;
     const int points = pl.points;
-    const int classes = pl.classes;
-    // The smallest non-zero kernel product: every column at 0.75 * (1 - (1 - 2^-53)).
-    const double smallestProduct = std::pow(0.75 * 0x1p-53, d) * 0.5;
-
     pl.widths.resize(static_cast<std::size_t>(points) * d);
     pl.bound.resize(static_cast<std::size_t>(d) * points);
-    pl.t.resize(points);
-    pl.powSigned.resize(static_cast<std::size_t>(points) * pl.padded);
-    pl.powAbs.resize(static_cast<std::size_t>(points) * pl.padded);
-    pl.denominator.resize(static_cast<std::size_t>(points) * classes * 2);
-    pl.invDenominator.resize(pl.denominator.size());
+    std::vector<double> products(points);
     for (int g = 0; g < points; ++g) {
         double product = 1.0;
         for (int j = 0; j < d; ++j) {
@@ -219,85 +298,34 @@ bool tabulatePoints(SweepPlan& pl, const std::vector<double>& sigma, const std::
         }
         if (!std::isnormal(product))
             return false;
-        const double t = 1.0 / (grid[g] * grid[g]);
-        pl.t[g] = t;
-        double power = 1.0;
-        for (int m = 0; m < pl.padded; ++m) {
-            power = power * t;
-            // Coefficient sums that underflow must stay negligible against the bound.
-            if (pl.wideColumns && !(power <= 0x1p800))
-                return false;
-            pl.powAbs[static_cast<std::size_t>(g) * pl.padded + m] = power;
-            pl.powSigned[static_cast<std::size_t>(g) * pl.padded + m] = m % 2 == 0 ? -power : power;
-        }
-        for (int q = 0; q < classes; ++q) {
-            for (int own = 0; own < 2; ++own) {
-                const int n = pl.classSize[q] - own;
-                double den = n * product;
-                if (den == 0.0)
-                    den = 0.001;
-                // Every density of a class with a row in the window must be a normal,
-                // finite double for the bounds to apply.
-                if (n > 0 && !((pl.wideColumns || den <= smallestProduct * 1e300) && den >= pl.count * 1e-300))
-                    return false;
-                const std::size_t at = (static_cast<std::size_t>(g) * classes + q) * 2 + own;
-                pl.denominator[at] = den;
-                pl.invDenominator[at] = 1.0 / den;
-            }
-        }
+        products[g] = product;
     }
-    return true;
-}
-
-// The same tables grid point by grid point, for the vector evaluation; padding points
-// repeat the last one.
-void transposeForVectors(SweepPlan& pl)
-{
-    const int points = pl.points;
-    const int classes = pl.classes;
-    const int stride = (points + 3) / 4 * 4;
-    pl.paddedPoints = stride;
-    pl.powSignedT.resize(static_cast<std::size_t>(4) * stride);
-    pl.tT.resize(stride);
-    pl.denominatorT.resize(static_cast<std::size_t>(classes) * 2 * stride);
-    pl.invDenominatorT.resize(pl.denominatorT.size());
-    for (int g = 0; g < stride; ++g) {
-        const int from = std::min(g, points - 1);
-        pl.tT[g] = pl.t[from];
-        for (int m = 0; m < 4; ++m)
-            pl.powSignedT[static_cast<std::size_t>(m) * stride + g] = pl.powSigned[static_cast<std::size_t>(from) * 4 + m];
-        for (int k = 0; k < classes * 2; ++k) {
-            pl.denominatorT[static_cast<std::size_t>(k) * stride + g] = pl.denominator[static_cast<std::size_t>(from) * classes * 2 + k];
-            pl.invDenominatorT[static_cast<std::size_t>(k) * stride + g] = pl.invDenominator[static_cast<std::size_t>(from) * classes * 2 + k];
-        }
-    }
+    return tabulatePowers(pl, grid) && tabulateDenominators(pl, products);
 }
 
 }  // namespace
 
-std::optional<SweepPlan> buildSweepPlan(const DenseSample& s, const std::vector<double>& sigma,
-                                        const std::vector<double>& grid, bool strict, const Kernels& kernels)
+std::unique_ptr<const SweepPlan> buildSweepPlan(const DenseSample& s, const std::vector<double>& sigma,
+                                                const std::vector<double>& grid, bool strict, const Kernels& kernels)
 {
     if (!inputsInRange(s, sigma, grid))
-        return std::nullopt;
-    SweepPlan pl(kernels);
-    pl.columns = s.columns;
-    pl.classes = s.classes;
-    pl.points = static_cast<int>(grid.size());
-    pl.strict = strict;
-    shapeGrid(pl, grid);
-    if (!layOutRows(pl, s))
-        return std::nullopt;
-    groupDuplicates(pl);
+        return nullptr;
+    auto pl = std::make_unique<SweepPlan>(kernels);
+    pl->columns = s.columns;
+    pl->classes = s.classes;
+    pl->points = static_cast<int>(grid.size());
+    pl->strict = strict;
+    shapeGrid(*pl, grid);
+    chooseModes(*pl);
+    if (!layOutRows(*pl, s))
+        return nullptr;
+    groupDuplicates(*pl);
     // Sums of exact duplicates (each adds 0.75^d) must stay exact integers times 3^d / 4^d.
-    pl.wideColumns = s.columns > 16;
-    pl.dupExact = std::pow(3.0, s.columns) * pl.count < 0x1p53;
-    if (!pl.dupExact && !pl.wideColumns)
-        return std::nullopt;
-    layOutColumns(pl, sigma);
-    if (!tabulatePoints(pl, sigma, grid))
-        return std::nullopt;
-    if (pl.vectorWidth > 0)
-        transposeForVectors(pl);
+    pl->dupExact = std::pow(3.0, s.columns) * pl->count < 0x1p53;
+    if (!pl->dupExact && pl->scoring != Scoring::Wide)
+        return nullptr;
+    layOutColumns(*pl, sigma);
+    if (!tabulatePoints(*pl, sigma, grid))
+        return nullptr;
     return pl;
 }

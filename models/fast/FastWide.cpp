@@ -19,8 +19,8 @@ constexpr double kSmallestDensity = 0x1p-1000;
 
 }  // namespace
 
-// 1 right, 0 wrong, -1 no class has a density (the row cannot be decided).
-int SweepScorer::decideWide(int i, int g)
+// The outcome of the row at position i at grid point g, some class having rows in the window.
+Verdict::Outcome Decisions::decideWide(int i, int g)
 {
     const int y = plan.cls[i];
     const int classes = plan.classes;
@@ -40,59 +40,29 @@ int SweepScorer::decideWide(int i, int g)
         }
         return usable;
     };
-    // With every density positive: 1 or 0 when the intervals settle it, -1 otherwise.
-    auto verdict = [&]() {
-        if (accCount[y] == 0)
-            return 0;
-        bool open = false;
-        for (int q = 0; q < classes; ++q) {
-            if (q == y || accCount[q] == 0)
-                continue;
-            const Estimate& a = est[y];
-            const Estimate& b = est[q];
-            const bool yes = q < y ? a.lo > b.hi : a.lo >= b.hi;
-            const bool no = q < y ? b.lo >= a.hi : b.lo > a.hi;
-            if (no)
-                return 0;
-            open = open || !yes;
-        }
-        return open ? -1 : 1;
-    };
     for (const bool tight : {false, true}) {
         if (settle(tight)) {
-            const int v = verdict();
-            if (v >= 0)
-                return v;
+            // Every class with rows in the window has a density: the intervals may settle it.
+            const Verdict::Outcome outcome = Verdict::contest(
+                y, classes, [&](int q) { return accCount[q] > 0; },
+                [&](int q) { return Verdict::Bounds{est[q].lo, est[q].hi}; }, [](int) {});
+            if (outcome != Verdict::Unsettled)
+                return outcome;
         }
     }
     ++recomputedCount;
-    double best = -1.0;
-    int chosen = -1;
-    for (int q = 0; q < classes; ++q) {
-        const double f = accCount[q] == 0 ? NOT_DEFINED_REAL : exactDensity(i, q, g);
-        if (f != NOT_DEFINED_REAL && f > best) {
-            best = f;
-            chosen = q;
-        }
-    }
-    return chosen == -1 ? -1 : (chosen == y ? 1 : 0);
+    const int chosen = Verdict::winner(
+        classes, [&](int q) { return accCount[q] == 0 ? NOT_DEFINED_REAL : exactDensity(i, q, g); });
+    return Verdict::outcomeOf(chosen, y);
 }
 
-void SweepScorer::scoreWide(int i, const PointCounts& counts)
+void WideScoring::score(int i, const PointCounts& counts)
 {
-    std::fill(acc.begin(), acc.end(), 0.0);
-    std::fill(accCount.begin(), accCount.end(), 0);
+    decisions.restart();
     for (int g = 0; g < plan.points; ++g) {
-        accumulate(g);
+        decisions.accumulate(g);
         if (plan.strict && counts.settled[g].load(std::memory_order_relaxed))
             continue;
-        bool any = false;
-        for (int q = 0; q < plan.classes; ++q)
-            any = any || accCount[q] > 0;
-        const int v = any ? decideWide(i, g) : -1;
-        if (v == 0)
-            ++counts.errors[g];
-        else if (v < 0)
-            countUndecided(g, counts);
+        counts.add(g, decisions.anyRows() ? decisions.decideWide(i, g) : Verdict::Undecided, plan.strict);
     }
 }

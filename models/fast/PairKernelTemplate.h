@@ -88,7 +88,8 @@ template <class T>
     return T::add(below, w.one);
 }
 
-// Exactly 4 (padded) columns, kLanes rows per step.
+// Exactly 4 (padded) columns, kLanes rows per step. One long function: the steps in flight
+// keep their rows in registers only while they share a frame.
 template <class T>
 void pairKernel(PairKernelArgs& a)
 {
@@ -208,7 +209,8 @@ void pairKernel(PairKernelArgs& a)
     scatter.add(1, r1.e1, r1.e2, r1.e3, r1.e4);
 }
 
-// D > 0: exactly D columns, known to the compiler; 0: a.realColumns.
+// D > 0: exactly D columns, known to the compiler; 0: a.realColumns. Long for the same
+// reason as pairKernel: its steps wait in one frame.
 template <class T, int D>
 void wideKernel(PairKernelArgs& a)
 {
@@ -290,41 +292,29 @@ void wideKernel(PairKernelArgs& a)
     }
 }
 
-// Column counts up to 32 get a kernel of their own; wider ones share the general one.
+// Column counts up to kUnrolledColumnsMax get a kernel of their own, the count known to the
+// compiler so that every loop over the columns unrolls; wider ones share the general one.
+// The table is made from an integer sequence (<utility>, which the kernel files include
+// before their pragmas).
+constexpr int kUnrolledColumnsMin = 5;
+constexpr int kUnrolledColumnsMax = 32;
+
+template <class T, int... K>
+void wideKernelFor(PairKernelArgs& a, std::integer_sequence<int, K...>)
+{
+    using Kernel = void (*)(PairKernelArgs&);
+    static constexpr Kernel kernels[] = {&wideKernel<T, kUnrolledColumnsMin + K>...};
+    const int k = a.realColumns - kUnrolledColumnsMin;
+    if (k >= 0 && k < static_cast<int>(sizeof...(K)))
+        kernels[k](a);
+    else
+        wideKernel<T, 0>(a);
+}
+
 template <class T>
 void wideKernelFor(PairKernelArgs& a)
 {
-    switch (a.realColumns) {
-    case 5: wideKernel<T, 5>(a); break;
-    case 6: wideKernel<T, 6>(a); break;
-    case 7: wideKernel<T, 7>(a); break;
-    case 8: wideKernel<T, 8>(a); break;
-    case 9: wideKernel<T, 9>(a); break;
-    case 10: wideKernel<T, 10>(a); break;
-    case 11: wideKernel<T, 11>(a); break;
-    case 12: wideKernel<T, 12>(a); break;
-    case 13: wideKernel<T, 13>(a); break;
-    case 14: wideKernel<T, 14>(a); break;
-    case 15: wideKernel<T, 15>(a); break;
-    case 16: wideKernel<T, 16>(a); break;
-    case 17: wideKernel<T, 17>(a); break;
-    case 18: wideKernel<T, 18>(a); break;
-    case 19: wideKernel<T, 19>(a); break;
-    case 20: wideKernel<T, 20>(a); break;
-    case 21: wideKernel<T, 21>(a); break;
-    case 22: wideKernel<T, 22>(a); break;
-    case 23: wideKernel<T, 23>(a); break;
-    case 24: wideKernel<T, 24>(a); break;
-    case 25: wideKernel<T, 25>(a); break;
-    case 26: wideKernel<T, 26>(a); break;
-    case 27: wideKernel<T, 27>(a); break;
-    case 28: wideKernel<T, 28>(a); break;
-    case 29: wideKernel<T, 29>(a); break;
-    case 30: wideKernel<T, 30>(a); break;
-    case 31: wideKernel<T, 31>(a); break;
-    case 32: wideKernel<T, 32>(a); break;
-    default: wideKernel<T, 0>(a); break;
-    }
+    wideKernelFor<T>(a, std::make_integer_sequence<int, kUnrolledColumnsMax - kUnrolledColumnsMin + 1>{});
 }
 
 }  // namespace fastkernel

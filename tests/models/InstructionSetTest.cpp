@@ -87,18 +87,22 @@ TEST_P(KernelPlanTest, PlansAndSearchesStepThroughTheKernelsOfTheirSet)
     const std::vector<double> grid = programGrid();
     const DenseRows narrow = gaussianBlobs(30, 4, 3, 5);
     const DenseRows wide = gaussianBlobs(30, 6, 3, 6);
+    const PairFill none = PairFill::Scalar;
     const auto four = buildSweepPlan(narrow.view(), columnDeviations(narrow), grid, true, kernelsFor(set()));
     ASSERT_TRUE(four);
     EXPECT_EQ(four->kernels.set(), set());
-    EXPECT_EQ(four->vectorWidth, width);
-    EXPECT_EQ(four->wideWidth, 0);
+    EXPECT_EQ(four->rowsPerStep, width);
+    EXPECT_EQ(four->fill, width ? PairFill::FourColumns : none);
+    EXPECT_EQ(four->scoring, width ? Scoring::Vector : Scoring::Scalar);
     const auto six = buildSweepPlan(wide.view(), columnDeviations(wide), grid, true, kernelsFor(set()));
     ASSERT_TRUE(six);
-    EXPECT_EQ(six->vectorWidth, 0);
-    EXPECT_EQ(six->wideWidth, width);
+    EXPECT_EQ(six->rowsPerStep, width);
+    EXPECT_EQ(six->fill, width ? PairFill::Wide : none);
+    EXPECT_EQ(six->scoring, Scoring::Scalar);
     const auto uneven = buildSweepPlan(narrow.view(), columnDeviations(narrow), {0.5, 0.7, 1.5}, true, kernelsFor(set()));
     ASSERT_TRUE(uneven);
-    EXPECT_EQ(uneven->vectorWidth, 0);
+    EXPECT_EQ(uneven->fill, none);
+    EXPECT_EQ(uneven->scoring, Scoring::Scalar);
     EXPECT_EQ(FastSearch::search(narrow.view(), columnDeviations(narrow), grid, true, {}, {2, set()}).kernels, set());
 }
 

@@ -8,6 +8,7 @@
 
 #include "models/TModelClass.h"
 #include "models/fast/FastSearch.h"
+#include "models/fast/Verdict.h"
 #include "objects/Values.h"
 #include "tests/support/SampleBuilder.h"
 
@@ -58,4 +59,40 @@ TEST(VerdictsTest, EqualTheObjectModelClassifierRowByRow)
         }
     }
     EXPECT_GT(undecided, 0) << "the narrow widths must leave rows undecided";
+}
+
+TEST(VerdictRule, TheEarlierClassKeepsTiesInEveryForm)
+{
+    EXPECT_TRUE(Verdict::beats(0, 0.5, 1, 0.5));
+    EXPECT_FALSE(Verdict::beats(1, 0.5, 0, 0.5));
+    EXPECT_EQ(Verdict::winner(4, [](int q) { return std::vector<double>{NOT_DEFINED_REAL, 0.5, 0.7, 0.7}[q]; }), 2);
+    EXPECT_EQ(Verdict::winner(2, [](int) { return NOT_DEFINED_REAL; }), -1);
+    // Bounds that touch: a tie at the touching value goes to the earlier class.
+    const Verdict::Bounds low{0.2, 0.5};
+    const Verdict::Bounds high{0.5, 0.9};
+    EXPECT_EQ(Verdict::duel(2, high, 1, low), Verdict::Duel::Open);
+    EXPECT_EQ(Verdict::duel(1, high, 2, low), Verdict::Duel::Wins);
+    EXPECT_EQ(Verdict::duel(1, low, 2, high), Verdict::Duel::Open);
+    EXPECT_EQ(Verdict::duel(2, low, 1, high), Verdict::Duel::Loses);
+    EXPECT_EQ(Verdict::duel(0, {0.3, 0.4}, 1, low), Verdict::Duel::Open);
+}
+
+TEST(VerdictRule, OutcomesOfARow)
+{
+    auto has = [](int q) { return q != 3; };
+    const Verdict::Bounds bounds[] = {{0.1, 0.2}, {0.5, 0.6}, {0.55, 0.7}, {0.0, 0.0}};
+    std::vector<int> open;
+    auto contest = [&](int y) {
+        return Verdict::contest(y, 4, has, [&](int q) { return bounds[q]; }, [&](int q) { open.push_back(q); });
+    };
+    EXPECT_EQ(contest(0), Verdict::Wrong);
+    EXPECT_EQ(contest(1), Verdict::Unsettled);
+    EXPECT_EQ(open, std::vector<int>{2});
+    EXPECT_EQ(contest(3), Verdict::Wrong);
+    EXPECT_EQ(Verdict::presence(false, false), Verdict::Undecided);
+    EXPECT_EQ(Verdict::combine(true, true, false, true), Verdict::Right);
+    EXPECT_EQ(Verdict::outcomeOf(-1, 0), Verdict::Undecided);
+    EXPECT_EQ(Verdict::outcomeOf(2, 1), Verdict::Wrong);
+    EXPECT_TRUE(Verdict::countsWrong(Verdict::Undecided, false));
+    EXPECT_FALSE(Verdict::countsWrong(Verdict::Undecided, true));
 }
