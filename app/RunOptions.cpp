@@ -25,7 +25,8 @@ RunOptions RunOptions::fromEnvironment()
 {
     RunOptions options;
     const char* reference = std::getenv("DODOZ_REFERENCE_SEARCH");
-    options.classifier.referenceSearch = reference && std::strcmp(reference, "1") == 0;
+    options.classifier.engine =
+        reference && std::strcmp(reference, "1") == 0 ? SearchEngine::Reference : SearchEngine::Fast;
     options.classifier.instructionSets = instructionSetCap();
     options.stops = TestStops::fromEnvironment();
     const char* noGui = std::getenv("DODOZ_NO_GUI");

@@ -8,8 +8,8 @@
 #include "models/TModelClass.h"
 
 struct RunOptions {
-    // DODOZ_REFERENCE_SEARCH=1: the object-model path instead of the fast engine, for
-    // anyone who wants to cross-check a result. DODOZ_INSTRUCTION_SET (none, avx2 or
+    // DODOZ_REFERENCE_SEARCH=1: the reference engine (every score through the object-model
+    // classes) instead of the fast one, for anyone who wants to cross-check a result. DODOZ_INSTRUCTION_SET (none, avx2 or
     // avx512; unset: avx512): the widest kernels the engine may use where the processor
     // has them, to check the narrower paths on a wider processor; any other value is an
     // error.

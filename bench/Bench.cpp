@@ -206,7 +206,7 @@ ObjectModelTiming objectModelSeconds(const Sample& s, const std::vector<double>&
     params->add(masks);
     params->add(nullptr);
 
-    TModelClass model(sample, ClassifierOptions{.referenceSearch = true});
+    TModelClass model(sample, ClassifierOptions{.engine = SearchEngine::Reference});
     model.getCriteryMinP().setModel(&model);
     int same = 0;
     const auto t0 = std::chrono::steady_clock::now();

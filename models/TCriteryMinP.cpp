@@ -4,7 +4,6 @@
 #include <cstdint>
 
 #include "core/Utils.h"
-#include "models/fast/FastSearch.h"
 #include "models/fast/SampleArrays.h"
 #include "objects/Values.h"
 
@@ -40,7 +39,7 @@ TCriteryMinP::~TCriteryMinP() = default;
 
 std::unique_ptr<SampleArrays> TCriteryMinP::denseArrays(const Vector& params) const
 {
-    if (realOutput || collect || testDataset || !engineModel || model != engineModel || params.size() < 2)
+    if (realOutput || collect || testDataset || !gridSearch || !model || params.size() < 2)
         return nullptr;
     const ObjectPtr& codes = params.elementAt(0);
     const ObjectPtr& masks = params.elementAt(1);
@@ -58,8 +57,7 @@ std::vector<double> TCriteryMinP::scoreGrid(const Vector* params, const Vector& 
     std::vector<double> deviations(static_cast<size_t>(sigma.size()));
     for (int j = 0; j < sigma.size(); ++j)
         deviations[static_cast<size_t>(j)] = sigma.getDouble(j);
-    const FastSearch::Options options{.instructionSets = engineSets};
-    std::vector<double> criterion = FastSearch::search(arrays->view(), deviations, grid, strict, step, options).criterion;
+    std::vector<double> criterion = gridSearch->search(arrays->view(), deviations, grid, strict, step).criterion;
     searched = {std::move(arrays), std::move(deviations), grid, criterion, strict};
     return criterion;
 }
@@ -98,7 +96,7 @@ double TCriteryMinP::getCriterion(const Vector& params)
                     return value;
                 }
                 searched = {};
-                return FastSearch::criterionAt(arrays->view(), h, strict, nullptr, {.instructionSets = engineSets});
+                return gridSearch->search(arrays->view(), h, {1.0}, strict, {}).criterion.front();
             }
         }
     }

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "models/TModel.h"
-#include "models/fast/InstructionSet.h"
+#include "models/fast/GridSearch.h"
 
 class SampleArrays;
 
@@ -31,17 +31,14 @@ public:
     const DatasetPtr& getRightDataset() const { return rightDataset; }
     const DatasetPtr& getWrongDataset() const { return wrongDataset; }
 
-    // The class-density classifier whose criterion the fast engine may give, through the
-    // widest kernels up to allowed; null (the default) keeps every score on getCriterion.
-    void setEngineModel(const TModel* classifier, InstructionSet allowed)
-    {
-        engineModel = classifier;
-        engineSets = allowed;
-    }
+    // The engine that scores the grid of the class-density classifier's parameters (its
+    // class codes and masks first), set by that classifier; null (the default) keeps
+    // every score on getCriterion.
+    void setGridSearch(std::shared_ptr<GridSearch> engine) { gridSearch = std::move(engine); }
 
-    // The model's filled sample in dense arrays, when the fast engine gives this
-    // criterion for params (the engine's classifier scored leave-one-out on its own
-    // sample; params holding its class codes and masks first); null otherwise.
+    // The model's filled sample in dense arrays, when the grid search gives this
+    // criterion for params (params holding the class codes and masks of the model's own
+    // sample first); null otherwise.
     std::unique_ptr<SampleArrays> denseArrays(const Vector& params) const;
 
     static constexpr double NO_RESULT = NO_CRITERION;
@@ -51,8 +48,7 @@ private:
     DatasetPtr rightDataset;
     DatasetPtr wrongDataset;
     bool realOutput;
-    const TModel* engineModel = nullptr;
-    InstructionSet engineSets = InstructionSet::Avx512;
+    std::shared_ptr<GridSearch> gridSearch;
 
     // The last grid the fast engine scored.
     struct Searched {

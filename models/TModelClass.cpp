@@ -3,12 +3,25 @@
 #include "core/Utils.h"
 #include "objects/Values.h"
 
+namespace {
+
+std::shared_ptr<GridSearch> gridSearchOf(const ClassifierOptions& options)
+{
+    if (options.engine == SearchEngine::Reference)
+        return nullptr;
+    if (options.gridSearch)
+        return options.gridSearch;
+    return std::make_shared<LocalGridSearch>(FastSearch::Options{.instructionSets = options.instructionSets});
+}
+
+}  // namespace
+
 TModelClass::TModelClass(DatasetPtr sample, ClassifierOptions options)
     : TModel(std::move(sample)),
       criteryMinP(std::make_unique<TCriteryMinP>(false, false, nullptr)),
       densityModel(std::make_unique<TModelDensity>(nullptr)),
       optimizer(std::make_unique<TOptimizerC>(0.01, 3.0, 0.01)),
-      options(options)
+      gridSearch(gridSearchOf(options))
 {
     criteryMinP->setStrict(true);
     critery = criteryMinP.get();
@@ -112,7 +125,7 @@ VectorPtr TModelClass::optimize(Log* log, TBar* bar)
     result->add(codes);
     result->add(masks);
     criteryMinP->setModel(this);
-    criteryMinP->setEngineModel(options.referenceSearch ? nullptr : this, options.instructionSets);
+    criteryMinP->setGridSearch(gridSearch);
     optimizer->setCritery(criteryMinP.get());
     result->add(optimizer->optimize(result.get(), log, bar));
     if (log)

@@ -5,19 +5,10 @@
 
 #include <memory>
 
+#include "models/ClassifierOptions.h"
 #include "models/TCriteryMinP.h"
 #include "models/TModelDensity.h"
 #include "models/TOptimizerC.h"
-#include "models/fast/InstructionSet.h"
-
-struct ClassifierOptions {
-    // Every score through the object-model classes instead of the fast engine, for
-    // anyone who wants to cross-check a result; the values are the same to the bit.
-    bool referenceSearch = false;
-    // The widest kernels the fast engine may use, where the processor has them; the
-    // values are the same to the bit whichever it uses.
-    InstructionSet instructionSets = InstructionSet::Avx512;
-};
 
 class TModelClass : public TModel {
 public:
@@ -45,5 +36,6 @@ private:
     std::unique_ptr<TOptimizerC> optimizer;
     VectorPtr classCodes;
     VectorPtr classDensities;
-    ClassifierOptions options;
+    // The engine of the width search; null on the reference engine.
+    std::shared_ptr<GridSearch> gridSearch;
 };

@@ -13,15 +13,15 @@ TEST(RunOptionsTest, ReferenceSearchOnlyForOne)
 {
     {
         EnvVar reference("DODOZ_REFERENCE_SEARCH");
-        EXPECT_FALSE(RunOptions::fromEnvironment().classifier.referenceSearch);
+        EXPECT_EQ(RunOptions::fromEnvironment().classifier.engine, SearchEngine::Fast);
     }
     {
         EnvVar reference("DODOZ_REFERENCE_SEARCH", "1");
-        EXPECT_TRUE(RunOptions::fromEnvironment().classifier.referenceSearch);
+        EXPECT_EQ(RunOptions::fromEnvironment().classifier.engine, SearchEngine::Reference);
     }
     {
         EnvVar reference("DODOZ_REFERENCE_SEARCH", "yes");
-        EXPECT_FALSE(RunOptions::fromEnvironment().classifier.referenceSearch);
+        EXPECT_EQ(RunOptions::fromEnvironment().classifier.engine, SearchEngine::Fast);
     }
 }
 

@@ -434,7 +434,7 @@ protected:
     Outcome run(const std::function<DatasetPtr()>& make, bool reference, const VectorPtr& x) const
     {
         DatasetPtr ds = make();
-        TModelClass model(ds, ClassifierOptions{.referenceSearch = reference, .instructionSets = set()});
+        TModelClass model(ds, ClassifierOptions{.engine = reference ? SearchEngine::Reference : SearchEngine::Fast, .instructionSets = set()});
         RecordingBar bar;
         auto p = model.optimize(nullptr, &bar);
         EXPECT_EQ(model.getCriteryMinP().denseArrays(*p) == nullptr, reference);
@@ -566,6 +566,44 @@ TEST_P(FastPathTest, DuplicatesAndIntegerLevels)
         return sample(rows, classes);
     };
     expectSame(make, reals({1.0, 0.0}));
+}
+
+// Hands each search on to the local one and counts them.
+class CountingGridSearch : public GridSearch {
+public:
+    explicit CountingGridSearch(InstructionSet sets) : local(FastSearch::Options{.instructionSets = sets}) {}
+
+    FastSearch::Result search(const DenseSample& sample, const std::vector<double>& sigma,
+                              const std::vector<double>& grid, bool strict,
+                              const std::function<void()>& stepIt) override
+    {
+        ++searches;
+        points += grid.size();
+        return local.search(sample, sigma, grid, strict, stepIt);
+    }
+
+    int searches = 0;
+    std::size_t points = 0;
+
+private:
+    LocalGridSearch local;
+};
+
+TEST_P(FastPathTest, TheFastEngineSearchesThroughTheSuppliedGridSearchAlone)
+{
+    auto ds = sample({{0.0}, {0.3}, {0.5}, {0.9}, {2.0}, {2.4}, {2.6}, {3.1}}, {1, 1, 1, 1, 2, 2, 2, 2});
+    std::vector<uint64_t> widths;
+    for (const SearchEngine engine : {SearchEngine::Fast, SearchEngine::Reference}) {
+        auto counting = std::make_shared<CountingGridSearch>(set());
+        TModelClass model(ds, ClassifierOptions{.engine = engine, .instructionSets = set(), .gridSearch = counting});
+        RecordingBar bar;
+        auto p = model.optimize(nullptr, &bar);
+        EXPECT_EQ(counting->searches, engine == SearchEngine::Fast ? 1 : 0);
+        EXPECT_EQ(counting->points, engine == SearchEngine::Fast ? 300u : 0u);
+        EXPECT_EQ(bar.stepCount, 300);
+        widths.push_back(bits(std::static_pointer_cast<Vector>(p->elementAt(2))->getDouble(0)));
+    }
+    EXPECT_EQ(widths[0], widths[1]);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sets, FastPathTest, ::testing::ValuesIn(testsupport::kSets), testsupport::setName);
