@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/Utils.h"
+#include "models/fast/FastSearch.h"
 
 namespace DenseReference {
 
@@ -43,31 +44,31 @@ double widthProduct(const double* h, int columns)
     return p;
 }
 
-double criterion(const DenseSample& s, const double* h, bool strict, std::int64_t* errors)
+double criterion(const DenseSample& s, const double* h, bool strict, std::int64_t* errors, std::int64_t* undecided)
 {
     validate(s, nullptr, "DenseReference.criterion");
     const double p = widthProduct(h, s.columns);
-    std::int64_t wrong = 0;
-    std::int64_t scored = 0;
+    GridCounts counts{{0}, {0}, 0};
     for (int i = 0; i < s.rows; ++i) {
         if (s.cls[i] == -1)
             continue;
-        ++scored;
+        ++counts.scored;
         const int y = classify(s, i, h, p);
         if (y == -1) {
-            if (strict) {
-                if (errors)
-                    *errors = -1;
-                return UNDECIDED;
-            }
-            ++wrong;
+            ++counts.undecided[0];
+            if (strict)
+                break;
+            ++counts.errors[0];
         } else if (y != s.cls[i]) {
-            ++wrong;
+            ++counts.errors[0];
         }
     }
+    const GridScores scores = FastSearch::scoresOf(counts, strict);
     if (errors)
-        *errors = wrong;
-    return static_cast<double>(wrong) / static_cast<double>(scored);
+        *errors = scores.errors[0];
+    if (undecided)
+        *undecided = scores.undecided[0];
+    return scores.criterion[0];
 }
 
 GridScores search(const DenseSample& s, const std::vector<double>& sigma, const std::vector<double>& grid, bool strict)
@@ -79,8 +80,10 @@ GridScores search(const DenseSample& s, const std::vector<double>& sigma, const 
         for (std::size_t j = 0; j < sigma.size(); ++j)
             h[j] = sigma[j] * c;
         std::int64_t wrong = 0;
-        result.criterion.push_back(criterion(s, h.data(), strict, &wrong));
+        std::int64_t undecided = 0;
+        result.criterion.push_back(criterion(s, h.data(), strict, &wrong, &undecided));
         result.errors.push_back(wrong);
+        result.undecided.push_back(undecided);
     }
     return result;
 }

@@ -34,9 +34,10 @@ int classify(const DenseSample& s, int i, const double* h, double widthProduct);
 // The product of the widths, 1.0 times each width in column order.
 double widthProduct(const double* h, int columns);
 
-// The criterion at the widths h; errors (may be null) receives the wrong rows, or -1
-// when the result is UNDECIDED. Throws when no row is scored.
-double criterion(const DenseSample& s, const double* h, bool strict, std::int64_t* errors = nullptr);
+// The criterion at the widths h; errors and undecided (may be null) receive the wrong
+// and the undecided rows as GridScores has them. Throws when no row is scored.
+double criterion(const DenseSample& s, const double* h, bool strict, std::int64_t* errors = nullptr,
+                 std::int64_t* undecided = nullptr);
 
 // The criterion at every grid point c, with the widths sigma_j * c.
 GridScores search(const DenseSample& s, const std::vector<double>& sigma, const std::vector<double>& grid, bool strict);

@@ -18,4 +18,26 @@ struct DenseSample {
 struct GridScores {
     std::vector<double> criterion;     // wrong rows / scored rows, or 1e101 (strict, undecided row)
     std::vector<std::int64_t> errors;  // wrong rows; -1 where the criterion is 1e101
+    // Scored rows no class decides (every class without density). Not strict, they are
+    // among the wrong rows and counted exactly; strict, 0 where the criterion is below
+    // 1e101 and -1 (not counted) where it is 1e101.
+    std::vector<std::int64_t> undecided;
 };
+
+// Query rows [begin, end) of a sample, end -1 meaning up to the last row. Every row of the
+// sample stays a kernel centre; only the rows scored are the share's.
+struct RowShare {
+    int begin = 0;
+    int end = -1;
+};
+
+// What a share of the query rows contributes to the scores, per grid point: disjoint
+// shares covering every row add up to the whole search's counts.
+struct GridCounts {
+    std::vector<std::int64_t> errors;     // wrong rows (not strict: the undecided ones among them)
+    std::vector<std::int64_t> undecided;  // rows no class decides (strict: > 0 may stop the count)
+    std::int64_t scored = 0;              // rows of the share with a class
+};
+
+// Element by element; throws SystemException when the grids differ in size.
+GridCounts& operator+=(GridCounts& sum, const GridCounts& share);

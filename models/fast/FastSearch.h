@@ -34,6 +34,23 @@ struct Result : GridScores {
 Result search(const DenseSample& sample, const std::vector<double>& sigma, const std::vector<double>& grid,
               bool strict, const std::function<void()>& stepIt = {}, const Options& options = {});
 
+// The counts behind search over the query rows of share only (every row of the sample
+// remains a kernel centre). Under strict, a grid point may stop being counted once a row
+// of the share is undecided there: undecided is then above 0 and errors means nothing.
+// stepIt as for search, exactly grid.size() calls as the share's rows get scored.
+GridCounts countShare(const DenseSample& sample, const std::vector<double>& sigma, const std::vector<double>& grid,
+                      bool strict, RowShare share, const std::function<void()>& stepIt = {},
+                      const Options& options = {});
+
+// The criterion from counts summed over shares that cover every row: wrong / scored, or
+// 1e101 under strict where some row is undecided. The one place counts become scores.
+GridScores scoresOf(const GridCounts& summed, bool strict);
+
+// The class position the leave-one-out classifier gives each row at these widths, in the
+// search's rule and arithmetic: -1 where no class decides the row, -2 for a row without a
+// class. Plain loops over every pair of rows, spread over the options' threads.
+std::vector<int> verdictsAt(const DenseSample& sample, const std::vector<double>& widths, const Options& options = {});
+
 // The criterion at one width vector; errors (may be null) receives the wrong rows, or
 // -1 when the result is 1e101.
 double criterionAt(const DenseSample& sample, const std::vector<double>& widths, bool strict,

@@ -164,18 +164,27 @@ void SweepScorer::putBack(int i)
     activation[i] = leftOut;
 }
 
-int SweepScorer::scoreGroup(int group, std::int64_t* errors, std::atomic<unsigned char>* undecided)
+int SweepScorer::scoreIdentical(const int* positions, int count, const PointCounts& counts)
 {
-    const int first = plan.groupStart[group];
-    const int last = plan.groupStart[group + 1];
-    fillBuckets(plan.groupMembers[first]);
-    for (int k = first; k < last; ++k) {
-        const int i = plan.groupMembers[k];
+    if (count == 0)
+        return 0;
+    fillBuckets(positions[0]);
+    for (int k = 0; k < count; ++k) {
+        const int i = positions[k];
         leaveOut(i);
-        score(i, errors, undecided);
+        score(i, counts);
         putBack(i);
     }
-    return last - first;
+    return count;
+}
+
+void SweepScorer::countUndecided(int g, const PointCounts& counts) const
+{
+    ++counts.undecided[g];
+    if (plan.strict)
+        counts.settled[g].store(1, std::memory_order_relaxed);
+    else
+        ++counts.errors[g];
 }
 
 int SweepScorer::place(int p)
@@ -326,14 +335,14 @@ bool SweepScorer::decide(int i, int g)
     return v == 1;
 }
 
-void SweepScorer::score(int i, std::int64_t* errors, std::atomic<unsigned char>* undecided)
+void SweepScorer::score(int i, const PointCounts& counts)
 {
     if (plan.wideColumns) {
-        scoreWide(i, errors, undecided);
+        scoreWide(i, counts);
         return;
     }
     if (plan.vectorWidth > 0) {
-        scoreVector(i, errors, undecided);
+        scoreVector(i, counts);
         return;
     }
     std::fill(acc.begin(), acc.end(), 0.0);
@@ -341,19 +350,15 @@ void SweepScorer::score(int i, std::int64_t* errors, std::atomic<unsigned char>*
     const int y = plan.cls[i];
     for (int g = 0; g < plan.points; ++g) {
         accumulate(g);
-        if (plan.strict && undecided[g].load(std::memory_order_relaxed))
+        if (plan.strict && counts.settled[g].load(std::memory_order_relaxed))
             continue;
         bool any = false;
         for (int q = 0; q < plan.classes; ++q)
             any = any || accCount[q] > 0;
-        if (!any) {
-            if (plan.strict)
-                undecided[g].store(1, std::memory_order_relaxed);
-            else
-                ++errors[g];
-        } else if (accCount[y] == 0 || !decide(i, g)) {
-            ++errors[g];
-        }
+        if (!any)
+            countUndecided(g, counts);
+        else if (accCount[y] == 0 || !decide(i, g))
+            ++counts.errors[g];
     }
 }
 
@@ -381,7 +386,7 @@ void SweepScorer::evaluateVector(int i)
     plan.kernels.evaluate()(args);
 }
 
-void SweepScorer::scoreVector(int i, std::int64_t* errors, std::atomic<unsigned char>* undecided)
+void SweepScorer::scoreVector(int i, const PointCounts& counts)
 {
     const int stride = plan.paddedPoints;
     evaluateVector(i);
@@ -390,16 +395,13 @@ void SweepScorer::scoreVector(int i, std::int64_t* errors, std::atomic<unsigned 
         case kRight:
             break;
         case kWrong:
-            ++errors[g];
+            ++counts.errors[g];
             break;
         case kUndecided:
-            if (plan.strict)
-                undecided[g].store(1, std::memory_order_relaxed);
-            else
-                ++errors[g];
+            countUndecided(g, counts);
             break;
         default:
-            if (plan.strict && undecided[g].load(std::memory_order_relaxed))
+            if (plan.strict && counts.settled[g].load(std::memory_order_relaxed))
                 break;
             for (int q = 0; q < plan.classes; ++q) {
                 const std::size_t at = static_cast<std::size_t>(q) * stride + g;
@@ -408,7 +410,7 @@ void SweepScorer::scoreVector(int i, std::int64_t* errors, std::atomic<unsigned 
                     acc[static_cast<std::size_t>(q) * 4 + m] = prefix[at * 4 + m];
             }
             if (!decide(i, g))
-                ++errors[g];
+                ++counts.errors[g];
         }
     }
 }

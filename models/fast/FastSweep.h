@@ -49,6 +49,7 @@ struct SweepPlan {
     std::vector<double> xc;               // padded columns
     std::vector<double> xr;               // rows, d values each
     std::vector<int> cls;                 // class position
+    std::vector<int> sampleRow;           // the sample's row at each position
     std::vector<int> classSize;
     std::vector<int> classStart;          // first position of each class; count at the end
     // Rows with identical values share their pair sums; only the self-exclusion differs.
@@ -91,15 +92,23 @@ struct SweepPlan {
 std::optional<SweepPlan> buildSweepPlan(const DenseSample& s, const std::vector<double>& sigma,
                                         const std::vector<double>& grid, bool strict, const Kernels& kernels);
 
+// Where a scorer counts, per grid point: its wrong rows, its undecided rows (not strict,
+// also wrong ones), and, shared by every thread, the points some row left undecided under
+// strict, whose criterion is settled and which need no more scoring.
+struct PointCounts {
+    std::int64_t* errors = nullptr;
+    std::int64_t* undecided = nullptr;
+    std::atomic<unsigned char>* settled = nullptr;
+};
+
 // Scores rows at every grid point; one per thread, buffers O(rows + points * classes).
 class SweepScorer {
 public:
     explicit SweepScorer(const SweepPlan& plan);
 
-    // Scores every row of a group of identical rows at every grid point: wrong rows are
-    // added to errors[g]; an undecided row sets undecided[g] (under strict, points already
-    // marked are skipped; otherwise an undecided row counts as wrong). Returns the rows.
-    int scoreGroup(int group, std::int64_t* errors, std::atomic<unsigned char>* undecided);
+    // Scores rows of identical values (positions, count of them) at every grid point into
+    // counts; under strict, settled points are skipped. Returns the rows.
+    int scoreIdentical(const int* positions, int count, const PointCounts& counts);
 
     // (row, grid point) decisions that needed the plain arithmetic so far.
     std::int64_t recomputed() const { return recomputedCount; }
@@ -133,10 +142,12 @@ private:
     void foldCounted();
     void leaveOut(int i);
     void putBack(int i);
-    void score(int i, std::int64_t* errors, std::atomic<unsigned char>* undecided);
-    void scoreWide(int i, std::int64_t* errors, std::atomic<unsigned char>* undecided);
+    void score(int i, const PointCounts& counts);
+    void scoreWide(int i, const PointCounts& counts);
     int decideWide(int i, int g);
-    void scoreVector(int i, std::int64_t* errors, std::atomic<unsigned char>* undecided);
+    void scoreVector(int i, const PointCounts& counts);
+    // A row no class decides at grid point g.
+    void countUndecided(int g, const PointCounts& counts) const;
     void evaluateVector(int i);
     bool decide(int i, int g);
     int place(int p);

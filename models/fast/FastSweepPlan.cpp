@@ -128,6 +128,7 @@ bool layOutRows(SweepPlan& pl, const DenseSample& s)
         pl.classStart[q + 1] = pl.classStart[q] + pl.classSize[q];
     pl.count = pl.classStart[s.classes];
     pl.cls.resize(pl.count);
+    pl.sampleRow.resize(pl.count);
     pl.xr.resize(static_cast<std::size_t>(pl.count) * d);
     std::vector<int> next(pl.classStart.begin(), pl.classStart.end() - 1);
     for (int r = 0; r < s.rows; ++r) {
@@ -135,6 +136,7 @@ bool layOutRows(SweepPlan& pl, const DenseSample& s)
             continue;
         const int p = next[s.cls[r]]++;
         pl.cls[p] = s.cls[r];
+        pl.sampleRow[p] = r;
         std::copy(s.x + static_cast<std::size_t>(r) * d, s.x + static_cast<std::size_t>(r + 1) * d,
                   &pl.xr[static_cast<std::size_t>(p) * d]);
     }

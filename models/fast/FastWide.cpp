@@ -78,21 +78,21 @@ int SweepScorer::decideWide(int i, int g)
     return chosen == -1 ? -1 : (chosen == y ? 1 : 0);
 }
 
-void SweepScorer::scoreWide(int i, std::int64_t* errors, std::atomic<unsigned char>* undecided)
+void SweepScorer::scoreWide(int i, const PointCounts& counts)
 {
     std::fill(acc.begin(), acc.end(), 0.0);
     std::fill(accCount.begin(), accCount.end(), 0);
     for (int g = 0; g < plan.points; ++g) {
         accumulate(g);
-        if (plan.strict && undecided[g].load(std::memory_order_relaxed))
+        if (plan.strict && counts.settled[g].load(std::memory_order_relaxed))
             continue;
         bool any = false;
         for (int q = 0; q < plan.classes; ++q)
             any = any || accCount[q] > 0;
         const int v = any ? decideWide(i, g) : -1;
-        if (v == 0 || (v < 0 && !plan.strict))
-            ++errors[g];
+        if (v == 0)
+            ++counts.errors[g];
         else if (v < 0)
-            undecided[g].store(1, std::memory_order_relaxed);
+            countUndecided(g, counts);
     }
 }
