@@ -210,19 +210,6 @@ TEST_P(WorkersRunTest, OneTwoAndThreeWorkersWriteTheRowsAndTheJournalOfThePlainR
     }
 }
 
-TEST_P(WorkersRunTest, ABadNumberOfWorkersStopsTheRunBeforeTheTask)
-{
-    const int key = fx->registerTask({.object = e2e::iris::versicolor});
-    for (const char* value : {"0", "-1", "two", "4097", " 2"}) {
-        SCOPED_TRACE(value);
-        const RunOutcome run = fx->runDodoz(key, Regional::C, {std::string("DODOZ_WORKERS=") + value});
-        EXPECT_EQ(run.process.err, Cp1251ToUtf8("DODOZ_WORKERS должна быть числом рабочих процессов от 1 до 4096: \"")
-                                       + value + "\"\n");
-        EXPECT_TRUE(run.journal.empty());
-        EXPECT_TRUE(fx->results(key).empty());
-    }
-}
-
 class LostWorkerTest : public WorkersRunTest {
 protected:
     // A search long enough to be caught in: every worker stops itself before it counts.
@@ -288,8 +275,49 @@ TEST_P(LostWorkerTest, DodozKilledInTheSearchTakesItsWorkersWithIt)
     EXPECT_TRUE(fx->results(key).empty());
 }
 
+// The number is read with the other switches, in a build with or without MPI.
+class WorkerCountTest : public e2e::BackendTest {};
+
+TEST_P(WorkerCountTest, ABadNumberOfWorkersStopsTheRunBeforeTheTask)
+{
+    const int key = fx->registerTask({.object = e2e::iris::versicolor});
+    for (const char* value : {"0", "-1", "two", "4097", " 2"}) {
+        SCOPED_TRACE(value);
+        const RunOutcome run = fx->runDodoz(key, Regional::C, {std::string("DODOZ_WORKERS=") + value});
+        EXPECT_EQ(run.process.err, Cp1251ToUtf8("DODOZ_WORKERS должна быть числом рабочих процессов от 1 до 4096: \"")
+                                       + value + "\"\n");
+        EXPECT_TRUE(run.journal.empty());
+        EXPECT_TRUE(fx->results(key).empty());
+    }
+}
+
+// A program built without MPI refuses workers instead of running without them.
+class BuiltWithoutMpiTest : public e2e::BackendTest {
+protected:
+    void SetUp() override
+    {
+#ifdef DODOZ_WORKER_PROGRAM
+        GTEST_SKIP() << "built with MPI: its refusal of workers not exercised";
+#endif
+        e2e::BackendTest::SetUp();
+    }
+};
+
+TEST_P(BuiltWithoutMpiTest, AskingForWorkersStopsTheRunBeforeTheTask)
+{
+    const int key = fx->registerTask({.object = e2e::iris::versicolor});
+    const RunOutcome run = fx->runDodoz(key, Regional::C, {"DODOZ_WORKERS=2"});
+    EXPECT_EQ(run.process.err,
+              Cp1251ToUtf8("Программа собрана без MPI: рабочие процессы поиска (DODOZ_WORKERS=2) недоступны") + "\n");
+    EXPECT_TRUE(run.journal.empty());
+    EXPECT_TRUE(fx->results(key).empty());
+}
+
 // The workers change nothing a backend sees: SQLite, which needs no server, is enough.
 INSTANTIATE_TEST_SUITE_P(Backends, WorkersRunTest, ::testing::Values(testsupport::Backend::SQLite), e2e::backendTestName);
 INSTANTIATE_TEST_SUITE_P(Backends, LostWorkerTest, ::testing::Values(testsupport::Backend::SQLite), e2e::backendTestName);
+INSTANTIATE_TEST_SUITE_P(Backends, WorkerCountTest, ::testing::Values(testsupport::Backend::SQLite), e2e::backendTestName);
+INSTANTIATE_TEST_SUITE_P(Backends, BuiltWithoutMpiTest, ::testing::Values(testsupport::Backend::SQLite),
+                         e2e::backendTestName);
 
 }  // namespace
