@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "core/Utils.h"
+#include "models/fast/DenseReference.h"
 
 namespace {
 
@@ -59,6 +60,10 @@ FastSearch::Result WorkerSearch::search(const DenseSample& sample, const std::ve
                                         const std::vector<double>& grid, bool strict,
                                         const std::function<void()>& stepIt)
 {
+    // A malformed sample fails here as the search in this process fails, not in a worker.
+    DenseReference::validate(sample, &sigma, "FastSearch.search");
+    if (grid.empty())
+        return {};
     std::vector<GridCounts> shares;
     try {
         if (!pool_)
