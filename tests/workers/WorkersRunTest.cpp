@@ -264,6 +264,18 @@ TEST_P(LostWorkerTest, ASilentWorkerEndsTheRunWithoutRows)
     EXPECT_NE(result.err.find(Cp1251ToUtf8("не отвечает 20 с")), std::string::npos) << result.err;
 }
 
+// Open MPI cannot start its launcher on a host it cannot reach and never returns; the
+// start is given up in its time.
+TEST_P(LostWorkerTest, AHostThatCannotBeReachedEndsTheRunWithoutRows)
+{
+    const int key = registerShape({100, 4, 2}, 10);
+    const std::filesystem::path work = fx->newWorkDir();
+    e2e::writeFile(work / "hosts", "nohost.invalid slots=4\n");
+    auto dodoz = fx->startDodoz(key, Regional::C, work,
+                                withWorkers(2, {"OMPI_MCA_orte_default_hostfile=" + (work / "hosts").string()}));
+    expectFailedWithoutRows(*dodoz, work, key);
+}
+
 TEST_P(LostWorkerTest, DodozKilledInTheSearchTakesItsWorkersWithIt)
 {
     const int key = registerShape({300, 4, 3}, 9);
