@@ -30,6 +30,8 @@ struct RunOptions {
     // DODOZ_WORKERS=N: the search spread over N worker processes started through MPI, on
     // the hosts the site's MPI settings name (a hostfile); unset or empty, none, and
     // nothing of MPI is loaded. The rows and the journal are those of a run without them.
+    // The bound lies far past any site's cluster and keeps a slip of the keyboard from
+    // asking MPI for a million processes.
     static constexpr unsigned mostWorkers = 4096;
     unsigned workers = 0;
 
