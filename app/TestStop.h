@@ -8,10 +8,13 @@
 //
 // The points of a run, in order: "open", "clear", "sample", "model", "output", "save",
 // "locked", "insert-1" to "insert-N" (after each INSERT of the result transaction),
-// "committed".
+// "committed"; "worker-count" stops each search worker before it counts (DODOZ_WORKERS).
 
 #include <string>
 #include <string_view>
+
+// Whether the comma-separated list names the point (whole names only).
+bool testStopListed(std::string_view list, std::string_view point);
 
 class TestStops {
 public:
@@ -23,10 +26,9 @@ public:
 
     // Stops the process when the point is listed; returns once it is continued.
     void reach(std::string_view point) const;
+    // Whether the point is listed, for a point another process reaches.
+    bool lists(std::string_view point) const { return testStopListed(list, point); }
 
 private:
     std::string list;
 };
-
-// Whether the comma-separated list names the point (whole names only).
-bool testStopListed(std::string_view list, std::string_view point);
