@@ -4,6 +4,7 @@
 
 #include "core/ProgBar.h"
 #include "core/Utils.h"
+#include "models/ClassShares.h"
 #include "models/TModelClass.h"
 #include "objects/DataPack.h"
 #include "repository/RepApi.h"
@@ -161,19 +162,11 @@ void Alg::writeRows(RepApi& repository, TModelClass& model, int chosen, double e
         repository.saveResult(pack);
         testStop("insert-" + std::to_string(++inserts));
     };
-    Vector& densities = *model.getClassDensities();
-    double sum = 0.0;
-    for (int i = 0; i < densities.size(); ++i) {
-        if (densities.getDouble(i) == NOT_DEFINED_REAL)
-            densities.set(i, std::make_shared<CDouble>(0.0));
-        sum = sum + densities.getDouble(i);
-    }
+    const std::vector<double> shares = classShares(*model.getClassDensities());
     const Vector& codes = *model.getClassCodes();
-    for (int i = 0; i < densities.size(); ++i) {
-        const double d = densities.getDouble(i);
-        const double share = CDouble::roundTo(sum > 0.0 ? d / sum * 100.0 : 0.0, 2);
-        saveResult("dens", i, std::make_shared<CInteger>(codes.getInt(i)), std::make_shared<CDouble>(share));
-    }
+    for (int i = 0; i < static_cast<int>(shares.size()); ++i)
+        saveResult("dens", i, std::make_shared<CInteger>(codes.getInt(i)),
+                   std::make_shared<CDouble>(shares[static_cast<size_t>(i)]));
     saveResult("class", 0, std::make_shared<CInteger>(chosen), nullptr);
     saveResult("p_min", 0, std::make_shared<CDouble>(CDouble::roundTo(errorProbability * 100.0, 2)), nullptr);
     DataPack pack;

@@ -2,8 +2,10 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "core/Utils.h"
+#include "models/workers/WorkerSearch.h"
 #include "runtime/Runtime.h"
 
 namespace {
@@ -19,6 +21,19 @@ InstructionSet instructionSetCap()
                                                             + LocaleToCp1251(name) + "\" (допустимы none, avx2, avx512)");
 }
 
+unsigned workerCount()
+{
+    const char* text = std::getenv("DODOZ_WORKERS");
+    if (!text || !*text)
+        return 0;
+    const std::optional<unsigned> workers = parseWhole<unsigned>(text);
+    if (workers && *workers >= 1 && *workers <= RunOptions::mostWorkers)
+        return *workers;
+    throw SystemException("RunOptions.fromEnvironment", "DODOZ_WORKERS должна быть числом рабочих процессов от 1 до "
+                                                            + std::to_string(RunOptions::mostWorkers) + ": \""
+                                                            + LocaleToCp1251(text) + "\"");
+}
+
 }  // namespace
 
 RunOptions RunOptions::fromEnvironment()
@@ -28,6 +43,7 @@ RunOptions RunOptions::fromEnvironment()
     options.classifier.engine =
         reference && std::strcmp(reference, "1") == 0 ? SearchEngine::Reference : SearchEngine::Fast;
     options.classifier.instructionSets = instructionSetCap();
+    options.workers = workerCount();
     options.stops = TestStops::fromEnvironment();
     const char* noGui = std::getenv("DODOZ_NO_GUI");
     options.console = noGui && *noGui && std::strcmp(noGui, "0") != 0;
@@ -40,6 +56,18 @@ RunOptions RunOptions::fromEnvironment()
             options.invalidQueryTimeout = timeout;
     }
     return options;
+}
+
+void RunOptions::attachWorkers()
+{
+    if (workers == 0)
+        return;
+    WorkerPool::Settings settings;
+    settings.workers = workers;
+    settings.instructionSets = classifier.instructionSets;
+    settings.testStopInCount = stops.lists("worker-count");
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe");
+    classifier.gridSearch = WorkerSearch::open(settings, program.parent_path().string());
 }
 
 unsigned long RunOptions::sampleTimeLimit() const

@@ -27,9 +27,21 @@ struct RunOptions {
     unsigned long queryTimeout = defaultQueryTimeout;
     // The variable's text when it is no such number of seconds, else empty.
     std::string invalidQueryTimeout;
+    // DODOZ_WORKERS=N: the search spread over N worker processes started through MPI, on
+    // the hosts the site's MPI settings name (a hostfile); unset or empty, none, and
+    // nothing of MPI is loaded. The rows and the journal are those of a run without them.
+    // The bound lies far past any site's cluster and keeps a slip of the keyboard from
+    // asking MPI for a million processes.
+    static constexpr unsigned mostWorkers = 4096;
+    unsigned workers = 0;
 
-    // Throws SystemException on a DODOZ_INSTRUCTION_SET it does not know.
+    // Throws SystemException on a DODOZ_INSTRUCTION_SET it does not know and on a
+    // DODOZ_WORKERS that is no number of workers.
     static RunOptions fromEnvironment();
+    // With workers asked for: the classifier's search spread over them, their library
+    // loaded from beside the running program (nothing is started before the first
+    // search). Throws SystemException when the build or the install has no workers.
+    void attachWorkers();
     // The sample's time limit. A bad value is refused here, in the run, and not when the
     // switches are read: the run has cleared the task by then, so that the host finds no
     // earlier answer standing.

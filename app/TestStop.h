@@ -9,7 +9,7 @@
 //
 // The points of a run, in order: "open", "clear", "sample", "model", "output", "save",
 // "locked", "insert-1" to "insert-N" (after each INSERT of the result transaction),
-// "committed".
+// "committed"; "worker-count" stops each search worker before it counts (DODOZ_WORKERS).
 
 #include <string>
 #include <string_view>
@@ -17,6 +17,9 @@
 #ifndef DODOZ_TEST_HOOKS
 #error "DODOZ_TEST_HOOKS comes with the library dodoz::test_stop (app/CMakeLists.txt)"
 #endif
+
+// Whether the comma-separated list names the point (whole names only).
+bool testStopListed(std::string_view list, std::string_view point);
 
 class TestStops {
 public:
@@ -29,13 +32,13 @@ public:
     // Stops the process when the point is listed; returns once it is continued.
 #if DODOZ_TEST_HOOKS
     void reach(std::string_view point) const;
+    // Whether the point is listed, for a point another process reaches.
+    bool lists(std::string_view point) const { return testStopListed(list, point); }
 #else
     void reach(std::string_view) const {}
+    bool lists(std::string_view) const { return false; }
 #endif
 
 private:
     std::string list;
 };
-
-// Whether the comma-separated list names the point (whole names only).
-bool testStopListed(std::string_view list, std::string_view point);

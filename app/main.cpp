@@ -69,6 +69,7 @@ int main(int argc, char** argv)
         setCommandLine(argc, argv);
 
         RunOptions options = RunOptions::fromEnvironment();
+        options.attachWorkers();
         Application.Initialize(options.console);
         TBar* Bar = Application.CreateForm();
         Bar->Show();

@@ -5,10 +5,12 @@
 #   app -> frame -> repository -> repository/odbc -> models -> models/fast
 #   -> sample -> objects -> core -> runtime
 # The tools are programs of their own beside app and may use every layer but app; nothing
-# of the program includes them. <sql.h> belongs to repository/odbc alone, FLTK and X11 to
+# of the program includes them. The search workers (models/workers) stand beside models
+# over models/fast: they may include models/fast and below, and only app includes them;
+# <mpi.h> belongs to them alone. <sql.h> belongs to repository/odbc alone, FLTK and X11 to
 # frame/. No source file of the program grows past 600 lines.
 
-set(layers app frame repository odbc models models_fast sample objects core runtime)
+set(layers app frame repository odbc models workers models_fast sample objects core runtime)
 
 function(layer_of path out)
   if(path MATCHES "^runtime/")
@@ -23,6 +25,8 @@ function(layer_of path out)
     set(layer odbc)
   elseif(path MATCHES "^repository/")
     set(layer repository)
+  elseif(path MATCHES "^models/workers/")
+    set(layer workers)
   elseif(path MATCHES "^models/fast/")
     set(layer models_fast)
   elseif(path MATCHES "^models/")
@@ -63,6 +67,8 @@ foreach(source IN LISTS sources)
       string(APPEND faults "${source}: <${header}> outside repository/odbc\n")
     elseif(header MATCHES "^(FL|X11)/" AND NOT from STREQUAL "frame")
       string(APPEND faults "${source}: <${header}> outside the frame\n")
+    elseif(header STREQUAL "mpi.h" AND NOT from STREQUAL "workers")
+      string(APPEND faults "${source}: <${header}> outside models/workers\n")
     endif()
     if(header MATCHES "^tests/")
       string(APPEND faults "${source}: includes ${header} of the tests\n")
@@ -77,6 +83,10 @@ foreach(source IN LISTS sources)
       string(APPEND faults "${source}: includes ${header} of a tool\n")
     elseif(header MATCHES "^app/" AND source MATCHES "^tools/")
       string(APPEND faults "${source}: includes ${header} of the program's entry\n")
+    elseif(to STREQUAL "workers" AND NOT source MATCHES "^(app|models/workers)/")
+      string(APPEND faults "${source} (${from}): includes ${header} of the search workers, which only app uses\n")
+    elseif(from STREQUAL "workers" AND to STREQUAL "models")
+      string(APPEND faults "${source} (workers): includes ${header} of models, a layer beside it\n")
     elseif(toRank LESS fromRank)
       string(APPEND faults "${source} (${from}): includes ${header} of the layer above (${to})\n")
     endif()

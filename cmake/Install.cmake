@@ -2,7 +2,7 @@
 # dodoz. Included by the top CMakeLists.txt after the targets exist.
 include(GNUInstallDirs)
 
-install(TARGETS dodoz dodoz-register RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS dodoz dodoz-register dodoz-explain dodoz-classify RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # A private plugin of the SQLite ODBC driver, named in DSNs by its full path; nothing
 # links against it, so it lives in a directory of its own.
 install(TARGETS getnextpk LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/dodoz
@@ -26,7 +26,8 @@ dodoz_installed_path(dodoz_schemas "${CMAKE_INSTALL_DATADIR}/dodoz")
 dodoz_installed_path(dodoz_ext "${CMAKE_INSTALL_LIBDIR}/dodoz/getnextpk.so")
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS scripts/make-dsn)
 file(READ scripts/make-dsn dodoz_make_dsn)
-foreach(line [[root=$(cd "$(dirname "$0")/.." && pwd)]] [[schemas=$root/db]] [[ext=$root/build/db/getnextpk.so]])
+foreach(line [[root=$(cd "$(dirname "$0")/.." && pwd)]] [[schemas=$root/db]] [[ext=$root/build/db/getnextpk.so]]
+             [[installed=false]])
   string(FIND "${dodoz_make_dsn}" "\n${line}\n" at)
   if(at EQUAL -1)
     message(FATAL_ERROR "scripts/make-dsn no longer has the line ${line} that its installed copy rewrites")
@@ -36,6 +37,7 @@ string(REPLACE [[root=$(cd "$(dirname "$0")/.." && pwd)]]
                "root=$(cd \"$(dirname \"$0\")/${dodoz_bin_to_prefix}\" && pwd)" dodoz_make_dsn "${dodoz_make_dsn}")
 string(REPLACE [[schemas=$root/db]] "schemas=${dodoz_schemas}" dodoz_make_dsn "${dodoz_make_dsn}")
 string(REPLACE [[ext=$root/build/db/getnextpk.so]] "ext=${dodoz_ext}" dodoz_make_dsn "${dodoz_make_dsn}")
+string(REPLACE "\ninstalled=false\n" "\ninstalled=true\n" dodoz_make_dsn "${dodoz_make_dsn}")
 file(WRITE ${CMAKE_BINARY_DIR}/install/dodoz-make-dsn "${dodoz_make_dsn}")
 install(PROGRAMS ${CMAKE_BINARY_DIR}/install/dodoz-make-dsn DESTINATION ${CMAKE_INSTALL_BINDIR})
 
@@ -46,7 +48,8 @@ set(LIBDIR ${CMAKE_INSTALL_FULL_LIBDIR})
 set(DATADIR ${CMAKE_INSTALL_FULL_DATADIR})
 set(DOCDIR ${CMAKE_INSTALL_FULL_DOCDIR})
 set(dodoz_compressed)
-foreach(page dodoz dodoz-register dodoz-results dodoz-make-dsn)
+set(dodoz_pages dodoz dodoz-register dodoz-results dodoz-explain dodoz-classify dodoz-make-dsn)
+foreach(page ${dodoz_pages})
   configure_file(man/${page}.1 ${CMAKE_BINARY_DIR}/install/${page}.1 @ONLY)
   list(APPEND dodoz_compressed ${CMAKE_BINARY_DIR}/install/${page}.1)
 endforeach()
@@ -60,11 +63,9 @@ foreach(file ${dodoz_compressed})
   list(APPEND dodoz_gz ${file}.gz)
 endforeach()
 add_custom_target(dodoz_compressed_docs ALL DEPENDS ${dodoz_gz})
-install(FILES ${CMAKE_BINARY_DIR}/install/dodoz.1.gz
-              ${CMAKE_BINARY_DIR}/install/dodoz-register.1.gz
-              ${CMAKE_BINARY_DIR}/install/dodoz-results.1.gz
-              ${CMAKE_BINARY_DIR}/install/dodoz-make-dsn.1.gz
-        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+list(TRANSFORM dodoz_pages PREPEND ${CMAKE_BINARY_DIR}/install/ OUTPUT_VARIABLE dodoz_page_files)
+list(TRANSFORM dodoz_page_files APPEND .1.gz)
+install(FILES ${dodoz_page_files} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md packaging/copyright ${CMAKE_BINARY_DIR}/install/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES data/iris.csv DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
@@ -82,8 +83,10 @@ the analysis environment Mirelon over ODBC, loads the task's training sample,
 fits a classifier that compares per-class kernel density estimates and writes
 the class of the task's object, the class shares and the error probability back
 to the repository. dodoz-register registers a CSV file as a dataset with a
-task, dodoz-make-dsn creates SQLite or PostgreSQL databases with their data
-sources.")
+task, dodoz-results prints a run's results, dodoz-explain says why a run chose
+its width and class (with the error curve as a picture), dodoz-classify
+classifies many objects with one task's model, and dodoz-make-dsn creates
+SQLite, PostgreSQL or MariaDB databases with their data sources.")
 set(DODOZ_PACKAGE_MAINTAINER "dodoz maintainers <dodoz@example.org>" CACHE STRING
     "The Maintainer field of the Debian package")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${DODOZ_PACKAGE_MAINTAINER}")

@@ -94,3 +94,29 @@ TEST(RunOptionsTest, QueryTimeoutThatIsNoNumberOfSecondsIsRefusedWhenTheRunAsks)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RunOptionsTest, WorkersAreAWholeNumberFromOneOrNone)
+{
+    {
+        EnvVar workers("DODOZ_WORKERS");
+        EXPECT_EQ(RunOptions::fromEnvironment().workers, 0u);
+    }
+    {
+        EnvVar workers("DODOZ_WORKERS", "");
+        EXPECT_EQ(RunOptions::fromEnvironment().workers, 0u);
+    }
+    for (const auto& [text, count] : {std::pair{"1", 1u}, {"3", 3u}, {"4096", 4096u}}) {
+        EnvVar workers("DODOZ_WORKERS", text);
+        EXPECT_EQ(RunOptions::fromEnvironment().workers, count) << text;
+    }
+    for (const char* bad : {"0", "-2", "4097", "2.0", "two", " 2", "99999999999"}) {
+        EnvVar workers("DODOZ_WORKERS", bad);
+        const SystemException e = raised([] { RunOptions::fromEnvironment(); });
+        EXPECT_EQ(e.place, "RunOptions.fromEnvironment") << bad;
+        EXPECT_EQ(e.message, "DODOZ_WORKERS должна быть числом рабочих процессов от 1 до 4096: \"" + std::string(bad) + "\"");
+    }
+}
+
+}  // namespace

@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "tools/register/CsvTable.h"
+#include "tools/common/CsvTable.h"
 #include "tests/fuzz/FuzzCheck.h"
 
 namespace {

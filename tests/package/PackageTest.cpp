@@ -96,7 +96,8 @@ fs::path PackageTest::root_;
 TEST_F(PackageTest, HoldsTheProgramsTheExtensionTheSchemasAndTheDocumentation)
 {
     const fs::path usr = root_ / "usr";
-    for (const char* program : {"bin/dodoz", "bin/dodoz-register", "bin/dodoz-results", "bin/dodoz-make-dsn"}) {
+    for (const char* program : {"bin/dodoz", "bin/dodoz-register", "bin/dodoz-results", "bin/dodoz-explain",
+                                "bin/dodoz-classify", "bin/dodoz-make-dsn"}) {
         EXPECT_TRUE(fs::is_regular_file(usr / program)) << program;
         EXPECT_EQ(access((usr / program).c_str(), X_OK), 0) << program;
     }
@@ -104,7 +105,8 @@ TEST_F(PackageTest, HoldsTheProgramsTheExtensionTheSchemasAndTheDocumentation)
     for (const char* script : {"sqlite/repository.sql", "sqlite/source.sql", "postgresql/repository.sql",
                                "postgresql/source.sql", "mariadb/repository.sql", "mariadb/source.sql"})
         EXPECT_TRUE(fs::is_regular_file(usr / "share/dodoz" / script)) << script;
-    for (const char* page : {"dodoz.1.gz", "dodoz-register.1.gz", "dodoz-results.1.gz", "dodoz-make-dsn.1.gz"})
+    for (const char* page : {"dodoz.1.gz", "dodoz-register.1.gz", "dodoz-results.1.gz", "dodoz-explain.1.gz",
+                             "dodoz-classify.1.gz", "dodoz-make-dsn.1.gz"})
         EXPECT_TRUE(fs::is_regular_file(usr / "share/man/man1" / page)) << page;
     for (const char* doc : {"copyright", "changelog.gz", "README.md", "examples/iris.csv"})
         EXPECT_TRUE(fs::is_regular_file(usr / "share/doc/dodoz" / doc)) << doc;
@@ -115,7 +117,7 @@ TEST_F(PackageTest, ControlFieldsComeFromTheProjectAndTheBinaries)
     EXPECT_EQ(field("Package"), "dodoz");
     EXPECT_EQ(field("Version"), DODOZ_VERSION);
     const std::string depends = field("Depends");
-    for (const char* library : {"libodbc2", "libfltk1.3", "libstdc++6", "libc6"})
+    for (const char* library : {"libodbc2", "libfltk1.3", "libcairo2", "libstdc++6", "libc6"})
         EXPECT_NE(depends.find(library), std::string::npos) << library << " missing from " << depends;
     EXPECT_NE(field("Recommends").find("libsqliteodbc"), std::string::npos);
     EXPECT_NE(field("Suggests").find("odbc-postgresql"), std::string::npos);
@@ -161,6 +163,24 @@ TEST_F(PackageTest, PackagedProgramsClassifyTheIrisFlowerOnSQLite)
     EXPECT_EQ(query("SELECT LogType || ' ' || LogMessage FROM TskLog WHERE TskID = " + key),
               reinterpret_cast<const char*>(u8"1 Анализ завершен"));
     EXPECT_TRUE(fs::is_regular_file(dir.path() / "run/log/Dodoz.log"));
+
+    const std::string explained = succeed({(usr / "bin/dodoz-explain").string(), "--plot", "iris.png", key},
+                                          dir.path() / "run", env);
+    EXPECT_NE(explained.find("c_min = 1.06"), std::string::npos) << explained;
+    EXPECT_TRUE(fs::is_regular_file(dir.path() / "run/iris.png")) << "the package's dodoz-explain draws";
+    const std::string again = succeed({(usr / "bin/dodoz-make-dsn").string(), "exports", dsn.string()}, dir.path());
+    EXPECT_EQ(again, exports.substr(exports.find("export ODBCSYSINI"))) << "the same export lines once more";
+}
+
+// The installed make-dsn's help names itself and the installed files, not a checkout's.
+TEST_F(PackageTest, InstalledHelpSpeaksOfInstalledPaths)
+{
+    const std::string help = succeed({(root_ / "usr/bin/dodoz-make-dsn").string(), "--help"}, work_->path());
+    EXPECT_NE(help.find("dodoz-make-dsn sqlite DIR"), std::string::npos) << help;
+    EXPECT_EQ(help.find("scripts/"), std::string::npos) << help;
+    EXPECT_EQ(help.find("build/"), std::string::npos) << help;
+    EXPECT_EQ(help.find("db/"), std::string::npos) << help;
+    EXPECT_NE(help.find("/usr/lib/"), std::string::npos) << help;
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <sstream>
 
 #include "runtime/Runtime.h"
-#include "tools/register/CsvTable.h"
+#include "tools/common/CsvTable.h"
 
 namespace {
 

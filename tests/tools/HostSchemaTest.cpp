@@ -28,6 +28,26 @@ TEST_P(HostSchemaTest, RegisteredRunAndReadBackWithoutTheLabels)
     EXPECT_NE(words.out.find("In words: the object is class 1, which holds"), std::string::npos) << words.out;
 }
 
+TEST_P(HostSchemaTest, ExplainedAndClassifiedAsTheRunWithoutTheLabels)
+{
+    const int key = registered({e2e::irisCsv().string(), "--class", "class", "--table", "iris", "--object", kVersicolor});
+    expectVersicolor(key);
+    const auto explained = toolWith(DODOZ_EXPLAIN, {"--json", std::to_string(key)});
+    EXPECT_EQ(explained.exitCode, 0) << explained.describe();
+    EXPECT_EQ(jsonField(explained.out, "c_min_is_covering_limit"), "true") << explained.out;
+    EXPECT_EQ(jsonField(explained.out, "label"), "null");
+    const auto classified = toolWith(DODOZ_CLASSIFY, {std::to_string(key), "--objects", e2e::irisCsv().string(), "--csv"});
+    EXPECT_EQ(classified.exitCode, 0) << classified.describe();
+    const std::string shares = classified.out.substr(classified.out.find("\n79,80,1,,"));
+    std::string expected;
+    for (const auto& row : fx->results(key)) {
+        if (row.sysName == "dens")
+            expected += "," + *row.value2;
+    }
+    EXPECT_EQ(shares.substr(0, shares.find('\n', 1)), "\n79,80,1," + expected)
+        << "row 79 of iris is the object of the task";
+}
+
 DODOZ_ON_EVERY_BACKEND(HostSchemaTest);
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 
 #include "tests/tools/ToolsFixture.h"
 
@@ -39,6 +40,22 @@ TEST_F(MakeDsnTest, HelpIsNoError)
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(r.out.find("scripts/make-dsn sqlite DIR"), std::string::npos) << r.out;
     EXPECT_EQ(r.err, "");
+}
+
+TEST_F(MakeDsnTest, ExportLinesAgainForAFolderItMade)
+{
+    const auto none = makeDsn({"exports", (dir.path() / "none").string()});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_NE(none.err.find("holds no odbc.ini and odbcinst.ini; make it with: scripts/make-dsn sqlite"),
+              std::string::npos)
+        << none.err;
+    const std::filesystem::path made = dir.path() / "made";
+    std::filesystem::create_directories(made);
+    for (const char* name : {"odbc.ini", "odbcinst.ini"})
+        std::ofstream(made / name) << "\n";
+    const auto r = makeDsn({"exports", made.string()});
+    EXPECT_EQ(r.exitCode, 0) << r.describe();
+    EXPECT_EQ(r.out, "export ODBCSYSINI='" + made.string() + "'\nexport ODBCINI='" + made.string() + "/odbc.ini'\n");
 }
 
 TEST_F(MakeDsnTest, ErrorsNameWhatIsMissing)

@@ -97,7 +97,7 @@ TEST_F(PlanTest, InputsChooseTheColumnsAndTheirOrder)
 {
     auto r = request("region,a,b,class\nVeneto,1,2,0\n", "class", "20|10");
     EXPECT_EQ(refusal(r), "data.csv, line 2, column region: 'Veneto' is not a number; leave the column out with "
-                          "--inputs (the input columns, separated by commas)");
+                          "--exclude region (or choose the inputs with --inputs)");
     r.inputColumns = {"b", "a"};
     const auto plan = planRegistration(r);
     EXPECT_EQ(plan.inputNames, (std::vector<std::string>{"b", "a"}));

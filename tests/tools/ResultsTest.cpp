@@ -59,9 +59,10 @@ TEST_P(ResultsTest, JsonTakesDecimalCommasAsNumbers)
     const auto r = resultsWith({"--json", std::to_string(key)});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "{\"task\": " + std::to_string(key) +
-                         ", \"name\": \"say \\\"iris\\\"\", \"complete\": true, \"class\": 1, \"shares\": [{\"class\": 0, "
-                         "\"share\": " + number(s.shares[0]) + "}, {\"class\": 1, \"share\": " + number(s.shares[1]) +
-                         "}, {\"class\": 2, \"share\": " + number(s.shares[2]) + "}], \"p_min\": " + number(s.pmin) +
+                         ", \"name\": \"say \\\"iris\\\"\", \"complete\": true, \"class\": 1, \"label\": null, "
+                         "\"shares\": [{\"class\": 0, \"label\": null, \"share\": " + number(s.shares[0]) +
+                         "}, {\"class\": 1, \"label\": null, \"share\": " + number(s.shares[1]) +
+                         "}, {\"class\": 2, \"label\": null, \"share\": " + number(s.shares[2]) + "}], \"p_min\": " + number(s.pmin) +
                          ", \"log\": [{\"type\": 1, \"message\": \"" + Cp1251ToUtf8("Анализ завершен") + "\"}]}\n");
 }
 
@@ -88,12 +89,12 @@ TEST_P(ResultsTest, ATaskWithoutACompleteRunSaysSo)
               std::string::npos);
     const auto json = resultsWith({"--json", std::to_string(key)});
     EXPECT_EQ(json.exitCode, 3);
-    EXPECT_NE(json.out.find("\"complete\": false, \"class\": null, \"shares\": [], \"p_min\": null, \"log\": []"),
+    EXPECT_NE(json.out.find("\"complete\": false, \"class\": null, \"label\": null, \"shares\": [], \"p_min\": null, \"log\": []"),
               std::string::npos)
         << json.out;
 
     const auto missing = resultsWith({"999"});
-    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.exitCode, 4);
     EXPECT_EQ(missing.err, "dodoz-results: there is no task 999 in the repository\n");
 }
 
@@ -107,6 +108,34 @@ TEST_P(ResultsTest, CommandLine)
     const auto noDsn = resultsWith({"--repository=NO_SUCH_DSN", "1"});
     EXPECT_EQ(noDsn.exitCode, 1);
     EXPECT_NE(noDsn.err.find("cannot connect to the repository NO_SUCH_DSN: IM002"), std::string::npos) << noDsn.err;
+}
+
+TEST_P(ResultsTest, SeveralTasksAsOneTableWithLabels)
+{
+    const int labelled = registered({exportFile("iris-labels.csv").string(), "--class=species", "-o", kVersicolor});
+    const int plain = registered({e2e::irisCsv().string(), "--class", "class", "--table", "iris", "--object", kVersicolor});
+    const int notRun = registered({e2e::irisCsv().string(), "--class", "class", "--table", "iris", "--object", kVersicolor});
+    expectVersicolor(labelled);
+    expectVersicolor(plain);
+
+    const auto table = resultsWith({std::to_string(labelled), std::to_string(plain), "999"});
+    EXPECT_EQ(table.exitCode, 4) << "a task that does not exist";
+    EXPECT_EQ(table.err, "dodoz-results: there is no task 999 in the repository\n");
+    EXPECT_EQ(std::count(table.out.begin(), table.out.end(), '\n'), 3) << table.out;
+    EXPECT_NE(table.out.find("versicolor"), std::string::npos) << table.out;
+
+    const auto csv = resultsWith({"--all", "--csv"});
+    EXPECT_EQ(csv.exitCode, 0) << "the task that never ran has no rows, so --all leaves it out";
+    EXPECT_EQ(csv.out.substr(0, csv.out.find('\n')), "task,name,complete,class,label,p_min,shares");
+    EXPECT_EQ(std::count(csv.out.begin(), csv.out.end(), '\n'), 3) << csv.out;
+    EXPECT_EQ(csv.out.find("\n" + std::to_string(notRun) + ","), std::string::npos) << csv.out;
+
+    const auto json = resultsWith({"--json", std::to_string(labelled), std::to_string(notRun)});
+    EXPECT_EQ(json.exitCode, 3);
+    const std::string first = json.out.substr(0, json.out.find('\n'));
+    EXPECT_EQ(jsonField(first, "label"), "\"versicolor\"") << first;
+    EXPECT_NE(first.find("{\"class\": 0, \"label\": \"setosa\", \"share\": "), std::string::npos) << first;
+    EXPECT_EQ(std::count(json.out.begin(), json.out.end(), '\n'), 2) << json.out;
 }
 
 DODOZ_ON_EVERY_BACKEND(ResultsTest);

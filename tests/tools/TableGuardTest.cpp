@@ -45,7 +45,7 @@ TEST_P(TableGuardTest, TheSameRowsAgainShareTheTable)
     const auto again = registerWith(iris("iris"));
     const int second = keyOf(again);
     EXPECT_EQ(again.err, "dodoz-register: the table iris of DODOZ_SOURCE holds these rows already; the new task reads "
-                         "it as it is\n");
+                         "it as it is\n" + decimalNote(e2e::Regional::C));
     expectVersicolor(first);
     expectVersicolor(second);
 }

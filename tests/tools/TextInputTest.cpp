@@ -5,7 +5,7 @@
 
 #include "runtime/Runtime.h"
 #include "tests/support/TempDir.h"
-#include "tools/register/TextInput.h"
+#include "tools/common/TextInput.h"
 
 namespace {
 

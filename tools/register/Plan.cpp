@@ -5,7 +5,8 @@
 
 #include "runtime/Runtime.h"
 #include "tools/register/Registration.h"
-#include "tools/register/TextInput.h"
+#include "tools/common/CsvNumbers.h"
+#include "tools/common/TextInput.h"
 
 namespace {
 
@@ -15,31 +16,6 @@ std::string listed(const std::vector<std::string>& names)
     for (const auto& name : names)
         text += (text.empty() ? "" : ", ") + name;
     return text;
-}
-
-// The number of a field whose decimal separator is decimal ('.', ',' or 0 for either).
-std::optional<double> number(const std::optional<std::string>& field, char decimal, const std::string& where,
-                             const std::string& remedy)
-{
-    if (!field)
-        return std::nullopt;
-    std::string text = Trim(*field);
-    if (text.empty())
-        return std::nullopt;
-    const bool comma = text.find(',') != std::string::npos;
-    const bool point = text.find('.') != std::string::npos;
-    if (comma && decimal == '.')
-        throw Exception(where + ": '" + *field +
-                        "' is not a number; if the file writes decimal commas, give --decimal ,");
-    if (point && decimal == ',')
-        throw Exception(where + ": '" + *field +
-                        "' has a decimal point where --decimal , asks for a comma; give --decimal . or leave it out");
-    if (comma)
-        text = AnsiReplaceStr(text, ",", ".");
-    std::optional<double> value = parseWhole<double>(text);
-    if (!value || !std::isfinite(*value))
-        throw Exception(where + ": '" + *field + "' is not a number; " + remedy);
-    return *value;
 }
 
 std::optional<int> integer(const std::string& text)
@@ -87,13 +63,10 @@ bool isRepositoryTable(const std::string& name)
     return upper.size() > 3 && upper.ends_with("_PK") && own.count(upper.substr(0, upper.size() - 3));
 }
 
-RegistrationPlan planRegistration(const RegistrationRequest& request)
-{
-    const CsvTable& csv = request.csv;
-    const std::string& file = request.csvName;
-    RegistrationPlan plan;
-    plan.replace = request.replace;
+namespace {
 
+std::string plannedTable(const RegistrationRequest& request, RegistrationPlan& plan)
+{
     std::string table = request.table;
     if (!isPlainName(table)) {
         const std::string suggestion = makePlainName(table, "t_");
@@ -108,76 +81,110 @@ RegistrationPlan planRegistration(const RegistrationRequest& request)
         throw Exception("the table name " + displayName(table) +
                         " is a table of the repository itself; give --table with another name");
     plan.table = cp1251(table);
+    return table;
+}
 
-    std::map<std::string, size_t> position;
-    for (size_t j = 0; j < csv.header.size(); ++j)
-        position.emplace(csv.header[j], j);
-    auto duplicated = [&](const std::string& name) {
-        return std::count(csv.header.begin(), csv.header.end(), name) > 1;
-    };
-    const std::string headerList = "; the header holds " + listed(csv.header);
-
-    auto classAt = position.find(request.classColumn);
-    if (classAt == position.end())
-        throw Exception(file + ": there is no class column " + displayName(request.classColumn) + headerList);
-    if (duplicated(request.classColumn))
-        throw Exception(file + ", line 1: the class column " + displayName(request.classColumn) +
-                        " appears twice; rename one of them in the header");
-    const size_t classIndex = classAt->second;
-
-    std::vector<std::string> inputColumns = request.inputColumns;
-    if (inputColumns.empty()) {
-        for (const auto& name : csv.header) {
-            if (name != request.classColumn)
-                inputColumns.push_back(name);
-        }
+// The header's columns by name, for the checks of the class and the inputs.
+class HeaderColumns {
+public:
+    explicit HeaderColumns(const RegistrationRequest& request) : request(request), header(request.csv.header)
+    {
+        for (size_t j = 0; j < header.size(); ++j)
+            position.emplace(header[j], j);
     }
-    std::vector<size_t> inputIndex;
-    std::set<std::string> chosen;
-    for (const auto& name : inputColumns) {
-        auto at = position.find(name);
+
+    size_t classIndex() const
+    {
+        auto at = position.find(request.classColumn);
         if (at == position.end())
-            throw Exception(file + ": there is no input column " + displayName(name) + headerList);
-        if (at->second == classIndex)
-            throw Exception("the class column " + displayName(name) + " cannot be an input as well; leave it out of --inputs");
-        if (!chosen.insert(name).second)
-            throw Exception("--inputs names " + displayName(name) + " twice");
-        if (duplicated(name))
-            throw Exception(file + ", line 1: the column name " + displayName(name) +
-                            " appears twice; rename one of them, or choose the inputs with --inputs");
-        inputIndex.push_back(at->second);
+            throw Exception(request.csvName + ": there is no class column " + displayName(request.classColumn) +
+                            headerList());
+        if (duplicated(request.classColumn))
+            throw Exception(request.csvName + ", line 1: the class column " + displayName(request.classColumn) +
+                            " appears twice; rename one of them in the header");
+        return at->second;
     }
-    if (inputIndex.empty())
-        throw Exception(file + ": there is no input column besides the class column; a task needs at least one");
-    if (csv.rows.empty())
-        throw Exception(file + ": there are no data rows below the header");
 
-    ColumnNames names;
-    for (const auto& name : inputColumns)
-        plan.inputNames.push_back(cp1251(names.add(name, plan.notes)));
-    plan.className = cp1251(names.add(request.classColumn, plan.notes));
+    // The input columns: those asked for, or every column but the class and the excluded.
+    std::vector<std::string> inputs() const
+    {
+        if (!request.inputColumns.empty())
+            return request.inputColumns;
+        for (const auto& name : request.excludedColumns) {
+            if (!position.count(name))
+                throw Exception(request.csvName + ": there is no column " + displayName(name) + " to exclude" +
+                                headerList());
+        }
+        std::vector<std::string> names;
+        for (const auto& name : header) {
+            const auto& out = request.excludedColumns;
+            if (name != request.classColumn && std::find(out.begin(), out.end(), name) == out.end())
+                names.push_back(name);
+        }
+        return names;
+    }
 
-    const std::string remedy = request.inputColumns.empty()
-                                   ? "leave the column out with --inputs (the input columns, separated by commas)"
-                                   : "leave the column out of --inputs, or clean the file";
+    std::vector<size_t> indexesOf(const std::vector<std::string>& inputs, size_t classIndex) const
+    {
+        std::vector<size_t> indexes;
+        std::set<std::string> chosen;
+        for (const auto& name : inputs) {
+            auto at = position.find(name);
+            if (at == position.end())
+                throw Exception(request.csvName + ": there is no input column " + displayName(name) + headerList());
+            if (at->second == classIndex)
+                throw Exception("the class column " + displayName(name) +
+                                " cannot be an input as well; leave it out of --inputs");
+            if (!chosen.insert(name).second)
+                throw Exception("--inputs names " + displayName(name) + " twice");
+            if (duplicated(name))
+                throw Exception(request.csvName + ", line 1: the column name " + displayName(name) +
+                                " appears twice; rename one of them, or choose the inputs with --inputs");
+            indexes.push_back(at->second);
+        }
+        if (indexes.empty())
+            throw Exception(request.csvName + ": there is no input column besides the class column; a task needs at least one");
+        return indexes;
+    }
+
+private:
+    bool duplicated(const std::string& name) const { return std::count(header.begin(), header.end(), name) > 1; }
+    std::string headerList() const { return "; the header holds " + listed(header); }
+
+    const RegistrationRequest& request;
+    const std::vector<std::string>& header;
+    std::map<std::string, size_t> position;
+};
+
+void parseInputs(const RegistrationRequest& request, const std::vector<size_t>& inputIndex, RegistrationPlan& plan)
+{
+    const CsvTable& csv = request.csv;
+    const bool chosen = !request.inputColumns.empty();
     for (size_t i = 0; i < csv.rows.size(); ++i) {
-        const std::string line = file + ", line " + std::to_string(csv.lineNumbers[i]);
+        const std::string line = request.csvName + ", line " + std::to_string(csv.lineNumbers[i]);
         std::vector<std::optional<double>> inputs;
-        for (size_t j : inputIndex)
-            inputs.push_back(number(csv.rows[i][j], request.decimal, line + ", column " + csv.header[j], remedy));
+        for (size_t j : inputIndex) {
+            const std::string remedy = chosen ? "leave the column out of --inputs, or clean the file"
+                                              : "leave the column out with --exclude " + csv.header[j] +
+                                                    " (or choose the inputs with --inputs)";
+            inputs.push_back(csvNumber(csv.rows[i][j], request.decimal, line + ", column " + csv.header[j], remedy));
+        }
         plan.inputs.push_back(std::move(inputs));
     }
+}
 
-    // Integer class codes stay as they are; any other text makes every class a label,
-    // coded 0, 1, ... in the order the labels first appear.
+// Integer class codes stay as they are; any other text makes every class a label,
+// coded 0, 1, ... in the order the labels first appear. The codes' list, "" for codes.
+std::string codeClasses(const RegistrationRequest& request, size_t classIndex, RegistrationPlan& plan)
+{
     bool integers = true;
-    for (const auto& row : csv.rows) {
+    for (const auto& row : request.csv.rows) {
         const std::optional<std::string>& field = row[classIndex];
         if (field && !Trim(*field).empty() && !integer(Trim(*field)))
             integers = false;
     }
     std::map<std::string, int> codes;
-    for (const auto& row : csv.rows) {
+    for (const auto& row : request.csv.rows) {
         const std::optional<std::string>& field = row[classIndex];
         if (!field || Trim(*field).empty()) {
             plan.classes.push_back(std::nullopt);
@@ -196,19 +203,27 @@ RegistrationPlan planRegistration(const RegistrationRequest& request)
         labels += (k ? ", " : "") + std::to_string(k) + " " + plan.classLabels[k];
     if (!labels.empty())
         plan.notes.push_back("the classes of " + displayName(request.classColumn) + " are coded " + labels);
+    return labels;
+}
 
+void parseObject(const RegistrationRequest& request, const std::vector<std::string>& inputColumns, RegistrationPlan& plan)
+{
     if (request.objectValues.size() != plan.inputNames.size())
         throw Exception("the object to classify has " + std::to_string(request.objectValues.size()) +
                         " values, but the data has " + std::to_string(plan.inputNames.size()) + " input columns (" +
                         listed(inputColumns) + "); give one value for each, in that order");
     for (size_t j = 0; j < request.objectValues.size(); ++j) {
         const std::string where = "the object's value " + std::to_string(j + 1) + " (" + inputColumns[j] + ")";
-        auto v = number(request.objectValues[j], 0, where, "give a number");
+        auto v = csvNumber(request.objectValues[j], 0, where, "give a number");
         if (!v)
             throw Exception(where + " is empty; every input needs a value");
         plan.object.push_back(*v);
     }
+}
 
+void nameTask(const RegistrationRequest& request, const std::string& table, const std::string& labels,
+              RegistrationPlan& plan)
+{
     std::string taskName = request.taskName;
     if (taskName.empty())
         taskName = "Classification of one object of " + table;
@@ -220,5 +235,29 @@ RegistrationPlan planRegistration(const RegistrationRequest& request)
         throw Exception("the task name cannot be stored: " + Cp1251ToUtf8(e.text()) +
                         "; give --task-name without that character" + (labels.empty() ? "" : ", and code the class labels"));
     }
+}
+
+}  // namespace
+
+RegistrationPlan planRegistration(const RegistrationRequest& request)
+{
+    RegistrationPlan plan;
+    plan.replace = request.replace;
+    const std::string table = plannedTable(request, plan);
+    const HeaderColumns header(request);
+    const size_t classIndex = header.classIndex();
+    const std::vector<std::string> inputColumns = header.inputs();
+    const std::vector<size_t> inputIndex = header.indexesOf(inputColumns, classIndex);
+    if (request.csv.rows.empty())
+        throw Exception(request.csvName + ": there are no data rows below the header");
+
+    ColumnNames names;
+    for (const auto& name : inputColumns)
+        plan.inputNames.push_back(cp1251(names.add(name, plan.notes)));
+    plan.className = cp1251(names.add(request.classColumn, plan.notes));
+    parseInputs(request, inputIndex, plan);
+    const std::string labels = codeClasses(request, classIndex, plan);
+    parseObject(request, inputColumns, plan);
+    nameTask(request, table, labels, plan);
     return plan;
 }

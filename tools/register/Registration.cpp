@@ -411,48 +411,73 @@ int writeTask(RepositoryWriter& writer, const RegistrationPlan& plan, const std:
 
 }  // namespace
 
-int registerTask(RegistrationPlan& plan, const std::string& repositoryDsn, const std::string& sourceDsn)
-{
-    try {
-        OdbcConnection repository;
+namespace {
+
+// The repository and the source database; one connection when one database is behind
+// both names, since a second connection would wait for the first one's write lock
+// (SQLite) until its timeout.
+struct Databases {
+    OdbcConnection repository;
+    std::unique_ptr<OdbcConnection> separateSource;
+
+    Databases(const std::string& repositoryDsn, const std::string& sourceDsn)
+    {
         connect(repository, repositoryDsn, "repository");
-        // One database behind both names: a second connection would wait for the first
-        // one's write lock (SQLite) until its timeout.
-        std::unique_ptr<OdbcConnection> separateSource;
         if (sourceDsn != repositoryDsn) {
             separateSource = std::make_unique<OdbcConnection>();
             connect(*separateSource, sourceDsn, "source database");
         }
-        OdbcConnection& source = separateSource ? *separateSource : repository;
+    }
 
-        RepositoryWriter writer(repository);
-        if (writer.hasTaskName())
-            checkTaskName(repository, plan);
-        else if (!plan.classLabels.empty())
-            plan.notes.push_back("the repository's Task has no TskName, where the class labels are kept: "
-                                 "dodoz-results shows the class codes only");
-        const bool writeTable = checkSourceTable(source, repository, plan, sourceDsn);
+    OdbcConnection& source() { return separateSource ? *separateSource : repository; }
+};
 
-        const bool replacing = writeTable && tableExists(source, plan.table);
-        std::optional<StagedTable> table;
-        if (writeTable)
-            table.emplace(source, plan.table);
-        try {
-            if (separateSource)
-                source.beginTransaction();
-            repository.beginTransaction();
-            if (table)
-                table->fill(plan);
-            const int taskId = writeTask(writer, plan, sourceDsn);
-            if (table)
-                table->putInPlace(replacing, plan.notes);
-            if (separateSource)
-                source.commit();
-            repository.commit();
-            return taskId;
-        } catch (const Exception& e) {
-            throw Exception(e.text() + (table ? table->discard() : std::string()));
-        }
+void checkRepository(RepositoryWriter& writer, OdbcConnection& repository, RegistrationPlan& plan)
+{
+    if (writer.hasTaskName())
+        checkTaskName(repository, plan);
+    else if (!plan.classLabels.empty())
+        plan.notes.push_back("the repository's Task has no TskName, where the class labels are kept: "
+                             "dodoz-results shows the class codes only");
+}
+
+// Both databases in transactions that commit only when every statement went through.
+int writeAll(Databases& db, RepositoryWriter& writer, RegistrationPlan& plan, const std::string& sourceDsn,
+             bool writeTable)
+{
+    OdbcConnection& source = db.source();
+    const bool replacing = writeTable && tableExists(source, plan.table);
+    std::optional<StagedTable> table;
+    if (writeTable)
+        table.emplace(source, plan.table);
+    try {
+        if (db.separateSource)
+            source.beginTransaction();
+        db.repository.beginTransaction();
+        if (table)
+            table->fill(plan);
+        const int taskId = writeTask(writer, plan, sourceDsn);
+        if (table)
+            table->putInPlace(replacing, plan.notes);
+        if (db.separateSource)
+            source.commit();
+        db.repository.commit();
+        return taskId;
+    } catch (const Exception& e) {
+        throw Exception(e.text() + (table ? table->discard() : std::string()));
+    }
+}
+
+}  // namespace
+
+int registerTask(RegistrationPlan& plan, const std::string& repositoryDsn, const std::string& sourceDsn)
+{
+    try {
+        Databases db(repositoryDsn, sourceDsn);
+        RepositoryWriter writer(db.repository);
+        checkRepository(writer, db.repository, plan);
+        const bool writeTable = checkSourceTable(db.source(), db.repository, plan, sourceDsn);
+        return writeAll(db, writer, plan, sourceDsn, writeTable);
     } catch (const Exception& e) {
         throw Exception(Cp1251ToUtf8(e.text()));
     }

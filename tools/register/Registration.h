@@ -9,13 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "tools/register/CsvTable.h"
+#include "tools/common/CsvTable.h"
 
 struct RegistrationRequest {
     std::string csvName;      // for messages
     CsvTable csv;             // texts in UTF-8
     std::string classColumn;  // header name of the class column
     std::vector<std::string> inputColumns;  // header names; empty: every column but the class
+    std::vector<std::string> excludedColumns;  // header names left out when inputColumns is empty
     std::vector<std::string> objectValues;  // one per input column, in the order of the inputs
     // The decimal separator of the file's numbers: '.', ',' or 0 for either of them.
     char decimal = '.';

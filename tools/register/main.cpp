@@ -11,8 +11,11 @@
 #include <sstream>
 
 #include "runtime/Runtime.h"
+#include "tools/register/ColumnList.h"
+#include "tools/register/PreCheck.h"
 #include "tools/register/Registration.h"
-#include "tools/register/TextInput.h"
+#include "tools/common/TextInput.h"
+#include "tools/common/ToolMain.h"
 
 namespace {
 
@@ -28,8 +31,10 @@ const char* const kUsage =
     "  -o, --object=V1,V2,...  the object to classify: one value per input column, in\n"
     "                          the order of the inputs; with decimal commas separate the\n"
     "                          values with semicolons (--object '13,2;1,78;...')\n"
-    "  -i, --inputs=A,B,...    the input columns (default: every column but the class);\n"
-    "                          the others are left out\n"
+    "  -i, --inputs=A,B,...    the input columns (default: every column but the class),\n"
+    "                          by name or by number (1 is the first column); a name\n"
+    "                          holding a comma in double quotes: --inputs '1,\"Alcohol, %\"'\n"
+    "  -x, --exclude=A,B,...   every column but the class and these is an input\n"
     "  -t, --table=NAME        the source table to create (default: the file's name)\n"
     "  -n, --task-name=TEXT    the task's name\n"
     "  -d, --delimiter=SEP     the field separator: ',', ';', 'tab' (default: the one\n"
@@ -37,6 +42,8 @@ const char* const kUsage =
     "      --decimal=SEP       the decimal separator of the numbers, '.' or ','\n"
     "                          (default '.'; either of them when the separator is ';')\n"
     "  -e, --encoding=NAME     the file's encoding when it is not UTF-8 (cp1251, latin1, ...)\n"
+    "      --force             register a task the check finds cannot work (an input of\n"
+    "                          zero deviation, rows no window reaches at c = 3.00)\n"
     "      --replace           replace an existing table of that name, even one other\n"
     "                          tasks read (they then read the new data)\n"
     "      --repository=DSN    the repository's data source (default MIRELON)\n"
@@ -45,7 +52,11 @@ const char* const kUsage =
     "\n"
     "Column names that are not plain names (letters, digits and _) are stored under a\n"
     "plain form; the names used are printed on stderr. Empty fields are missing values.\n"
-    "Nothing is written when anything is refused.\n";
+    "Nothing is written when anything is refused. Before writing, the task is fitted as\n"
+    "dodoz fits it: a task that cannot work is refused with the reason and what to do.\n"
+    "The object's values are stored with the decimal separator of these regional\n"
+    "settings, and dodoz must run under settings with the same separator (stderr says\n"
+    "which).\n";
 
 constexpr const char* kProgram = "dodoz-register";
 
@@ -64,23 +75,28 @@ std::vector<std::string> split(const std::string& text, char separator)
 
 [[noreturn]] void usageError(const std::string& message)
 {
-    std::cerr << kProgram << ": " << message << "\nTry 'dodoz-register --help' for more information.\n";
-    std::exit(2);
+    toolUsageError(kProgram, message);
 }
 
 char separatorOption(const std::string& value, const char* option)
 {
-    if (value == "," || value == "comma")
-        return ',';
-    if (value == ";" || value == "semicolon")
-        return ';';
-    if (value == "\t" || value == "tab" || value == "\\t")
-        return '\t';
-    usageError(std::string(option) + " takes ',', ';' or 'tab', not '" + value + "'");
+    return ::separatorOption(kProgram, value, option);
+}
+
+std::vector<ColumnItem> columnList(const std::string& value, const char* option)
+{
+    try {
+        return parseColumnList(value, option);
+    } catch (const Exception& e) {
+        usageError(e.text());
+    }
 }
 
 struct Options {
     RegistrationRequest request;
+    std::vector<ColumnItem> inputs;
+    std::vector<ColumnItem> excluded;
+    bool force = false;
     std::string csvPath;
     std::string objectText;
     bool haveObject = false;
@@ -91,10 +107,11 @@ struct Options {
 
 Options parse(int argc, char** argv)
 {
-    enum { kDecimal = 256, kReplace, kRepository, kSource };
+    enum { kDecimal = 256, kReplace, kRepository, kSource, kForce };
     static const option longOptions[] = {
         {"csv", required_argument, nullptr, 'f'},       {"class", required_argument, nullptr, 'c'},
         {"object", required_argument, nullptr, 'o'},    {"inputs", required_argument, nullptr, 'i'},
+        {"exclude", required_argument, nullptr, 'x'},   {"force", no_argument, nullptr, kForce},
         {"table", required_argument, nullptr, 't'},     {"task-name", required_argument, nullptr, 'n'},
         {"delimiter", required_argument, nullptr, 'd'}, {"decimal", required_argument, nullptr, kDecimal},
         {"encoding", required_argument, nullptr, 'e'},  {"replace", no_argument, nullptr, kReplace},
@@ -104,16 +121,15 @@ Options parse(int argc, char** argv)
     Options o;
     opterr = 0;
     int c;
-    while ((c = getopt_long(argc, argv, ":f:c:o:i:t:n:d:e:h", longOptions, nullptr)) != -1) {
+    while ((c = getopt_long(argc, argv, ":f:c:o:i:x:t:n:d:e:h", longOptions, nullptr)) != -1) {
         const std::string value = optarg ? optarg : "";
         switch (c) {
         case 'f': o.csvPath = value; break;
         case 'c': o.request.classColumn = value; break;
         case 'o': o.objectText = value; o.haveObject = true; break;
-        case 'i':
-            for (const std::string& name : split(value, ','))
-                o.request.inputColumns.push_back(Trim(name));
-            break;
+        case 'i': o.inputs = columnList(value, "--inputs"); break;
+        case 'x': o.excluded = columnList(value, "--exclude"); break;
+        case kForce: o.force = true; break;
         case 't': o.request.table = value; break;
         case 'n': o.request.taskName = value; break;
         case 'd': o.delimiter = separatorOption(value, "--delimiter"); break;
@@ -127,10 +143,7 @@ Options parse(int argc, char** argv)
         case kRepository: o.request.repositoryDsn = value; break;
         case kSource: o.request.sourceDsn = value; break;
         case 'h': std::cout << kUsage; std::exit(0);
-        case ':': usageError(std::string(argv[optind - 1]) + " needs a value");
-        default:
-            usageError(optopt ? std::string("unknown option -") + static_cast<char>(optopt)
-                              : "unknown option " + std::string(argv[optind - 1]));
+        default: optionError(kProgram, c, argv);
         }
     }
     if (optind < argc) {
@@ -144,48 +157,66 @@ Options parse(int argc, char** argv)
         usageError("--class is missing (the header name of the class column)");
     if (!o.haveObject)
         usageError("--object is missing (the object to classify, one value per input column)");
+    if (!o.inputs.empty() && !o.excluded.empty())
+        usageError("--inputs and --exclude choose the same columns; give one of them");
     if (o.request.repositoryDsn.empty() || o.request.sourceDsn.empty())
         usageError("--repository and --source need a data source name");
     return o;
+}
+
+// The regional decimal separator the object's values are stored with, which the run
+// must read them with, and the settings' name.
+std::string decimalNote(const std::string& settings)
+{
+    const char separator = formatSettings().decimalSeparator;
+    return std::string("the object's values are stored with the decimal separator '") + separator +
+           "' of these regional settings (" + settings + "); run dodoz under settings whose decimal separator is '" +
+           separator + "' as well, or register the task again under the run's settings";
+}
+
+RegistrationRequest requestOf(Options& o)
+{
+    RegistrationRequest request = o.request;
+    std::istringstream text(textToUtf8(readExport(o.csvPath), o.encoding, o.csvPath));
+    request.csvName = o.csvPath;
+    request.csv = CsvTable::read(text, o.csvPath, o.delimiter);
+    request.inputColumns = resolveColumns(o.inputs, request.csv.header, "--inputs");
+    request.excludedColumns = resolveColumns(o.excluded, request.csv.header, "--exclude");
+    request.decimal = o.decimal ? o.decimal : request.csv.delimiter == ';' ? 0 : '.';
+    // With decimal commas the values of the object are separated by semicolons.
+    request.objectValues = split(o.objectText, o.objectText.find(';') != std::string::npos ? ';' : ',');
+    if (request.table.empty()) {
+        request.table = std::filesystem::path(o.csvPath).stem().string();
+        request.tableFromFileName = true;
+    }
+    return request;
+}
+
+void check(const RegistrationPlan& plan, bool force)
+{
+    const PreCheck check = PreCheck::of(plan);
+    if (check.passes())
+        return;
+    if (!force)
+        throw Exception("the task cannot work, so nothing is written (--force registers it all the same):\n" +
+                        check.findings());
+    std::cerr << kProgram << ": registered although the task cannot work:\n" << check.findings();
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    try {
-        std::setlocale(LC_ALL, "");
-        setFormatSettings(FormatSettings::fromLocale());
-        std::setlocale(LC_NUMERIC, "C");
+    return runTool(kProgram, [&] {
         Options o = parse(argc, argv);
-        RegistrationRequest& request = o.request;
-        std::istringstream text(textToUtf8(readExport(o.csvPath), o.encoding, o.csvPath));
-        request.csvName = o.csvPath;
-        request.csv = CsvTable::read(text, o.csvPath, o.delimiter);
-        request.decimal = o.decimal ? o.decimal : request.csv.delimiter == ';' ? 0 : '.';
-        // With decimal commas the values of the object are separated by semicolons.
-        request.objectValues = split(o.objectText, o.objectText.find(';') != std::string::npos ? ';' : ',');
-        if (request.table.empty()) {
-            request.table = std::filesystem::path(o.csvPath).stem().string();
-            request.tableFromFileName = true;
-        }
+        const RegistrationRequest request = requestOf(o);
         RegistrationPlan plan = planRegistration(request);
+        check(plan, o.force);
         const int key = registerTask(plan, request.repositoryDsn, request.sourceDsn);
         for (const auto& note : plan.notes)
             std::cerr << kProgram << ": " << note << "\n";
+        std::cerr << kProgram << ": " << decimalNote(regionalSettingsName()) << "\n";
         std::cout << key << "\n";
         return 0;
-    } catch (const Exception& e) {
-        std::cerr << kProgram << ": " << e.text() << "\n";
-        return 1;
-    } catch (const std::bad_alloc&) {
-        std::cerr << kProgram << ": out of memory (the export is too large to register at once)\n";
-        return 1;
-    } catch (const std::exception& e) {
-        std::cerr << kProgram << ": unexpected error: " << e.what() << "\n";
-        return 1;
-    } catch (...) {
-        std::cerr << kProgram << ": unexpected error of an unknown kind\n";
-        return 1;
-    }
+    });
 }

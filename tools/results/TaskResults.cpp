@@ -7,6 +7,8 @@
 #include "repository/odbc/OdbcConnection.h"
 #include "repository/odbc/OdbcStatement.h"
 #include "runtime/Runtime.h"
+#include "tools/common/ClassLabels.h"
+#include "tools/common/Json.h"
 #include "tools/common/RepositoryColumns.h"
 
 namespace {
@@ -23,24 +25,6 @@ std::string text(const OdbcValue& value)
     if (const std::string* s = std::get_if<std::string>(&value))
         return *s;
     return "";
-}
-
-std::string jsonString(const std::string& utf8)
-{
-    std::string out = "\"";
-    for (unsigned char c : utf8) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char buffer[8];
-            std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-            out += buffer;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
 }
 
 bool allDigits(const std::string& text)
@@ -98,88 +82,12 @@ std::string padded(const std::string& cp1251, size_t width)
 
 }  // namespace
 
-namespace {
-
-// A list "0 text, 1 text, ..." split into exactly `count` labels, each "k text" after
-// ", ", with a text of at least one character.
-class LabelList {
-public:
-    LabelList(const std::string& list, size_t count) : list(list), count(count) {}
-
-    // The ways the whole list splits, counted up to 2: only a single way is taken.
-    int ways() { return waysFrom(0, 0); }
-
-    // The labels of the single way.
-    std::vector<std::string> labels()
-    {
-        std::vector<std::string> out;
-        size_t at = 0;
-        for (size_t k = 0; k < count; ++k) {
-            const size_t text = at + code(k).size();
-            if (k + 1 == count) {
-                out.push_back(list.substr(text));
-                break;
-            }
-            for (size_t end = list.find(", " + code(k + 1), text + 1); end != std::string::npos;
-                 end = list.find(", " + code(k + 1), end + 1)) {
-                if (waysFrom(end + 2, k + 1) > 0) {
-                    out.push_back(list.substr(text, end - text));
-                    at = end + 2;
-                    break;
-                }
-            }
-        }
-        return out;
-    }
-
-private:
-    static std::string code(size_t k) { return std::to_string(k) + " "; }
-
-    int waysFrom(size_t at, size_t first)
-    {
-        if (auto known = memo.find({at, first}); known != memo.end())
-            return known->second;
-        int ways = 0;
-        if (list.compare(at, code(first).size(), code(first)) == 0) {
-            const size_t text = at + code(first).size();
-            if (first + 1 == count) {
-                ways = text < list.size() ? 1 : 0;
-            } else {
-                for (size_t end = list.find(", " + code(first + 1), text + 1); end != std::string::npos && ways < 2;
-                     end = list.find(", " + code(first + 1), end + 1))
-                    ways = std::min(2, ways + waysFrom(end + 2, first + 1));
-            }
-        }
-        memo[{at, first}] = ways;
-        return ways;
-    }
-
-    const std::string& list;
-    const size_t count;
-    std::map<std::pair<size_t, size_t>, int> memo;
-};
-
-}  // namespace
-
 std::vector<std::string> TaskResults::classLabels() const
 {
     size_t classes = 0;
     for (const auto& row : rows)
         classes += row.sysName == "dens" ? 1 : 0;
-    const std::string marker = " (classes: ";
-    if (classes == 0 || name.empty() || name.back() != ')')
-        return {};
-    int ways = 0;
-    std::vector<std::string> labels;
-    for (size_t start = name.find(marker); start != std::string::npos && ways < 2; start = name.find(marker, start + 1)) {
-        const std::string list = name.substr(start + marker.size(), name.size() - start - marker.size() - 1);
-        LabelList split(list, classes);
-        const int here = split.ways();
-        if (here > 0 && ways == 0)
-            labels = split.labels();
-        ways += here;
-    }
-    return ways == 1 ? labels : std::vector<std::string>{};
+    return classLabelsOf(name, classes);
 }
 
 std::string TaskResults::classInWords(const std::string& code) const
@@ -203,7 +111,7 @@ TaskResults TaskResults::read(OdbcConnection& repository, int key)
         OdbcStatement task(repository);
         task.execute(std::string("SELECT ") + (named ? "TskName" : "TskID") + " FROM Task WHERE TskID = " + id);
         if (!task.fetch())
-            throw Exception("there is no task " + id + " in the repository");
+            throw NoSuchTask(key);
         if (named)
             r.name = text(task.getValue(0));
     }
@@ -222,6 +130,18 @@ TaskResults TaskResults::read(OdbcConnection& repository, int key)
             r.logs.push_back({Trim(text(logs.getValue(0))), text(logs.getValue(1))});
     }
     return r;
+}
+
+std::vector<int> TaskResults::keysWithRows(OdbcConnection& repository)
+{
+    OdbcStatement statement(repository);
+    statement.execute("SELECT TskID FROM TskResult UNION SELECT TskID FROM TskLog ORDER BY 1");
+    std::vector<int> keys;
+    while (statement.fetch()) {
+        if (auto key = parseWhole<int>(Trim(text(statement.getValue(0)))))
+            keys.push_back(*key);
+    }
+    return keys;
 }
 
 bool TaskResults::complete() const
@@ -314,18 +234,24 @@ std::string TaskResults::asRows() const
     return out;
 }
 
+std::string TaskResults::labelJson(const std::optional<std::string>& code) const
+{
+    const std::string text = label(code);
+    return text.empty() ? "null" : jsonString(text);
+}
+
 std::string TaskResults::asJson() const
 {
     const auto chosen = chosenClass();
     std::string out = "{\"task\": " + std::to_string(key) + ", \"name\": " + jsonString(Cp1251ToUtf8(name)) +
                       ", \"complete\": " + (complete() ? "true" : "false") + ", \"class\": " + jsonNumber(chosen) +
-                      ", \"shares\": [";
+                      ", \"label\": " + labelJson(chosen) + ", \"shares\": [";
     bool first = true;
     for (const auto& row : rows) {
         if (row.sysName != "dens")
             continue;
         out += std::string(first ? "" : ", ") + "{\"class\": " + jsonNumber(row.value1) +
-               ", \"share\": " + jsonNumber(row.value2) + "}";
+               ", \"label\": " + labelJson(row.value1) + ", \"share\": " + jsonNumber(row.value2) + "}";
         first = false;
     }
     out += "], \"p_min\": " + jsonNumber(errorPercent()) + ", \"log\": [";
@@ -336,4 +262,68 @@ std::string TaskResults::asJson() const
         first = false;
     }
     return out + "]}\n";
+}
+
+namespace {
+
+std::string csvField(const std::string& utf8)
+{
+    if (utf8.find_first_of(",\"\n\r") == std::string::npos)
+        return utf8;
+    return "\"" + AnsiReplaceStr(utf8, "\"", "\"\"") + "\"";
+}
+
+}  // namespace
+
+std::string TaskResults::label(const std::optional<std::string>& code) const
+{
+    const std::vector<std::string> labels = classLabels();
+    const std::optional<int> index = code ? parseWhole<int>(*code) : std::nullopt;
+    if (!index || *index < 0 || *index >= static_cast<int>(labels.size()))
+        return "";
+    return Cp1251ToUtf8(labels[static_cast<size_t>(*index)]);
+}
+
+std::string TaskResults::sharesText(const char* separator) const
+{
+    std::string out;
+    for (const auto& row : rows) {
+        if (row.sysName == "dens")
+            out += (out.empty() ? "" : separator) + Cp1251ToUtf8(row.value1) + "=" + Cp1251ToUtf8(row.value2);
+    }
+    return out;
+}
+
+std::string TaskResults::tableHeader()
+{
+    return "task      complete  class     label           p_min     shares (class=share %)\n";
+}
+
+std::string TaskResults::asTableLine() const
+{
+    const auto chosen = chosenClass();
+    const auto error = errorPercent();
+    auto cell = [](const std::string& utf8, size_t width) {
+        std::string out = utf8;
+        for (size_t n = Utf8ToCp1251Replacing(utf8).size(); n < width; ++n)
+            out += ' ';
+        return out + " ";
+    };
+    return cell(std::to_string(key), 9) + cell(complete() ? "yes" : "no", 9) +
+           cell(chosen ? Cp1251ToUtf8(*chosen) : "-", 9) + cell(label(chosen).empty() ? "-" : label(chosen), 15) +
+           cell(error ? Cp1251ToUtf8(*error) : "-", 9) + sharesText(" ") + "\n";
+}
+
+std::string TaskResults::csvHeader()
+{
+    return "task,name,complete,class,label,p_min,shares\n";
+}
+
+std::string TaskResults::asCsvLine() const
+{
+    const auto chosen = chosenClass();
+    const auto error = errorPercent();
+    return std::to_string(key) + "," + csvField(Cp1251ToUtf8(name)) + "," + (complete() ? "true" : "false") + "," +
+           (chosen ? csvField(Cp1251ToUtf8(*chosen)) : "") + "," + csvField(label(chosen)) + "," +
+           (error ? csvField(Cp1251ToUtf8(*error)) : "") + "," + csvField(sharesText(" ")) + "\n";
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "models/fast/Sentinels.h"
+#include "runtime/Runtime.h"
 
 class OdbcConnection;
 
@@ -18,14 +19,22 @@ struct LogRowText {
     std::string type, message;  // cp1251
 };
 
+// The repository has no task of the key asked for.
+class NoSuchTask : public Exception {
+public:
+    explicit NoSuchTask(int key) : Exception("there is no task " + std::to_string(key) + " in the repository") {}
+};
+
 struct TaskResults {
     int key = 0;
     std::string name;  // cp1251
     std::vector<ResultRowText> rows;
     std::vector<LogRowText> logs;
 
-    // Raises Exception when the repository has no such task.
+    // Raises NoSuchTask when the repository has no such task.
     static TaskResults read(OdbcConnection& repository, int key);
+    // The keys of every task with TskResult or TskLog rows, in order.
+    static std::vector<int> keysWithRows(OdbcConnection& repository);
 
     // A TskLog row of type 1 says "Анализ завершен": the result rows are the run's
     // complete set.
@@ -46,7 +55,17 @@ struct TaskResults {
     std::string classInWords(const std::string& code) const;  // "class 1 (versicolor)"
     std::string inWords() const;
     std::string asRows() const;  // the rows as the host reads them
-    std::string asJson() const;
+    std::string asJson() const;  // one line
+    // One line of the table of several tasks, and the table's header line.
+    static std::string tableHeader();
+    std::string asTableLine() const;
+    static std::string csvHeader();
+    std::string asCsvLine() const;
+
+private:
+    std::string label(const std::optional<std::string>& code) const;  // UTF-8, "" for none
+    std::string labelJson(const std::optional<std::string>& code) const;
+    std::string sharesText(const char* separator) const;  // "0=12.5 1=87.5"
 };
 
 // The class the program writes when no class has a density at the object.

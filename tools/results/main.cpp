@@ -1,7 +1,7 @@
-// dodoz-results: what the last run of dodoz left for a task, read from the repository
-// (the data source MIRELON, found the way dodoz finds it: ODBCINI and ODBCSYSINI).
-// Exit status 0 when the task holds a complete run's results, 3 when it does not, 1 on
-// an error, 2 on a wrong command line.
+// dodoz-results: what the last run of dodoz left for one or more tasks, read from the
+// repository (the data source MIRELON, found the way dodoz finds it: ODBCINI and
+// ODBCSYSINI). Exit status 0 when every task holds a complete run's results, 3 when one
+// does not, 4 when one does not exist, 1 on an error, 2 on a wrong command line.
 
 #include <getopt.h>
 
@@ -11,45 +11,50 @@
 
 #include "repository/odbc/OdbcConnection.h"
 #include "runtime/Runtime.h"
+#include "tools/common/ToolMain.h"
 #include "tools/results/TaskResults.h"
 
 namespace {
 
 const char* const kUsage =
-    "Usage: dodoz-results [OPTION]... KEY\n"
+    "Usage: dodoz-results [OPTION]... KEY...\n"
+    "       dodoz-results [OPTION]... --all\n"
     "Prints what the last run of dodoz wrote for task KEY: the chosen class, each class's\n"
     "share of the summed densities at the object, the estimated probability of a wrong\n"
-    "answer (p_min) and whether the closing TskLog row says the run is complete.\n"
+    "answer (p_min) and whether the closing TskLog row says the run is complete. Several\n"
+    "keys, or --all (every task with result or log rows), give one line per task.\n"
     "\n"
-    "      --json              one JSON object instead of words, for scripts\n"
+    "      --all               every task with result or log rows\n"
+    "      --json              JSON instead of words: one object per task, one per line\n"
+    "      --csv               CSV, one line per task after a header line\n"
     "      --rows              the TskResult and TskLog rows as the host reads them\n"
     "      --repository=DSN    the repository's data source (default MIRELON)\n"
     "  -h, --help              this text\n"
     "\n"
-    "Exit status: 0 complete results, 3 no complete results (not run yet, or the last\n"
-    "run failed), 1 the repository cannot be read, 2 a wrong command line.\n";
+    "Exit status: 0 complete results, 3 no complete results for some task (not run yet,\n"
+    "or the last run failed), 4 some task does not exist, 1 the repository cannot be\n"
+    "read, 2 a wrong command line.\n";
 
 constexpr const char* kProgram = "dodoz-results";
+constexpr int kIncomplete = 3;
+constexpr int kMissing = 4;
 
-[[noreturn]] void usageError(const std::string& message)
-{
-    std::cerr << kProgram << ": " << message << "\nTry 'dodoz-results --help' for more information.\n";
-    std::exit(2);
-}
-
-enum class Format { Words, Rows, Json };
+enum class Format { Words, Rows, Json, Csv };
 
 struct Options {
     Format format = Format::Words;
     std::string repositoryDsn = "MIRELON";
-    int key = 0;
+    std::vector<int> keys;
+    bool all = false;
 };
 
 Options parse(int argc, char** argv)
 {
-    enum { kJson = 256, kRows, kRepository };
+    enum { kJson = 256, kRows, kCsv, kAll, kRepository };
     static const option longOptions[] = {{"json", no_argument, nullptr, kJson},
                                          {"rows", no_argument, nullptr, kRows},
+                                         {"csv", no_argument, nullptr, kCsv},
+                                         {"all", no_argument, nullptr, kAll},
                                          {"repository", required_argument, nullptr, kRepository},
                                          {"help", no_argument, nullptr, 'h'},
                                          {nullptr, 0, nullptr, 0}};
@@ -60,52 +65,86 @@ Options parse(int argc, char** argv)
         switch (c) {
         case kJson: o.format = Format::Json; break;
         case kRows: o.format = Format::Rows; break;
+        case kCsv: o.format = Format::Csv; break;
+        case kAll: o.all = true; break;
         case kRepository: o.repositoryDsn = optarg; break;
         case 'h': std::cout << kUsage; std::exit(0);
-        case ':': usageError(std::string(argv[optind - 1]) + " needs a value");
-        default:
-            usageError(optopt ? std::string("unknown option -") + static_cast<char>(optopt)
-                              : "unknown option " + std::string(argv[optind - 1]));
+        default: optionError(kProgram, c, argv);
         }
     }
-    if (optind >= argc)
-        usageError("the task key is missing");
-    if (optind + 1 < argc)
-        usageError("one task key only: '" + std::string(argv[optind + 1]) + "' is one too many");
-    try {
-        o.key = StrToInt(argv[optind]);
-    } catch (const Exception&) {
-        usageError("the task key '" + std::string(argv[optind]) + "' is not a whole number");
-    }
+    o.keys = taskKeyArguments(kProgram, argc, argv, optind);
+    if (o.keys.empty() && !o.all)
+        toolUsageError(kProgram, "the task key is missing");
+    if (!o.keys.empty() && o.all)
+        toolUsageError(kProgram, "--all takes no task keys");
     if (o.repositoryDsn.empty())
-        usageError("--repository needs a data source name");
+        toolUsageError(kProgram, "--repository needs a data source name");
     return o;
+}
+
+std::string oneTask(const TaskResults& results, Format format)
+{
+    switch (format) {
+    case Format::Words: return results.inWords();
+    case Format::Rows: return results.asRows();
+    case Format::Json: return results.asJson();
+    case Format::Csv: return TaskResults::csvHeader() + results.asCsvLine();
+    }
+    return "";
+}
+
+std::string tableLine(const TaskResults& results, Format format)
+{
+    switch (format) {
+    case Format::Json: return results.asJson();
+    case Format::Csv: return results.asCsvLine();
+    case Format::Rows: return "Task " + std::to_string(results.key) + "\n" + results.asRows() + "\n";
+    case Format::Words: return results.asTableLine();
+    }
+    return "";
+}
+
+int printAll(OdbcConnection& repository, const Options& o)
+{
+    const std::vector<int> keys = o.all ? TaskResults::keysWithRows(repository) : o.keys;
+    const bool table = o.all || keys.size() > 1;
+    if (table && o.format == Format::Words)
+        std::cout << TaskResults::tableHeader();
+    if (table && o.format == Format::Csv)
+        std::cout << TaskResults::csvHeader();
+    int status = 0;
+    for (int key : keys) {
+        try {
+            const TaskResults results = TaskResults::read(repository, key);
+            std::cout << (table ? tableLine(results, o.format) : oneTask(results, o.format));
+            if (!results.complete() && status == 0)
+                status = kIncomplete;
+        } catch (const NoSuchTask& e) {
+            std::cout.flush();
+            std::cerr << kProgram << ": " << e.text() << "\n";
+            status = kMissing;
+        }
+    }
+    return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    std::setlocale(LC_ALL, "");
-    const Options o = parse(argc, argv);
-    TaskResults results;
-    try {
-        OdbcConnection repository;
+    return runTool(kProgram, [&] {
+        const Options o = parse(argc, argv);
         try {
-            repository.open(OdbcConnection::connectionString(o.repositoryDsn, "", ""));
+            OdbcConnection repository;
+            try {
+                repository.open(OdbcConnection::connectionString(o.repositoryDsn, "", ""));
+            } catch (const Exception& e) {
+                throw Exception("cannot connect to the repository " + o.repositoryDsn + ": " + e.text() +
+                                " (ODBCINI and ODBCSYSINI name the ini files that define it)");
+            }
+            return printAll(repository, o);
         } catch (const Exception& e) {
-            throw Exception("cannot connect to the repository " + o.repositoryDsn + ": " + e.text() +
-                            " (ODBCINI and ODBCSYSINI name the ini files that define it)");
+            throw Exception(Cp1251ToUtf8(e.text()));
         }
-        results = TaskResults::read(repository, o.key);
-    } catch (const Exception& e) {
-        std::cerr << kProgram << ": " << Cp1251ToUtf8(e.text()) << "\n";
-        return 1;
-    }
-    switch (o.format) {
-    case Format::Words: std::cout << results.inWords(); break;
-    case Format::Rows: std::cout << results.asRows(); break;
-    case Format::Json: std::cout << results.asJson(); break;
-    }
-    return results.complete() ? 0 : 3;
+    });
 }

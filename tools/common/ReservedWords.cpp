@@ -1,4 +1,4 @@
-#include "tools/register/ReservedWords.h"
+#include "tools/common/ReservedWords.h"
 
 #include <set>
 #include <sstream>

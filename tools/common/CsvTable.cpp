@@ -1,4 +1,4 @@
-#include "tools/register/CsvTable.h"
+#include "tools/common/CsvTable.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "tools/register/TextInput.h"
+#include "tools/common/TextInput.h"
 
 #include <fcntl.h>
 #include <iconv.h>
@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "runtime/Runtime.h"
-#include "tools/register/ReservedWords.h"
+#include "tools/common/ReservedWords.h"
 
 namespace {
 
