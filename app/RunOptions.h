@@ -14,7 +14,7 @@ struct RunOptions {
     // has them, to check the narrower paths on a wider processor; any other value is an
     // error.
     ClassifierOptions classifier;
-    // DODOZ_TEST_STOP: the reliability tests' stop points.
+    // DODOZ_TEST_STOP: the reliability tests' stop points (a build with DODOZ_TEST_HOOKS only).
     TestStops stops;
     // DODOZ_NO_GUI set and not "0": the progress on the console even with a display.
     bool console = false;

@@ -31,35 +31,20 @@
 #include "models/fast/InstructionSet.h"
 #include "models/TModelClass.h"
 #include "objects/Values.h"
+#include "tests/support/DenseSamples.h"
 
 namespace {
 
-struct Sample {
-    int columns = 4;
-    int classes = 3;
-    std::vector<double> x;
-    std::vector<int> cls;
-
-    DenseSample view() const { return {static_cast<int>(cls.size()), columns, classes, x.data(), cls.data()}; }
-};
+using Sample = testsupport::DenseRows;
+using testsupport::columnDeviations;
+using testsupport::programGrid;
 
 // Three overlapping Gaussian blobs, classes drawn at random; columns past the fourth
 // repeat the first four's centres.
 Sample blobs(int rows, int columns, std::uint64_t seed)
 {
-    std::mt19937_64 rng(seed);
-    std::normal_distribution<double> noise(0.0, 1.0);
-    std::uniform_int_distribution<int> pick(0, 2);
-    const double centre[3][4] = {{0.0, 0.0, 0.0, 0.0}, {1.5, 1.0, 0.0, 0.5}, {0.0, 1.5, 1.2, -0.5}};
-    Sample s;
-    s.columns = columns;
-    for (int r = 0; r < rows; ++r) {
-        const int c = pick(rng);
-        for (int j = 0; j < columns; ++j)
-            s.x.push_back(centre[c][j % 4] + noise(rng));
-        s.cls.push_back(c);
-    }
-    return s;
+    static const double centre[3][4] = {{0.0, 0.0, 0.0, 0.0}, {1.5, 1.0, 0.0, 0.5}, {0.0, 1.5, 1.2, -0.5}};
+    return testsupport::gaussianBlobs(rows, columns, 3, seed, [](int c, int j) { return centre[c][j % 4]; });
 }
 
 // Integer cells 0..4 (625 distinct points, so mostly exact duplicates) and three classes
@@ -69,6 +54,8 @@ Sample levels(int rows, std::uint64_t seed)
     std::mt19937_64 rng(seed);
     std::normal_distribution<double> noise(0.0, 1.2);
     Sample s;
+    s.columns = 4;
+    s.classes = 3;
     for (int r = 0; r < rows; ++r) {
         const int c = r % 3;
         for (int j = 0; j < 4; ++j)
@@ -85,6 +72,8 @@ Sample binary(int rows, std::uint64_t seed)
     std::mt19937_64 rng(seed);
     std::normal_distribution<double> noise(0.0, 1.0);
     Sample s;
+    s.columns = 4;
+    s.classes = 3;
     for (int r = 0; r < rows; ++r) {
         const int c = (r / 4) % 3;
         s.x.push_back(r % 2);
@@ -94,32 +83,6 @@ Sample binary(int rows, std::uint64_t seed)
         s.cls.push_back(c);
     }
     return s;
-}
-
-// Population standard deviation of each column, as the classifier takes it.
-std::vector<double> deviations(const Sample& s)
-{
-    const int n = static_cast<int>(s.cls.size());
-    std::vector<double> sigma(s.columns);
-    for (int j = 0; j < s.columns; ++j) {
-        double sum = 0.0;
-        for (int r = 0; r < n; ++r)
-            sum += s.x[r * s.columns + j];
-        const double mean = sum / n;
-        double sq = 0.0;
-        for (int r = 0; r < n; ++r)
-            sq += (s.x[r * s.columns + j] - mean) * (s.x[r * s.columns + j] - mean);
-        sigma[j] = std::sqrt(sq / n);
-    }
-    return sigma;
-}
-
-std::vector<double> searchGrid()
-{
-    std::vector<double> grid;
-    for (double c = 0.01; c <= 3.0; c = c + 0.01)
-        grid.push_back(c);
-    return grid;
 }
 
 double seconds(std::chrono::steady_clock::time_point since)
@@ -239,8 +202,8 @@ void runCase(const Settings& settings, const std::string& kind, int rows)
     const Sample s = kind == "blobs"    ? blobs(rows, settings.columns, 1234 + rows)
                      : kind == "binary" ? binary(rows, 555 + rows)
                                         : levels(rows, 4321 + rows);
-    const std::vector<double> sigma = deviations(s);
-    const std::vector<double> grid = searchGrid();
+    const std::vector<double> sigma = columnDeviations(s);
+    const std::vector<double> grid = programGrid();
 
     // The machine is shared: the fast search runs a few times and the quickest run counts.
     const int repeat = settings.repeat > 0 ? settings.repeat : (rows <= 10000 ? 5 : 1);

@@ -25,13 +25,12 @@
 #include <random>
 #include <string>
 
+#include "tests/support/DenseSamples.h"
+
 namespace {
 
 int csv(int rows, int columns, std::uint64_t seed)
 {
-    std::mt19937_64 rng(seed);
-    std::normal_distribution<double> noise(0.0, 1.0);
-    std::uniform_int_distribution<int> pick(0, 2);
     auto centre = [](int c, int j) {
         if (c == 0)
             return 0.0;
@@ -39,14 +38,14 @@ int csv(int rows, int columns, std::uint64_t seed)
             return j % 2 == 0 ? 1.5 : 1.0;
         return j % 3 == 0 ? 0.0 : (j % 3 == 1 ? 1.5 : -0.8);
     };
+    const testsupport::DenseRows s = testsupport::gaussianBlobs(rows, columns, 3, seed, centre);
     for (int j = 0; j < columns; ++j)
         std::printf("X%d,", j + 1);
     std::printf("class\n");
     for (int r = 0; r < rows; ++r) {
-        const int c = pick(rng);
         for (int j = 0; j < columns; ++j)
-            std::printf("%.4f,", centre(c, j) + noise(rng));
-        std::printf("%d\n", c);
+            std::printf("%.4f,", s.x[r * columns + j]);
+        std::printf("%d\n", s.cls[r]);
     }
     return 0;
 }

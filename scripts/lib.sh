@@ -11,3 +11,23 @@ dodoz_configure() {
         cmake --preset "$preset" >/dev/null
     fi
 }
+
+# dodoz_help <script>: the script's help, its opening comment (from the second line to
+# `set -euo`) without the comment marks.
+dodoz_help() {
+    sed -n '2,/^set -euo/p' "$1" | sed '$d' | sed 's/^# \{0,1\}//'
+}
+
+# dodoz_no_arguments <script> <arguments...>: for a script that takes none, prints the help
+# and exits for -h or --help, refuses anything else; returns when there is nothing.
+dodoz_no_arguments() {
+    local script=$1
+    shift
+    [ $# -gt 0 ] || return 0
+    case "$1" in
+        -h|--help) dodoz_help "$script"; exit 0 ;;
+    esac
+    echo "$(basename "$script"): no arguments expected, got '$1'" >&2
+    echo "Try '$script --help' for more information." >&2
+    exit 2
+}

@@ -55,6 +55,6 @@ TEST_P(InstructionSetRunTest, AnUnknownSetStopsTheRunBeforeTheTask)
 }
 
 // The cap changes nothing a backend sees: SQLite, which needs no server, is enough.
-INSTANTIATE_TEST_SUITE_P(Backends, InstructionSetRunTest, ::testing::Values(testsupport::Backend::SQLite), e2e::backendTestName);
+INSTANTIATE_TEST_SUITE_P(Backends, InstructionSetRunTest, ::testing::Values(testsupport::Backend::SQLite), testsupport::backendTestName);
 
 }  // namespace

@@ -290,7 +290,7 @@ TEST_P(RunFailureTest, ObjectWrittenWithAnotherDecimalSeparatorStopsAfterTheSamp
     expectNoRows(key);
 }
 
-DODOZ_E2E_ON_BOTH_BACKENDS(RunFailureTest);
+DODOZ_ON_EVERY_BACKEND(RunFailureTest);
 
 // A result row of another task stored with a key near INTEGER's end (imported, say): the
 // run's keys step over it at once, up to the last key there is, and a run that would need
@@ -334,7 +334,7 @@ TEST_P(FarResultKeyTest, KeyAtTheIntegerEndRefusesTheFirstRow)
     expectNoRows(key);
 }
 
-DODOZ_E2E_ON_BOTH_BACKENDS(FarResultKeyTest);
+DODOZ_ON_EVERY_BACKEND(FarResultKeyTest);
 
 }  // namespace
 }  // namespace e2e

@@ -76,6 +76,6 @@ TEST_P(CarelessLaunchTest, StderrWhoseReaderHasGoneStillGetsTheRows)
 
 }  // namespace
 
-DODOZ_E2E_ON_BOTH_BACKENDS(CarelessLaunchTest);
+DODOZ_ON_EVERY_BACKEND(CarelessLaunchTest);
 
 }  // namespace e2e

@@ -1,6 +1,6 @@
 #pragma once
 // The whole run against real databases, for end-to-end tests: fresh repository and
-// source databases of one backend (Databases), a task registered from a CSV file by the
+// source databases of one backend (TestDatabases), a task registered from a CSV file by the
 // built dodoz-register, the built dodoz run in a working directory of its own with
 // chosen regional settings, and what the run left behind: exit code, stdout, stderr,
 // the journal and the task's TskResult and TskLog rows.
@@ -14,7 +14,7 @@
 //         e2e::RunOutcome run = fx->runDodoz(key);
 //         EXPECT_EQ(fx->logs(key).size(), 1u);
 //     }
-//     DODOZ_E2E_ON_BOTH_BACKENDS(MyTest);
+//     DODOZ_ON_EVERY_BACKEND(MyTest);
 //
 // Texts: the journal and the database cells are cp1251 (narrow literals of the tests
 // are cp1251 too); stdout and stderr are the bytes the program wrote (UTF-8).
@@ -29,10 +29,25 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/Databases.h"
 #include "tests/support/Process.h"
+#include "tests/support/TestDatabases.h"
 
 namespace e2e {
+
+using testsupport::Process;
+using testsupport::ProcessResult;
+using testsupport::readFile;
+using testsupport::writeFile;
+// The tests' temporary directory, here under the fixture's namespace.
+using ::TempDir;
+
+using testsupport::allBackends;
+using testsupport::Backend;
+using testsupport::backendName;
+using testsupport::backendUnavailable;
+using testsupport::Cell;
+using testsupport::Row;
+using testsupport::TestDatabases;
 
 // The regional settings of a program: LC_ALL=C (decimal point, 12/31/2024) or
 // LC_ALL=ru_RU.UTF-8 (decimal comma, 31.12.2024).
@@ -43,17 +58,6 @@ std::string localeName(Regional regional);    // "C", "ru_RU.UTF-8"
 char decimalSeparator(Regional regional);     // '.', ','
 // Why the locale cannot be used here (not installed), or nothing.
 std::optional<std::string> regionalUnavailable(Regional regional);
-
-// In SetUp or a test body: skips with the reason when the backend's server or the
-// locale is not there, or fails when DODOZ_REQUIRE_DATABASES=1 (as scripts/test sets it).
-#define DODOZ_E2E_REQUIRE(unavailable)                                   \
-    do {                                                                 \
-        if (auto dodozReason = (unavailable)) {                          \
-            if (::e2e::databasesRequired())                              \
-                FAIL() << *dodozReason;                                  \
-            GTEST_SKIP() << *dodozReason;                                \
-        }                                                                \
-    } while (false)
 
 std::filesystem::path sourceDir();  // the checkout
 std::filesystem::path irisCsv();    // data/iris.csv: 150 rows, classes 0, 1, 2
@@ -113,8 +117,8 @@ public:
     RunFixture(const RunFixture&) = delete;
     RunFixture& operator=(const RunFixture&) = delete;
 
-    Databases& db() { return db_; }
-    const Databases& db() const { return db_; }
+    TestDatabases& db() { return db_; }
+    const TestDatabases& db() const { return db_; }
     Backend backend() const { return db_.backend(); }
 
     // Runs dodoz-register; the new task key. Throws std::runtime_error with its stderr
@@ -153,7 +157,7 @@ public:
     int sourceOf(int key) const;
 
 private:
-    Databases db_;
+    TestDatabases db_;
     TempDir runs_;
     std::atomic<int> runCount_{0};
 };
@@ -163,7 +167,7 @@ class BackendTest : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override
     {
-        DODOZ_E2E_REQUIRE(backendUnavailable(GetParam()));
+        DODOZ_REQUIRE(backendUnavailable(GetParam()));
         fx = std::make_unique<RunFixture>(GetParam(), onHostSchema());
     }
     // Whether the repository is to have only the columns the program may rely on.
@@ -171,15 +175,6 @@ protected:
 
     std::unique_ptr<RunFixture> fx;
 };
-
-inline std::string backendTestName(const ::testing::TestParamInfo<Backend>& info)
-{
-    return backendName(info.param);
-}
-
-#define DODOZ_E2E_ON_BOTH_BACKENDS(fixture)                                                             \
-    INSTANTIATE_TEST_SUITE_P(Backends, fixture, ::testing::ValuesIn(::e2e::allBackends()),          \
-                             ::e2e::backendTestName)
 
 // The journal texts of the frame and the stage headings, cp1251, as the run writes them.
 namespace journal {

@@ -48,8 +48,8 @@ class IrisRunTest : public ::testing::TestWithParam<Setting> {
 protected:
     void SetUp() override
     {
-        DODOZ_E2E_REQUIRE(backendUnavailable(backend()));
-        DODOZ_E2E_REQUIRE(regionalUnavailable(regional()));
+        DODOZ_REQUIRE(backendUnavailable(backend()));
+        DODOZ_REQUIRE(regionalUnavailable(regional()));
         fx = std::make_unique<RunFixture>(backend());
     }
 

@@ -120,7 +120,7 @@ TEST_P(BrokenSourceTest, ClassCodedAsNoClass)
                               "Код класса совпадает с признаком неопределенного значения: -999999"));
 }
 
-DODOZ_E2E_ON_BOTH_BACKENDS(BrokenSourceTest);
+DODOZ_ON_EVERY_BACKEND(BrokenSourceTest);
 
 }  // namespace
 }  // namespace hostile

@@ -117,7 +117,7 @@ TEST_P(ChangedTaskTest, ObjectChangedAndRestoredDuringTheModel)
     EXPECT_EQ(expectCompleted(task, 3).rows, reference.rows);
 }
 
-DODOZ_E2E_ON_BOTH_BACKENDS(ChangedTaskTest);
+DODOZ_ON_EVERY_BACKEND(ChangedTaskTest);
 
 }  // namespace
 }  // namespace hostile

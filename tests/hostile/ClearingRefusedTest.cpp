@@ -65,7 +65,7 @@ TEST_P(ClearingRefusedTest, ReadOnlySessionKeepsTheEarlierSetAndSaysSo)
     expectRefused(task, Stage::Open, earlierSetKept(), "25006", Earlier::Kept);
 }
 
-DODOZ_E2E_ON_BOTH_BACKENDS(ClearingRefusedTest);
+DODOZ_ON_EVERY_BACKEND(ClearingRefusedTest);
 
 }  // namespace
 }  // namespace hostile

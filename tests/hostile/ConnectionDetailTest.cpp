@@ -69,17 +69,17 @@ TEST_P(ConnectionDetailTest, SourceDataSourceMissing)
 
 TEST_P(ConnectionDetailTest, RepositoryUnreachable)
 {
-    const std::string state = unreachable(e2e::Databases::repositoryDsn);
+    const std::string state = unreachable(e2e::TestDatabases::repositoryDsn);
     expectRepositoryRefused(state);
 }
 
 TEST_P(ConnectionDetailTest, SourceUnreachable)
 {
-    const std::string state = unreachable(e2e::Databases::sourceDsn);
-    expectSourceRefused(e2e::Databases::sourceDsn, state);
+    const std::string state = unreachable(e2e::TestDatabases::sourceDsn);
+    expectSourceRefused(e2e::TestDatabases::sourceDsn, state);
 }
 
-DODOZ_E2E_ON_BOTH_BACKENDS(ConnectionDetailTest);
+DODOZ_ON_EVERY_BACKEND(ConnectionDetailTest);
 
 }  // namespace
 }  // namespace hostile

@@ -146,7 +146,7 @@ TEST_P(HardSampleTest, LongCyrillicColumnNames)
                                "Y            | D            | ");
 }
 
-DODOZ_E2E_ON_BOTH_BACKENDS(HardSampleTest);
+DODOZ_ON_EVERY_BACKEND(HardSampleTest);
 
 }  // namespace
 }  // namespace hostile

@@ -90,7 +90,7 @@ std::string Task::columnId(const std::string& name) const
 
 void HostileTest::SetUp()
 {
-    DODOZ_E2E_REQUIRE(e2e::backendUnavailable(GetParam()));
+    DODOZ_REQUIRE(e2e::backendUnavailable(GetParam()));
     fixture = shared(GetParam()).fixture.get();
 }
 

@@ -72,7 +72,7 @@ protected:
     void SetUp() override;
 
     e2e::RunFixture& fx() { return *fixture; }
-    e2e::Databases& db() { return fixture->db(); }
+    e2e::TestDatabases& db() { return fixture->db(); }
     bool sqlite() const { return GetParam() == e2e::Backend::SQLite; }
 
     // Registers a task over a new source table made from the CSV file (iris when empty)

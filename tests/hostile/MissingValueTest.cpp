@@ -105,7 +105,7 @@ TEST_P(MissingValueTest, NullSourceKeyOfTheDataset)
                   systemError("RepApi.getSource(int)", " Результат запроса из DtsSource с ключом SrcID = 0 пуст."));
 }
 
-DODOZ_E2E_ON_BOTH_BACKENDS(MissingValueTest);
+DODOZ_ON_EVERY_BACKEND(MissingValueTest);
 
 }  // namespace
 }  // namespace hostile

@@ -82,7 +82,7 @@ TEST_P(ResultWriteTest, LogRowSkippedOnDelete)
     EXPECT_EQ(fx().logs(task.key).size(), 1u);
 }
 
-DODOZ_E2E_ON_BOTH_BACKENDS(ResultWriteTest);
+DODOZ_ON_EVERY_BACKEND(ResultWriteTest);
 
 // Triggers that change a row on its way in or add one beside it: every INSERT still adds
 // its one row, and only the rows read back before the commit show the damage.
@@ -146,7 +146,7 @@ TEST_P(ChangedResultTest, ClassRowAddedWithTheClosingLogRow)
                                                          "записано 5) в TskResult, TskID = " + task.keyText()));
 }
 
-DODOZ_E2E_ON_BOTH_BACKENDS(ChangedResultTest);
+DODOZ_ON_EVERY_BACKEND(ChangedResultTest);
 
 }  // namespace
 }  // namespace hostile

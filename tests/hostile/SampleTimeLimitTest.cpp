@@ -97,7 +97,7 @@ TEST_P(SampleTimeLimitTest, LimitThatIsNoNumberOfSecondsIsRefused)
     }
 }
 
-DODOZ_E2E_ON_BOTH_BACKENDS(SampleTimeLimitTest);
+DODOZ_ON_EVERY_BACKEND(SampleTimeLimitTest);
 
 }  // namespace
 }  // namespace hostile

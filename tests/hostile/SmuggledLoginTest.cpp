@@ -81,7 +81,7 @@ protected:
     void expectUnbrokenOrRefusedPassword()
     {
         if (mariadb())
-            expectSourceRefused(e2e::Databases::sourceDsn, "28000");
+            expectSourceRefused(e2e::TestDatabases::sourceDsn, "28000");
         else
             expectUnbrokenResults();
     }
@@ -100,7 +100,7 @@ TEST_P(SmuggledLoginTest, LibraryInTheUser)
     if (sqlite())
         expectUnbrokenResults();
     else
-        expectSourceRefused(e2e::Databases::sourceDsn, mariadb() ? "28000" : "08001");
+        expectSourceRefused(e2e::TestDatabases::sourceDsn, mariadb() ? "28000" : "08001");
 }
 
 // Neither SQLite nor PostgreSQL asks for a password here (SQLite has none, the test
@@ -132,17 +132,17 @@ TEST_P(SmuggledLoginTest, OtherDatabaseInTheUser)
         expectUnbrokenResults();
     } else if (mariadb()) {
         setSource("SrcUser", databaseUser() + ";DATABASE=mysql");
-        expectSourceRefused(e2e::Databases::sourceDsn, "28000");
+        expectSourceRefused(e2e::TestDatabases::sourceDsn, "28000");
     } else {
         setSource("SrcUser", databaseUser() + ";Database=postgres");
-        expectSourceRefused(e2e::Databases::sourceDsn, "08001");
+        expectSourceRefused(e2e::TestDatabases::sourceDsn, "08001");
     }
 }
 
 // The name is looked up as it stands: no data source is called that.
 TEST_P(SmuggledLoginTest, LibraryInTheDataSourceName)
 {
-    const std::string name = std::string(e2e::Databases::sourceDsn) + ";LoadExt=" + library();
+    const std::string name = std::string(e2e::TestDatabases::sourceDsn) + ";LoadExt=" + library();
     setSource("SrcSysName", name);
     expectSourceRefused(name, missingDataSourceState(name));
 }
@@ -159,7 +159,7 @@ TEST_P(SmuggledLoginTest, MarkerAppearsWhenTheLibraryIsLoaded)
         // what the driver keeps of the load is not counted by this process's leak
         // checker: _exit skips the check in the child.
         const std::string connectionString =
-            db().connectionString(e2e::Databases::sourceDsn) + "LoadExt=" + library() + ";";
+            db().connectionString(e2e::TestDatabases::sourceDsn) + "LoadExt=" + library() + ";";
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
@@ -183,7 +183,7 @@ TEST_P(SmuggledLoginTest, MarkerAppearsWhenTheLibraryIsLoaded)
     unsetenv("HOSTILE_MARKER");
 }
 
-DODOZ_E2E_ON_BOTH_BACKENDS(SmuggledLoginTest);
+DODOZ_ON_EVERY_BACKEND(SmuggledLoginTest);
 
 }  // namespace
 }  // namespace hostile

@@ -107,7 +107,7 @@ TEST_P(SmuggledSqlTest, ColumnListInAColumnName)
 // The name is only looked up among the data sources: no other database is reached.
 TEST_P(SmuggledSqlTest, ConnectionSettingsInTheDataSourceName)
 {
-    const std::string name = std::string(e2e::Databases::sourceDsn) +
+    const std::string name = std::string(e2e::TestDatabases::sourceDsn) +
                              (sqlite() ? ";Database=" + (db().dir() / "elsewhere.db").string() : ";Database=postgres");
     db().repository({"UPDATE DtsSource SET SrcSysName = '" + name + "' WHERE SrcID = " + std::to_string(task.source)});
     expectRefused(task, Stage::Open,
@@ -246,9 +246,9 @@ TEST_P(AcceptedSqlTest, SemicolonEndingTheDatasetSql)
     EXPECT_EQ(expectCompleted(task, 3).rows, expected);
 }
 
-DODOZ_E2E_ON_BOTH_BACKENDS(SmuggledSqlTest);
-DODOZ_E2E_ON_BOTH_BACKENDS(SmuggledCodeTest);
-DODOZ_E2E_ON_BOTH_BACKENDS(AcceptedSqlTest);
+DODOZ_ON_EVERY_BACKEND(SmuggledSqlTest);
+DODOZ_ON_EVERY_BACKEND(SmuggledCodeTest);
+DODOZ_ON_EVERY_BACKEND(AcceptedSqlTest);
 
 }  // namespace
 }  // namespace hostile

@@ -47,7 +47,7 @@ TEST_P(StaleResultTest, SourceRowDeleted)
                                                            " пуст."));
 }
 
-DODOZ_E2E_ON_BOTH_BACKENDS(StaleResultTest);
+DODOZ_ON_EVERY_BACKEND(StaleResultTest);
 
 }  // namespace
 }  // namespace hostile

@@ -105,7 +105,7 @@ TEST_P(TaskDefinitionTest, InputOfAnotherDatasetsColumn)
     expectRuleBroken("Колонка параметра задачи принадлежит другому набору данных", "987656");
 }
 
-DODOZ_E2E_ON_BOTH_BACKENDS(TaskDefinitionTest);
+DODOZ_ON_EVERY_BACKEND(TaskDefinitionTest);
 
 }  // namespace
 }  // namespace hostile

@@ -14,6 +14,7 @@
 #include "models/fast/FastSearch.h"
 #include "models/fast/FastSweep.h"
 #include "models/fast/FastWideKernel.h"
+#include "tests/support/DenseSamples.h"
 #include "tests/support/InstructionSets.h"
 #include "tests/support/SweepProbe.h"
 
@@ -22,84 +23,19 @@ namespace {
 [[maybe_unused]] const ::testing::Environment* const kReport =
     ::testing::AddGlobalTestEnvironment(new testsupport::InstructionSetsReport);
 
-struct Sample {
-    int columns = 1;
-    int classes = 1;
-    std::vector<double> x;
-    std::vector<int> cls;
+using Sample = testsupport::DenseRows;
+using testsupport::integerLevels;
 
-    int rows() const { return static_cast<int>(cls.size()); }
-    DenseSample view() const { return {rows(), columns, classes, x.data(), cls.data()}; }
-    void add(std::initializer_list<double> values, int c)
-    {
-        x.insert(x.end(), values);
-        cls.push_back(c);
-    }
-};
-
-std::vector<double> searchGrid()
-{
-    std::vector<double> grid;
-    for (double c = 0.01; c <= 3.0; c = c + 0.01)
-        grid.push_back(c);
-    return grid;
-}
-
-// Standard deviation of each column over the scored rows.
 std::vector<double> deviations(const Sample& s)
 {
-    std::vector<double> sigma(s.columns);
-    for (int j = 0; j < s.columns; ++j) {
-        double sum = 0.0;
-        double sq = 0.0;
-        int n = 0;
-        for (int r = 0; r < s.rows(); ++r) {
-            if (s.cls[r] == -1)
-                continue;
-            sum += s.x[r * s.columns + j];
-            ++n;
-        }
-        const double mean = sum / n;
-        for (int r = 0; r < s.rows(); ++r) {
-            if (s.cls[r] != -1)
-                sq += (s.x[r * s.columns + j] - mean) * (s.x[r * s.columns + j] - mean);
-        }
-        sigma[j] = std::sqrt(sq / n);
-    }
-    return sigma;
+    return testsupport::columnDeviations(s);
 }
 
+// Blobs spread apart by spread, in opposite directions in even and odd columns.
 Sample blobs(int rows, int columns, int classes, double spread, std::uint64_t seed)
 {
-    std::mt19937_64 rng(seed);
-    std::normal_distribution<double> noise(0.0, 1.0);
-    std::uniform_int_distribution<int> pick(0, classes - 1);
-    Sample s;
-    s.columns = columns;
-    s.classes = classes;
-    for (int r = 0; r < rows; ++r) {
-        const int c = pick(rng);
-        for (int j = 0; j < columns; ++j)
-            s.x.push_back(c * spread * ((j % 2) ? 1.0 : -0.5) + noise(rng));
-        s.cls.push_back(c);
-    }
-    return s;
-}
-
-// Integer cells with few levels: many exact duplicates and many equal distances.
-Sample levels(int rows, int columns, int classes, int count, std::uint64_t seed)
-{
-    std::mt19937_64 rng(seed);
-    std::uniform_int_distribution<int> level(0, count - 1);
-    Sample s;
-    s.columns = columns;
-    s.classes = classes;
-    for (int r = 0; r < rows; ++r) {
-        for (int j = 0; j < columns; ++j)
-            s.x.push_back(level(rng));
-        s.cls.push_back(r % classes);
-    }
-    return s;
+    return testsupport::gaussianBlobs(rows, columns, classes, seed,
+                                      [spread](int c, int j) { return c * spread * ((j % 2) ? 1.0 : -0.5); });
 }
 
 std::uint64_t bits(double v)
@@ -203,7 +139,7 @@ protected:
         }
     }
 
-    std::vector<double> grid = searchGrid();
+    std::vector<double> grid = testsupport::programGrid();
     std::int64_t recomputed = 0;
     double worstRatio = 0.0;
 };
@@ -231,7 +167,7 @@ TEST_P(FastSearchTest, MatchesPlainLoopsOnLargerSamples)
 {
     const Sample continuous = blobs(240, 4, 3, 1.0, 71);
     expectIdentical(continuous, deviations(continuous), grid);
-    const Sample integers = levels(240, 4, 3, 4, 72);
+    const Sample integers = integerLevels(240, 4, 3, 4, 72);
     expectIdentical(integers, deviations(integers), grid);
 }
 
@@ -239,7 +175,7 @@ TEST_P(FastSearchTest, MatchesPlainLoopsOnDuplicatesAndFewLevels)
 {
     for (std::uint64_t seed = 1; seed <= 6; ++seed) {
         SCOPED_TRACE(seed);
-        const Sample s = levels(48, 4, 3, 2 + static_cast<int>(seed % 3), seed);
+        const Sample s = integerLevels(48, 4, 3, 2 + static_cast<int>(seed % 3), seed);
         expectIdentical(s, deviations(s), grid);
     }
     EXPECT_GT(recomputed, 0) << "equal class sizes over few levels must produce exact ties";
@@ -249,7 +185,7 @@ TEST_P(FastSearchTest, MatchesPlainLoopsWithSigmaExactlyOne)
 {
     for (std::uint64_t seed = 21; seed <= 24; ++seed) {
         SCOPED_TRACE(seed);
-        Sample s = levels(40, 3, 2, 4, seed);
+        Sample s = integerLevels(40, 3, 2, 4, seed);
         expectIdentical(s, std::vector<double>(3, 1.0), grid);
         for (double& v : s.x)
             v = v * 0.01;  // every offset a whole number of grid steps
@@ -463,8 +399,8 @@ TEST_P(FastSearchTest, MatchesPlainLoopsWithDeviationsBelowTheCertifiedRange)
 
 TEST_P(FastSearchTest, BoundsHoldOnAdversarialSamples)
 {
-    expectSoundBounds(levels(30, 4, 3, 3, 4), deviations(levels(30, 4, 3, 3, 4)), grid);
-    Sample edges = levels(30, 3, 2, 5, 8);
+    expectSoundBounds(integerLevels(30, 4, 3, 3, 4), deviations(integerLevels(30, 4, 3, 3, 4)), grid);
+    Sample edges = integerLevels(30, 3, 2, 5, 8);
     for (double& v : edges.x)
         v = v * 0.01;
     expectSoundBounds(edges, {1.0, 1.0, 1.0}, grid);
@@ -564,9 +500,9 @@ TEST_P(FastSearchTest, CriterionAtWidthsMatchesThePlainLoopsAndTheSearch)
     EXPECT_EQ(bits(atBest), bits(result.criterion[best]));
     EXPECT_EQ(errors, result.errors[best]);
 
-    const Sample integers = levels(80, 4, 3, 3, 54);
+    const Sample integers = integerLevels(80, 4, 3, 3, 54);
     const Sample edges = [] {
-        Sample e = levels(60, 3, 2, 6, 55);
+        Sample e = integerLevels(60, 3, 2, 6, 55);
         for (double& v : e.x)
             v = v * 0.25;
         return e;

@@ -8,7 +8,7 @@
 #include <tuple>
 
 #include "models/fast/FastWideKernel.h"
-#include "tests/support/DenseSamples.h"
+#include "tests/support/PlainLoopsAgreement.h"
 #include "tests/support/InstructionSets.h"
 
 using namespace testsupport;

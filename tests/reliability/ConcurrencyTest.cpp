@@ -190,7 +190,7 @@ TEST_P(ConcurrencyTest, ClearingWaitsForAnotherRunsUncommittedSet)
     EXPECT_TRUE(holdsTheSet(key, completeSet));
 }
 
-DODOZ_E2E_ON_BOTH_BACKENDS(ConcurrencyTest);
+DODOZ_ON_EVERY_BACKEND(ConcurrencyTest);
 
 }  // namespace
 }  // namespace reliability

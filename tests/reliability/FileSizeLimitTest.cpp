@@ -127,6 +127,6 @@ TEST_P(FileSizeLimitTest, RepositoryThatCannotBeWrittenKeepsTheEarlierSetAndSays
 
 }  // namespace
 
-DODOZ_E2E_ON_BOTH_BACKENDS(FileSizeLimitTest);
+DODOZ_ON_EVERY_BACKEND(FileSizeLimitTest);
 
 }  // namespace reliability

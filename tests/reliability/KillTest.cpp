@@ -206,7 +206,7 @@ TEST_P(KillTest, KilledAtRandomMomentsOfRunsOfALargerSample)
     writeFigures("kills-random-" + e2e::backendName(GetParam()), tally.figures(GetParam()));
 }
 
-DODOZ_E2E_ON_BOTH_BACKENDS(KillTest);
+DODOZ_ON_EVERY_BACKEND(KillTest);
 
 }  // namespace
 }  // namespace reliability

@@ -12,7 +12,7 @@
 
 #include "core/Utils.h"
 #include "repository/RepApi.h"
-#include "tests/repository/TestDatabases.h"
+#include "tests/support/TestDatabases.h"
 
 namespace reliability {
 namespace {
@@ -127,7 +127,7 @@ TEST_P(LockTaskTest, LockOfAnotherTaskWaitsOnlyOnSQLite)
     }
 }
 
-DODOZ_ON_BOTH_BACKENDS(LockTaskTest);
+DODOZ_ON_EVERY_BACKEND(LockTaskTest);
 
 }  // namespace
 }  // namespace reliability

@@ -2,7 +2,7 @@
 // A PostgreSQL or MariaDB server of one test's own (tests/reliability/own-cluster,
 // own-mariadb), for tests that stop the server under a run: the shared server of the
 // other tests stays untouched. While the object lives, the DODOZ_PG_* (DODOZ_MARIADB_*)
-// variables of this process name it, so e2e::Databases made meanwhile live on it
+// variables of this process name it, so e2e::TestDatabases made meanwhile live on it
 // (destroy them first); the earlier values come back when it goes. The server keeps
 // every commit it acknowledged, also across stop().
 

@@ -45,7 +45,7 @@ class ServerDeathTest : public ::testing::TestWithParam<std::tuple<Backend, Deat
 protected:
     void SetUp() override
     {
-        DODOZ_E2E_REQUIRE(e2e::backendUnavailable(backend()));
+        DODOZ_REQUIRE(e2e::backendUnavailable(backend()));
         cluster = std::make_unique<OwnCluster>(backend());
         fx = std::make_unique<RunFixture>(backend());
         key = fx->registerTask({.object = e2e::iris::versicolor});

@@ -20,15 +20,8 @@ bool isText(const e2e::Cell& cell, const std::string& text)
 
 std::string outcomeName(Outcome outcome)
 {
-    switch (outcome) {
-    case Outcome::None:
-        return "none";
-    case Outcome::Complete:
-        return "complete";
-    case Outcome::Partial:
-        return "partial";
-    }
-    return "?";
+    static const char* const names[] = {"none", "complete", "partial"};
+    return names[static_cast<int>(outcome)];
 }
 
 TaskRows TaskRows::read(const e2e::RunFixture& fx, int key)

@@ -68,7 +68,7 @@ TEST_P(StopPointsTest, UnknownPointNeverStopsTheRun)
     EXPECT_TRUE(isCompleteSet(TaskRows::read(*fx, key), {0, 1, 2}));
 }
 
-DODOZ_E2E_ON_BOTH_BACKENDS(StopPointsTest);
+DODOZ_ON_EVERY_BACKEND(StopPointsTest);
 
 }  // namespace
 }  // namespace reliability

@@ -6,7 +6,7 @@
 #include "repository/CDriver.h"
 #include "runtime/Runtime.h"
 #include "tests/repository/Errors.h"
-#include "tests/repository/TestDatabases.h"
+#include "tests/support/TestDatabases.h"
 
 using testsupport::Backend;
 using testsupport::TestDatabases;
@@ -37,7 +37,7 @@ protected:
     }
     size_t count(const std::string& sql) const { return db->query(TestDatabases::repositoryDsn, sql).size(); }
 };
-DODOZ_ON_BOTH_BACKENDS(CDriverTest);
+DODOZ_ON_EVERY_BACKEND(CDriverTest);
 
 TEST_P(CDriverTest, UnknownDataSourceRaisesThePlatformError)
 {

@@ -7,7 +7,7 @@
 #include "core/Utils.h"
 #include "repository/CDriver.h"
 #include "tests/repository/Errors.h"
-#include "tests/repository/TestDatabases.h"
+#include "tests/support/TestDatabases.h"
 #include "tests/repository/ValueAs.h"
 #include "tests/support/RegionalSettings.h"
 
@@ -28,18 +28,15 @@ VectorPtr codes(std::initializer_list<int> values)
 
 }  // namespace
 
-class CResultSetTest : public testsupport::DatabaseTest {
+class CResultSetTest : public testsupport::RussianDatabaseTest {
 protected:
     void SetUp() override
     {
-        DatabaseTest::SetUp();
+        RussianDatabaseTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        saved = formatSettings();
-        setFormatSettings(FormatSettings::russian());
         driver = std::make_unique<CDriver>(CDriver::connect(TestDatabases::sourceDsn, "", ""));
     }
-    void TearDown() override { setFormatSettings(saved); }
 
     CResultSetPtr load(const std::string& sql, VectorPtr types = nullptr)
     {
@@ -55,10 +52,9 @@ protected:
         " BirthDate, Visited, CallTime, Risk) VALUES (1, '  abc  ', '  memo  ', 42, 2, 9007199254740993, 12.50, 0.1,"
         " 2.5, TRUE, '2003-05-17', '2003-05-17 10:20:30', '06:00:00', 3)";
 
-    FormatSettings saved;
     std::unique_ptr<CDriver> driver;
 };
-DODOZ_ON_BOTH_BACKENDS(CResultSetTest);
+DODOZ_ON_EVERY_BACKEND(CResultSetTest);
 
 TEST_P(CResultSetTest, QueryWithoutRowsHasItsColumnsAndNoCurrentRow)
 {

@@ -9,7 +9,7 @@
 #include "repository/odbc/OdbcConnection.h"
 #include "runtime/Runtime.h"
 #include "tests/repository/Errors.h"
-#include "tests/repository/TestDatabases.h"
+#include "tests/support/TestDatabases.h"
 
 using testsupport::errorOf;
 using testsupport::TestDatabases;
@@ -37,7 +37,7 @@ protected:
         return values;
     }
 };
-DODOZ_ON_BOTH_BACKENDS(DatabaseSchemaTest);
+DODOZ_ON_EVERY_BACKEND(DatabaseSchemaTest);
 
 TEST_P(DatabaseSchemaTest, KeysIncreaseByOneForEachTableOfItsOwn)
 {
@@ -64,7 +64,7 @@ TEST_P(DatabaseSchemaTest, KeysStepOverAFarKeyAndEndAtTheIntegerRange)
     db->repository({"DELETE FROM TskLog WHERE LogID < 2147483646", log("last")});
     EXPECT_EQ(column("SELECT LogID FROM TskLog WHERE LogMessage = 'last'"), (std::vector<std::string>{"2147483647"}));
     for (int attempt = 0; attempt < 2; ++attempt) {
-        std::string error = errorOf([&] { db->repository({log("past")}); });
+        std::string error = errorOf([&] { db->run(TestDatabases::repositoryDsn, {log("past")}); });
         EXPECT_NE(error.find("GetNextPK: no key left for"), std::string::npos) << error;
         EXPECT_NE(error.find("TskLog"), std::string::npos) << error;
         EXPECT_NE(error.find("2147483647"), std::string::npos) << error;
@@ -123,5 +123,5 @@ TEST_P(DatabaseSchemaTest, ColumnsTheProgramNeedsMayNotBeEmpty)
              "INSERT INTO TskAlgParam (ParID, ColID, ParSysName) VALUES (1, 1, 'in_col')",
              "INSERT INTO TskLog (LogID, LogType) VALUES (1, 1)",
          })
-        EXPECT_NE(errorOf([&] { db->repository({incomplete}); }), "no error") << incomplete;
+        EXPECT_NE(errorOf([&] { db->run(TestDatabases::repositoryDsn, {incomplete}); }), "no error") << incomplete;
 }

@@ -11,7 +11,7 @@
 #include "repository/odbc/OdbcStatement.h"
 #include "runtime/Runtime.h"
 #include "tests/repository/Errors.h"
-#include "tests/repository/TestDatabases.h"
+#include "tests/support/TestDatabases.h"
 
 using testsupport::Backend;
 using testsupport::TestDatabases;
@@ -42,7 +42,7 @@ protected:
     std::unique_ptr<OdbcConnection> source() const { return db->connect(TestDatabases::sourceDsn); }
     size_t count(const std::string& sql) const { return db->query(TestDatabases::repositoryDsn, sql).size(); }
 };
-DODOZ_ON_BOTH_BACKENDS(OdbcTest);
+DODOZ_ON_EVERY_BACKEND(OdbcTest);
 
 TEST_P(OdbcTest, UnknownDataSourceIsReportedWithItsSqlState)
 {
@@ -66,7 +66,7 @@ TEST_F(PostgresOdbcTest, ServerThatIsDownRefusesTheConnection)
 
 TEST_F(SqliteOdbcTest, MissingDatabaseFileIsAnErrorAndIsNotCreated)
 {
-    std::string missing = db->dir() + "/missing.db";
+    std::string missing = (db->dir() / "missing.db").string();
     db->changeDsn(TestDatabases::repositoryDsn, {"Database=" + missing});
     std::string error = errorOf([&] { db->connect(TestDatabases::repositoryDsn); });
     EXPECT_NE(error.find("connect failed"), std::string::npos) << error;
@@ -137,7 +137,7 @@ TEST_P(OdbcTest, DeleteMatchingNothingIsNoError)
 }
 
 class OdbcReadTest : public OdbcTest {};
-DODOZ_ON_BOTH_BACKENDS(OdbcReadTest);
+DODOZ_ON_EVERY_BACKEND(OdbcReadTest);
 
 TEST_P(OdbcReadTest, FloatingColumnsComeAsDoublesAndTheRestAsText)
 {
@@ -220,7 +220,7 @@ protected:
     static constexpr const char* insert = "INSERT INTO Task (TskID) VALUES (5)";
     static constexpr const char* select = "SELECT TskID FROM Task";
 };
-DODOZ_ON_BOTH_BACKENDS(OdbcTransactionTest);
+DODOZ_ON_EVERY_BACKEND(OdbcTransactionTest);
 
 TEST_P(OdbcTransactionTest, CommitMakesTheRowsVisibleAndTurnsAutocommitBackOn)
 {

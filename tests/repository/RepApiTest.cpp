@@ -10,7 +10,7 @@
 #include "runtime/Runtime.h"
 #include "tests/repository/Errors.h"
 #include "tests/repository/SeedTask.h"
-#include "tests/repository/TestDatabases.h"
+#include "tests/support/TestDatabases.h"
 #include "tests/repository/ValueAs.h"
 
 using testsupport::as;
@@ -41,26 +41,16 @@ DataPackPtr pack(std::initializer_list<std::pair<const char*, ObjectPtr>> values
 
 }  // namespace
 
-class RepApiTest : public testsupport::DatabaseTest {
+class RepApiTest : public testsupport::RussianDatabaseTest {
 protected:
-    void SetUp() override
-    {
-        saved = formatSettings();
-        setFormatSettings(FormatSettings::russian());
-        DatabaseTest::SetUp();
-    }
-    void TearDown() override { setFormatSettings(saved); }
-
     std::vector<std::vector<std::string>> repositoryRows(const std::string& sql) const
     {
         return db->query(TestDatabases::repositoryDsn, sql);
     }
-
-    FormatSettings saved;
 };
 
 class RepApiBindingTest : public RepApiTest {};
-DODOZ_ON_BOTH_BACKENDS(RepApiBindingTest);
+DODOZ_ON_EVERY_BACKEND(RepApiBindingTest);
 
 TEST_P(RepApiBindingTest, BindsToTheTaskAndOpensBothDatabases)
 {
@@ -183,7 +173,7 @@ protected:
         seedTask(*db);
     }
 };
-DODOZ_ON_BOTH_BACKENDS(RepApiParameterTest);
+DODOZ_ON_EVERY_BACKEND(RepApiParameterTest);
 
 TEST_P(RepApiParameterTest, ParameterRowsCarryTheColumnsOfBothTables)
 {
@@ -286,7 +276,7 @@ protected:
         return api.getTaskColumnsData();
     }
 };
-DODOZ_ON_BOTH_BACKENDS(RepApiSampleTest);
+DODOZ_ON_EVERY_BACKEND(RepApiSampleTest);
 
 TEST_P(RepApiSampleTest, SampleHoldsTheInputsThenTheClassReadAsTheRunReadsThem)
 {
@@ -395,10 +385,7 @@ TEST_P(RepApiSampleTest, TaskWithoutClassColumnIsAnError)
 }
 
 class RepApiStatementTextTest : public ::testing::Test {
-protected:
-    void SetUp() override { saved = formatSettings(); }
-    void TearDown() override { setFormatSettings(saved); }
-    FormatSettings saved;
+    SavedRegionalSettings saved;
 };
 
 TEST_F(RepApiStatementTextTest, WorkedExampleUnderRussianAndEnglishSettings)
@@ -473,7 +460,7 @@ protected:
                      {"ResValue2", std::make_shared<CDouble>(share)}});
     }
 };
-DODOZ_ON_BOTH_BACKENDS(RepApiWriteTest);
+DODOZ_ON_EVERY_BACKEND(RepApiWriteTest);
 
 TEST_P(RepApiWriteTest, RunWritesItsRowsWithNewKeysInOneTransaction)
 {

@@ -6,7 +6,7 @@
 #include "repository/SampleRead.h"
 #include "repository/odbc/OdbcStatement.h"
 #include "tests/repository/Errors.h"
-#include "tests/repository/TestDatabases.h"
+#include "tests/support/TestDatabases.h"
 
 using testsupport::Backend;
 using testsupport::errorOf;
@@ -60,7 +60,7 @@ protected:
         }
     }
 };
-DODOZ_ON_BOTH_BACKENDS(SampleReadTest);
+DODOZ_ON_EVERY_BACKEND(SampleReadTest);
 
 TEST_P(SampleReadTest, RowsAreReadAndTheConnectionIsAsItWasAfterwards)
 {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "tests/repository/TestDatabases.h"
+#include "tests/support/TestDatabases.h"
 
 namespace testsupport {
 

@@ -14,7 +14,7 @@
 #include "repository/odbc/OdbcStatement.h"
 #include "repository/odbc/SqliteGuard.h"
 #include "tests/repository/Errors.h"
-#include "tests/repository/TestDatabases.h"
+#include "tests/support/TestDatabases.h"
 #include "tests/support/TempDir.h"
 
 using testsupport::Backend;
@@ -122,7 +122,7 @@ TEST_F(SqliteDriverGuardTest, FileFunctionInTheSourcesSchemaIsRefused)
     const std::filesystem::path written = dir.path() / "written";
     {
         sqlite3* raw = nullptr;
-        ASSERT_EQ(sqlite3_open((db->dir() + "/source.db").c_str(), &raw), SQLITE_OK);
+        ASSERT_EQ(sqlite3_open((db->dir() / "source.db").c_str(), &raw), SQLITE_OK);
         // This connection writes the hostile schema, with a blob_export of its own.
         sqlite3_set_authorizer(raw, nullptr, nullptr);
         sqlite3_create_function(raw, "blob_export", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, stand_in, nullptr,

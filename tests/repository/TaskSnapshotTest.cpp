@@ -12,7 +12,7 @@
 #include "runtime/Runtime.h"
 #include "tests/repository/Errors.h"
 #include "tests/repository/SeedTask.h"
-#include "tests/repository/TestDatabases.h"
+#include "tests/support/TestDatabases.h"
 #include "tests/repository/ValueAs.h"
 #include "tests/support/RegionalSettings.h"
 
@@ -119,23 +119,18 @@ TEST_F(ObjectValuesTest, ValueThatDoesNotConvertNamesItsCause)
                                          "преобразуется: ожидается целое число")));
 }
 
-class TaskSnapshotTest : public testsupport::DatabaseTest {
+class TaskSnapshotTest : public testsupport::RussianDatabaseTest {
 protected:
     void SetUp() override
     {
-        saved = formatSettings();
-        setFormatSettings(FormatSettings::russian());
-        DatabaseTest::SetUp();
+        RussianDatabaseTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
         seedTask(*db);
         seedClients(*db);
     }
-    void TearDown() override { setFormatSettings(saved); }
-
-    FormatSettings saved;
 };
-DODOZ_ON_BOTH_BACKENDS(TaskSnapshotTest);
+DODOZ_ON_EVERY_BACKEND(TaskSnapshotTest);
 
 // The host saves the task again between the sample and the object: the same columns in
 // another order, the object changed. The run answers the task it read the sample of.
@@ -193,7 +188,7 @@ protected:
         return Object::toText(rows->getValue(0, 0));
     }
 };
-DODOZ_ON_BOTH_BACKENDS(ReadSnapshotTest);
+DODOZ_ON_EVERY_BACKEND(ReadSnapshotTest);
 
 TEST_P(ReadSnapshotTest, CommitOfAnotherSessionStaysUnseenUntilTheEnd)
 {
@@ -230,7 +225,6 @@ class PostgresTaskSnapshotTest : public testsupport::SingleBackendTest<Backend::
 protected:
     void SetUp() override
     {
-        saved = formatSettings();
         setFormatSettings(FormatSettings::russian());
         SingleBackendTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
@@ -256,7 +250,6 @@ protected:
             "CREATE VIEW DtsColumn AS SELECT * FROM DtsColumnRows WHERE noteRead()",
         });
     }
-    void TearDown() override { setFormatSettings(saved); }
 
     // How often nextval was called on the sequence.
     long calls(const std::string& sequence) const
@@ -267,7 +260,7 @@ protected:
         return std::stol(row.at(0));
     }
 
-    FormatSettings saved;
+    SavedRegionalSettings saved;
 };
 
 TEST_F(PostgresTaskSnapshotTest, ColumnsAndObjectAreReadInOneRepeatableReadTransaction)

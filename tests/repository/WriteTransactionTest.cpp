@@ -6,7 +6,7 @@
 #include "repository/CDriver.h"
 #include "repository/WriteTransaction.h"
 #include "runtime/Runtime.h"
-#include "tests/repository/TestDatabases.h"
+#include "tests/support/TestDatabases.h"
 
 using testsupport::TestDatabases;
 
@@ -27,7 +27,7 @@ protected:
 
     ConnectionPtr connection;
 };
-DODOZ_ON_BOTH_BACKENDS(WriteTransactionTest);
+DODOZ_ON_EVERY_BACKEND(WriteTransactionTest);
 
 TEST_P(WriteTransactionTest, CommittedWritesStayAndTheConnectionWritesOnAsBefore)
 {

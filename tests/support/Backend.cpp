@@ -42,15 +42,8 @@ std::optional<std::string> sqliteUnavailable()
 
 std::string backendName(Backend backend)
 {
-    switch (backend) {
-    case Backend::SQLite:
-        return "SQLite";
-    case Backend::PostgreSQL:
-        return "PostgreSQL";
-    case Backend::MariaDB:
-        return "MariaDB";
-    }
-    return "?";
+    static const char* const names[] = {"SQLite", "PostgreSQL", "MariaDB"};
+    return names[static_cast<int>(backend)];
 }
 
 const std::vector<Backend>& allBackends()

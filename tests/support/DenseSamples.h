@@ -1,19 +1,16 @@
 #pragma once
-// Seeded samples in dense arrays for the tests of the search engines, and the comparison
-// of a fast search with the plain loops bit for bit.
+// Seeded samples in dense arrays, for the tests of the search engines and for the
+// benchmark (which links no GoogleTest; the comparison with the plain loops is
+// PlainLoopsAgreement.h).
 
-#include <gtest/gtest.h>
-
-#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <random>
 #include <vector>
 
-#include "models/fast/DenseReference.h"
-#include "models/fast/FastSearch.h"
-#include "models/fast/InstructionSet.h"
+#include "models/fast/DenseSample.h"
 
 namespace testsupport {
 
@@ -41,25 +38,37 @@ inline std::vector<double> programGrid()
     return grid;
 }
 
-// Population standard deviation of each column.
+// Population standard deviation of each column over the scored rows (class -1 is
+// neither scored nor a centre).
 inline std::vector<double> columnDeviations(const DenseRows& s)
 {
     std::vector<double> sigma(s.columns);
     for (int j = 0; j < s.columns; ++j) {
         double sum = 0.0;
-        for (int r = 0; r < s.rows(); ++r)
-            sum += s.x[r * s.columns + j];
-        const double mean = sum / s.rows();
+        int n = 0;
+        for (int r = 0; r < s.rows(); ++r) {
+            if (s.cls[r] != -1) {
+                sum += s.x[r * s.columns + j];
+                ++n;
+            }
+        }
+        const double mean = sum / n;
         double sq = 0.0;
-        for (int r = 0; r < s.rows(); ++r)
-            sq += (s.x[r * s.columns + j] - mean) * (s.x[r * s.columns + j] - mean);
-        sigma[j] = std::sqrt(sq / s.rows());
+        for (int r = 0; r < s.rows(); ++r) {
+            if (s.cls[r] != -1)
+                sq += (s.x[r * s.columns + j] - mean) * (s.x[r * s.columns + j] - mean);
+        }
+        sigma[j] = std::sqrt(sq / n);
     }
     return sigma;
 }
 
-// Overlapping Gaussian blobs, classes drawn at random.
-inline DenseRows gaussianBlobs(int rows, int columns, int classes, std::uint64_t seed)
+// Where class c's blob sits in column j.
+using BlobCentre = std::function<double(int c, int j)>;
+
+// Overlapping Gaussian blobs of unit spread around centre(c, j), classes drawn at random.
+inline DenseRows gaussianBlobs(int rows, int columns, int classes, std::uint64_t seed,
+                               const BlobCentre& centre = [](int c, int j) { return c * ((j % 3) - 1.0) * 0.8; })
 {
     std::mt19937_64 rng(seed);
     std::normal_distribution<double> noise(0.0, 1.0);
@@ -70,7 +79,7 @@ inline DenseRows gaussianBlobs(int rows, int columns, int classes, std::uint64_t
     for (int r = 0; r < rows; ++r) {
         const int c = pick(rng);
         for (int j = 0; j < columns; ++j)
-            s.x.push_back(c * ((j % 3) - 1.0) * 0.8 + noise(rng));
+            s.x.push_back(centre(c, j) + noise(rng));
         s.cls.push_back(c);
     }
     return s;
@@ -90,25 +99,6 @@ inline DenseRows integerLevels(int rows, int columns, int classes, int levels, s
         s.cls.push_back(r % classes);
     }
     return s;
-}
-
-// The fast search through the kernels of set, on two threads, equals the plain loops at
-// every grid point, bit for bit; returns the decisions recomputed.
-inline std::int64_t expectSameAsPlainLoops(const DenseRows& s, const std::vector<double>& sigma,
-                                           const std::vector<double>& grid, InstructionSet set, bool strict = true)
-{
-    const GridScores plain = DenseReference::search(s.view(), sigma, grid, strict);
-    const FastSearch::Result fast = FastSearch::search(s.view(), sigma, grid, strict, {}, {2, set});
-    EXPECT_FALSE(fast.plainLoops);
-    for (std::size_t g = 0; g < grid.size(); ++g) {
-        if (std::bit_cast<std::uint64_t>(fast.criterion[g]) != std::bit_cast<std::uint64_t>(plain.criterion[g])
-            || fast.errors[g] != plain.errors[g]) {
-            ADD_FAILURE() << "point " << g << " c=" << grid[g] << ", " << s.columns << " columns, "
-                          << instructionSetName(set) << ": fast " << fast.criterion[g] << " plain " << plain.criterion[g];
-            break;
-        }
-    }
-    return fast.recomputed;
 }
 
 }  // namespace testsupport

@@ -1,17 +1,28 @@
 #pragma once
-// Runs a test under chosen regional settings and puts the previous ones back.
+// Tests under chosen regional settings, with the previous ones put back afterwards.
 
 #include <gtest/gtest.h>
 
 #include "runtime/Runtime.h"
 
+// The process's regional settings as they were when the object was made, put back when
+// it goes.
+class SavedRegionalSettings {
+public:
+    SavedRegionalSettings() : saved(formatSettings()) {}
+    SavedRegionalSettings(const SavedRegionalSettings&) = delete;
+    SavedRegionalSettings& operator=(const SavedRegionalSettings&) = delete;
+    ~SavedRegionalSettings() { setFormatSettings(saved); }
+
+private:
+    FormatSettings saved;
+};
+
 class RegionalSettingsTest : public ::testing::Test {
 protected:
-    void SetUp() override { saved = formatSettings(); }
-    void TearDown() override { setFormatSettings(saved); }
     void russian() { setFormatSettings(FormatSettings::russian()); }
     void english() { setFormatSettings(FormatSettings::english()); }
 
 private:
-    FormatSettings saved;
+    SavedRegionalSettings saved;
 };

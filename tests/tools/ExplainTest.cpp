@@ -213,7 +213,7 @@ TEST_P(ExplainTest, RegisterRefusesATaskThatCannotWork)
     EXPECT_NE(classified.err.find("has no result"), std::string::npos) << classified.err;
 }
 
-DODOZ_E2E_ON_BOTH_BACKENDS(ExplainTest);
+DODOZ_ON_EVERY_BACKEND(ExplainTest);
 
 }  // namespace
 }  // namespace tools

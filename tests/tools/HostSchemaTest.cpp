@@ -48,7 +48,7 @@ TEST_P(HostSchemaTest, ExplainedAndClassifiedAsTheRunWithoutTheLabels)
         << "row 79 of iris is the object of the task";
 }
 
-DODOZ_E2E_ON_BOTH_BACKENDS(HostSchemaTest);
+DODOZ_ON_EVERY_BACKEND(HostSchemaTest);
 
 }  // namespace
 }  // namespace tools

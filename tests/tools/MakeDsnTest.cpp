@@ -97,7 +97,7 @@ TEST_F(MakeDsnTest, ExportLinesSurviveEvalOfAnyFolderName)
 
 TEST_F(MakeDsnTest, PasswordStaysTheOwnersAndDatabasesThereSayHowToDropThem)
 {
-    DODOZ_E2E_REQUIRE(e2e::backendUnavailable(e2e::Backend::PostgreSQL));
+    DODOZ_REQUIRE(e2e::backendUnavailable(e2e::Backend::PostgreSQL));
     const std::string target = (dir.path() / "pg").string();
     // The throwaway server trusts every connection, whatever the password.
     const auto made = makeDsn({"postgresql", target}, {"DODOZ_PG_PASSWORD=secret"});
@@ -118,7 +118,7 @@ TEST_F(MakeDsnTest, PasswordStaysTheOwnersAndDatabasesThereSayHowToDropThem)
 // that holds it is the owner's, and drop finds the databases again.
 TEST_F(MakeDsnTest, MariadbPasswordStaysTheOwnersAndDropRemovesTheDatabases)
 {
-    DODOZ_E2E_REQUIRE(e2e::backendUnavailable(e2e::Backend::MariaDB));
+    DODOZ_REQUIRE(e2e::backendUnavailable(e2e::Backend::MariaDB));
     std::vector<std::string> client{"/usr/bin/mariadb", "--no-defaults", "--batch", "--skip-column-names", "-u",
                                     std::getenv("DODOZ_MARIADB_USER")};
     if (const char* socket = std::getenv("DODOZ_MARIADB_SOCKET"); socket && *socket)

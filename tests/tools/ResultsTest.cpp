@@ -48,7 +48,7 @@ TEST_P(ResultsTest, ACompleteRunInWords)
 
 TEST_P(ResultsTest, JsonTakesDecimalCommasAsNumbers)
 {
-    DODOZ_E2E_REQUIRE(e2e::regionalUnavailable(e2e::Regional::Russian));
+    DODOZ_REQUIRE(e2e::regionalUnavailable(e2e::Regional::Russian));
     const int key = registered({e2e::irisCsv().string(), "--class", "class", "--table", "iris", "--object", kVersicolor,
                                 "--task-name", "say \"iris\""},
                                e2e::Regional::Russian);
@@ -138,7 +138,7 @@ TEST_P(ResultsTest, SeveralTasksAsOneTableWithLabels)
     EXPECT_EQ(std::count(json.out.begin(), json.out.end(), '\n'), 2) << json.out;
 }
 
-DODOZ_E2E_ON_BOTH_BACKENDS(ResultsTest);
+DODOZ_ON_EVERY_BACKEND(ResultsTest);
 
 }  // namespace
 }  // namespace tools

@@ -207,7 +207,7 @@ TEST_P(TableGuardTest, GnuCommandLine)
     EXPECT_EQ(taskCount(), 0);
 }
 
-DODOZ_E2E_ON_BOTH_BACKENDS(TableGuardTest);
+DODOZ_ON_EVERY_BACKEND(TableGuardTest);
 
 }  // namespace
 }  // namespace tools

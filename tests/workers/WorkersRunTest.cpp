@@ -326,10 +326,10 @@ TEST_P(BuiltWithoutMpiTest, AskingForWorkersStopsTheRunBeforeTheTask)
 }
 
 // The workers change nothing a backend sees: SQLite, which needs no server, is enough.
-INSTANTIATE_TEST_SUITE_P(Backends, WorkersRunTest, ::testing::Values(testsupport::Backend::SQLite), e2e::backendTestName);
-INSTANTIATE_TEST_SUITE_P(Backends, LostWorkerTest, ::testing::Values(testsupport::Backend::SQLite), e2e::backendTestName);
-INSTANTIATE_TEST_SUITE_P(Backends, WorkerCountTest, ::testing::Values(testsupport::Backend::SQLite), e2e::backendTestName);
+INSTANTIATE_TEST_SUITE_P(Backends, WorkersRunTest, ::testing::Values(testsupport::Backend::SQLite), testsupport::backendTestName);
+INSTANTIATE_TEST_SUITE_P(Backends, LostWorkerTest, ::testing::Values(testsupport::Backend::SQLite), testsupport::backendTestName);
+INSTANTIATE_TEST_SUITE_P(Backends, WorkerCountTest, ::testing::Values(testsupport::Backend::SQLite), testsupport::backendTestName);
 INSTANTIATE_TEST_SUITE_P(Backends, BuiltWithoutMpiTest, ::testing::Values(testsupport::Backend::SQLite),
-                         e2e::backendTestName);
+                         testsupport::backendTestName);
 
 }  // namespace
