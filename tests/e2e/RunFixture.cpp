@@ -144,6 +144,8 @@ int RunFixture::registerTask(const Registration& registration)
                                   registration.table,
                                   "--object",
                                   registration.object};
+    if (registration.force)
+        args.push_back("--force");
     ProcessResult r = Process::run(args, environment(registration.regional), newWorkDir(), defaultTimeout);
     expectNoSanitizerReport(r, "dodoz-register");
     if (r.exitCode != 0)

@@ -85,6 +85,8 @@ struct Registration {
     // dodoz-register writes ParValue2 with its own regional decimal separator, which dodoz
     // reads with its own: register under the settings the task will run under.
     Regional regional = Regional::C;
+    // Registers a sample the register's check finds cannot work, to see what dodoz makes of it.
+    bool force = false;
 };
 
 struct RunOutcome {

@@ -100,7 +100,7 @@ Task HostileTest::registerTask(const std::filesystem::path& csv, const std::stri
     Task task;
     task.table = "hostile" + std::to_string(++shared(GetParam()).tables);
     task.key = fixture->registerTask(
-        {.csv = csv.empty() ? e2e::irisCsv() : csv, .classColumn = classColumn, .table = task.table, .object = object});
+        {.csv = csv.empty() ? e2e::irisCsv() : csv, .classColumn = classColumn, .table = task.table, .object = object, .force = true});
     task.dataset = fixture->datasetOf(task.key);
     // Tasks registered over one data source share its DtsSource row; a case that breaks
     // the row must break only its own task.
