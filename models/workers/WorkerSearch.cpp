@@ -28,11 +28,14 @@ WorkerSearch::Entry loadEntry(const WorkerPool::Settings& settings, const std::s
     const std::filesystem::path& path = std::filesystem::exists(beside) ? beside : installed;
     void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!library)
-        throw SystemException("WorkerSearch.open", "Нет библиотеки рабочих процессов поиска (" + workersAsked(settings)
-                                                       + "): пакет dodoz-workers не установлен?", dlerror());
+        throw SystemException("WorkerSearch.open",
+                              "Нет библиотеки рабочих процессов поиска (" + workersAsked(settings) +
+                                  "): не установлена часть workers (cmake --install --component workers)",
+                              dlerror());
     void* entry = dlsym(library, workerPoolEntry);
     if (!entry)
-        throw SystemException("WorkerSearch.open", "Библиотека рабочих процессов поиска другой версии: " + path.string());
+        throw SystemException("WorkerSearch.open",
+                              "Библиотека рабочих процессов поиска другой версии: " + path.string());
     return reinterpret_cast<WorkerSearch::Entry>(entry);
 }
 #endif
